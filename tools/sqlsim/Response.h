@@ -1,0 +1,95 @@
+#pragma once
+// What a handler answers: result sets, messages, row counts and session changes, in order.
+#include "SqlValue.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace sqlsim {
+
+struct Column {
+    std::string name;
+    ColumnType type;
+    bool nullable = true;
+    bool identity = false;
+    bool computed = false;
+};
+
+struct ResultSet {
+    std::vector<Column> columns;
+    std::vector<Row> rows;
+    // Rows produced on demand (large results); called until it returns false. Used instead of
+    // rows when set. It runs outside the server's lock, so it must only touch data it owns.
+    std::function<bool(Row&)> generator;
+
+    ResultSet& column(std::string name, ColumnType type, bool nullable = true) {
+        columns.push_back(Column{std::move(name), type, nullable, false, false});
+        return *this;
+    }
+    ResultSet& row(Row r) {
+        rows.push_back(std::move(r));
+        return *this;
+    }
+};
+
+// An informational message (severity <= 10) or an error (severity >= 11).
+struct Message {
+    int number = 0;
+    int state = 1;
+    int severity = 0;
+    std::string text;
+    std::string procedure;
+    int line = 1;
+};
+
+// The end of a statement that affected rows (insert, update, delete, select into).
+struct RowCount {
+    int64_t count = 0;
+};
+
+// The session moves to another database: the client is told with an environment change and 5701.
+struct DatabaseChange {
+    std::string name;
+};
+
+struct ReturnStatus {
+    int32_t value = 0;
+};
+
+struct OutputValue {
+    std::string name;
+    ColumnType type;
+    SqlValue value;
+};
+
+class Response {
+public:
+    using Item = std::variant<ResultSet, Message, RowCount, DatabaseChange, ReturnStatus, OutputValue>;
+
+    Response& add(Item item) {
+        m_items.push_back(std::move(item));
+        return *this;
+    }
+    Response& info(std::string text, int number = 0, int state = 1) {
+        return add(Message{number, state, 0, std::move(text), {}, 1});
+    }
+    Response& error(int number, int severity, std::string text, int state = 1, std::string procedure = {},
+                    int line = 1) {
+        return add(Message{number, state, severity, std::move(text), std::move(procedure), line});
+    }
+    Response& rowCount(int64_t n) { return add(RowCount{n}); }
+    Response& resultSet(ResultSet rs) { return add(std::move(rs)); }
+
+    bool empty() const { return m_items.empty(); }
+    bool hasError() const;
+    std::vector<Item>& items() { return m_items; }
+    const std::vector<Item>& items() const { return m_items; }
+
+private:
+    std::vector<Item> m_items;
+};
+
+} // namespace sqlsim
