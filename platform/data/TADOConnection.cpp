@@ -1,0 +1,124 @@
+#include "TADOConnection.h"
+
+#include "EDatabaseError.h"
+#include "TADORecordset.h"
+#include "TAdoConnectionString.h"
+#include "TDataSet.h"
+#include "TOdbcStatement.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString& configuredDriver() {
+    static QString driver;
+    return driver;
+}
+
+} // namespace
+
+TADOConnection::TADOConnection(QObject* owner) : QObject(owner) {}
+
+TADOConnection::~TADOConnection() {
+    for (TDataSet* d : m_dataSets)
+        d->ConnectionDestroyed();
+}
+
+void TADOConnection::SetDefaultDriver(const QString& driver) {
+    configuredDriver() = driver.trimmed();
+}
+
+QString TADOConnection::DriverName() {
+    const QString env = qEnvironmentVariable("MARLINDE_ODBC_DRIVER").trimmed();
+    if (!env.isEmpty())
+        return env;
+    if (!configuredDriver().isEmpty())
+        return configuredDriver();
+    return QStringLiteral("FreeTDS");
+}
+
+QString TADOConnection::OdbcConnectionString() const {
+    return TAdoConnectionString(m_connectionString)
+        .OdbcConnectionString(DriverName(), QCoreApplication::applicationName());
+}
+
+bool TADOConnection::Connected() const {
+    return m_connection && m_connection->IsOpen();
+}
+
+void TADOConnection::SetConnected(bool value) {
+    if (value)
+        Open();
+    else
+        Close();
+}
+
+void TADOConnection::Open() {
+    if (Connected())
+        return;
+    if (BeforeConnect)
+        BeforeConnect(this);
+    if (!m_connection)
+        m_connection = std::make_shared<TConnectionObject>();
+    m_connection->Open(OdbcConnectionString());
+    if (AfterConnect)
+        AfterConnect(this);
+}
+
+void TADOConnection::Close() {
+    if (!Connected())
+        return;
+    if (BeforeDisconnect)
+        BeforeDisconnect(this);
+    CloseDataSets();
+    m_connection->Close();
+    if (AfterDisconnect)
+        AfterDisconnect(this);
+}
+
+void TADOConnection::CloseDataSets() {
+    const QList<TDataSet*> dataSets = m_dataSets;
+    for (TDataSet* d : dataSets)
+        d->Close();
+}
+
+void TADOConnection::SetConnectionObject(std::shared_ptr<TConnectionObject> connection) {
+    if (m_connection == connection)
+        return;
+    CloseDataSets();
+    m_connection = std::move(connection);
+}
+
+QList<TAdoError> TADOConnection::Errors() const {
+    return m_connection ? m_connection->Errors() : QList<TAdoError>();
+}
+
+std::unique_ptr<TADORecordset> TADOConnection::Execute(const QString& commandText, TCommandType,
+                                                       TExecuteOptions options) {
+    if (!Connected())
+        throw EDatabaseError(QStringLiteral("The connection to the server is not open."));
+    auto statement = std::make_unique<TOdbcStatement>(m_connection);
+    statement->Execute(commandText);
+    if (options.testFlag(eoExecuteNoRecords)) {
+        statement->Drain();
+        return nullptr;
+    }
+    return std::make_unique<TADORecordset>(std::move(statement));
+}
+
+std::unique_ptr<TADORecordset> TADOConnection::OpenSchema(TSchemaInfo) {
+    if (!Connected())
+        Open();
+    auto statement = std::make_unique<TOdbcStatement>(m_connection);
+    statement->Catalogs();
+    return std::make_unique<TADORecordset>(std::move(statement));
+}
+
+void TADOConnection::RegisterDataSet(TDataSet* dataSet) {
+    if (!m_dataSets.contains(dataSet))
+        m_dataSets.append(dataSet);
+}
+
+void TADOConnection::UnregisterDataSet(TDataSet* dataSet) {
+    m_dataSets.removeAll(dataSet);
+}

@@ -1,0 +1,444 @@
+#include "TOdbcStatement.h"
+
+#include "EDatabaseError.h"
+#include "TConnectionObject.h"
+#include "TOdbcTypes.h"
+#include "TRowStore.h"
+#include "Variants.h"
+
+#include <QDateTime>
+#include <QUuid>
+
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+SQLWCHAR* wide(const QString& s) {
+    return const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(s.utf16()));
+}
+
+} // namespace
+
+TOdbcStatement::TOdbcStatement(std::shared_ptr<TConnectionObject> connection)
+    : m_connection(std::move(connection)) {
+    if (!m_connection || !m_connection->IsOpen())
+        throw EDatabaseError(QStringLiteral("The connection to the server is not open."));
+    const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, m_connection->Handle(), &m_stmt);
+    if (!SQL_SUCCEEDED(rc)) {
+        m_stmt = nullptr;
+        m_connection->Check(SQL_ERROR, SQL_HANDLE_DBC, m_connection->Handle());
+        throw EDatabaseError(QStringLiteral("The statement could not be allocated."));
+    }
+    m_connection->Register(this);
+}
+
+TOdbcStatement::~TOdbcStatement() {
+    m_connection->Unregister(this);
+    Detach();
+}
+
+void TOdbcStatement::Detach() {
+    if (m_stmt != nullptr) {
+        SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
+        m_stmt = nullptr;
+    }
+    m_hasResult = false;
+}
+
+SQLHSTMT TOdbcStatement::handle() const {
+    if (m_stmt == nullptr)
+        throw EDatabaseError(QStringLiteral("The connection to the server is not open."));
+    return m_stmt;
+}
+
+void TOdbcStatement::check(SQLRETURN rc) {
+    try {
+        m_connection->Check(rc, SQL_HANDLE_STMT, m_stmt);
+    } catch (...) {
+        // An error ends the command: what it still had to send is dropped.
+        CloseCursor();
+        throw;
+    }
+}
+
+void TOdbcStatement::CloseCursor() {
+    if (m_stmt != nullptr)
+        SQLFreeStmt(m_stmt, SQL_CLOSE);
+    m_hasResult = false;
+    m_columnCount = 0;
+    m_connection->EndCommand(this);
+}
+
+void TOdbcStatement::afterMove(SQLRETURN rc) {
+    m_described = false;
+    m_columns.clear();
+    m_columnCount = 0;
+    if (rc != SQL_NO_DATA)
+        check(rc);
+    m_hasResult = true;
+    SQLSMALLINT n = 0;
+    if (rc != SQL_NO_DATA)
+        check(SQLNumResultCols(m_stmt, &n));
+    m_columnCount = n;
+}
+
+void TOdbcStatement::Execute(const QString& text, const QList<Parameter>& parameters) {
+    SQLHSTMT h = handle();
+    m_connection->BeginCommand(this);
+    SQLFreeStmt(h, SQL_CLOSE);
+    SQLFreeStmt(h, SQL_RESET_PARAMS);
+    m_connection->ClearErrors();
+    bindParameters(parameters);
+    afterMove(SQLExecDirectW(h, wide(text), SQLINTEGER(text.size())));
+}
+
+void TOdbcStatement::Catalogs() {
+    SQLHSTMT h = handle();
+    m_connection->BeginCommand(this);
+    SQLFreeStmt(h, SQL_CLOSE);
+    m_connection->ClearErrors();
+    static const QString all = QStringLiteral(SQL_ALL_CATALOGS);
+    static const QString empty = QStringLiteral("");
+    afterMove(SQLTablesW(h, wide(all), SQL_NTS, wide(empty), 0, wide(empty), 0, nullptr, 0));
+}
+
+QStringList TOdbcStatement::PrimaryKeys(const QString& catalog, const QString& schema, const QString& table) {
+    SQLHSTMT h = handle();
+    m_connection->BeginCommand(this);
+    SQLFreeStmt(h, SQL_CLOSE);
+    const qsizetype errorsBefore = m_connection->Errors().size();
+    QList<QPair<int, QString>> keys;
+    try {
+        afterMove(SQLPrimaryKeysW(h, catalog.isEmpty() ? nullptr : wide(catalog), SQLSMALLINT(catalog.size()),
+                                  schema.isEmpty() ? nullptr : wide(schema), SQLSMALLINT(schema.size()),
+                                  wide(table), SQLSMALLINT(table.size())));
+        if (m_columnCount >= 5) {
+            TRowStore rows;
+            rows.SetColumns(DescribeColumns());
+            FetchAll(rows);
+            for (int r = 0; r < rows.RowCount(); ++r)
+                keys.append({int(rows.Integer(r, 4)), rows.Text(r, 3)});
+        }
+        Drain();
+    } catch (const EConnectionLost&) {
+        throw;
+    } catch (const EDatabaseError&) {
+        // A table whose keys cannot be read is treated as having none.
+        keys.clear();
+    }
+    m_connection->TruncateErrors(errorsBefore);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    QStringList names;
+    for (const auto& k : keys)
+        names << k.second;
+    return names;
+}
+
+qint64 TOdbcStatement::RowsAffected() const {
+    if (m_stmt == nullptr)
+        return -1;
+    SQLLEN n = -1;
+    if (!SQL_SUCCEEDED(SQLRowCount(m_stmt, &n)))
+        return -1;
+    return n;
+}
+
+bool TOdbcStatement::NextResult() {
+    if (!m_hasResult)
+        return false;
+    const SQLRETURN rc = SQLMoreResults(handle());
+    if (rc == SQL_NO_DATA) {
+        m_hasResult = false;
+        m_columnCount = 0;
+        m_connection->EndCommand(this);
+        return false;
+    }
+    afterMove(rc);
+    return true;
+}
+
+void TOdbcStatement::Drain() {
+    while (NextResult()) {
+    }
+}
+
+QList<TColumnInfo> TOdbcStatement::DescribeColumns() {
+    if (m_described)
+        return m_columns;
+    SQLHSTMT h = handle();
+    m_columns.clear();
+    for (SQLUSMALLINT i = 1; i <= SQLUSMALLINT(m_columnCount); ++i) {
+        SQLWCHAR name[512];
+        SQLSMALLINT nameLength = 0, sqlType = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        check(SQLDescribeColW(h, i, name, SQLSMALLINT(std::size(name)), &nameLength, &sqlType, &size, &digits,
+                              &nullable));
+        TColumnInfo c;
+        c.name = QString(reinterpret_cast<const QChar*>(name),
+                         std::min<qsizetype>(nameLength, std::size(name) - 1));
+        c.nullable = nullable != SQL_NO_NULLS;
+        SQLWCHAR typeName[128] = {};
+        SQLSMALLINT typeLength = 0;
+        if (SQL_SUCCEEDED(
+                SQLColAttributeW(h, i, SQL_DESC_TYPE_NAME, typeName, sizeof typeName, &typeLength, nullptr)))
+            c.typeName =
+                QString(reinterpret_cast<const QChar*>(typeName), std::min<qsizetype>(typeLength / 2, 127));
+        SQLLEN flag = 0;
+        if (SQL_SUCCEEDED(SQLColAttributeW(h, i, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &flag)))
+            c.identity = flag == SQL_TRUE;
+        TOdbcTypes::Describe(c, sqlType, size, digits);
+        m_columns.append(c);
+    }
+    m_described = true;
+    return m_columns;
+}
+
+void TOdbcStatement::FetchAll(TRowStore& store) {
+    if (m_columnCount == 0)
+        return;
+    const QList<TColumnInfo>& cols = store.Columns();
+    const bool piecewise =
+        std::any_of(cols.begin(), cols.end(), [](const TColumnInfo& c) { return c.longData; });
+    if (piecewise)
+        fetchPiecewise(store);
+    else
+        fetchBound(store);
+}
+
+void TOdbcStatement::fetchBound(TRowStore& store) {
+    SQLHSTMT h = handle();
+    const QList<TColumnInfo>& cols = store.Columns();
+    const int n = int(cols.size());
+    struct Binding {
+        SQLSMALLINT cType = 0;
+        SQLLEN width = 0;
+        std::vector<char> buffer;
+        std::vector<SQLLEN> length;
+    };
+    std::vector<Binding> b(static_cast<size_t>(n));
+    SQLLEN rowBytes = 0;
+    for (int c = 0; c < n; ++c) {
+        b[c].cType = TOdbcTypes::CTypeOf(cols[c], b[c].width);
+        rowBytes += b[c].width + SQLLEN(sizeof(SQLLEN));
+    }
+    const SQLULEN rowsPerFetch =
+        SQLULEN(std::clamp<SQLLEN>(SQLLEN(256 * 1024) / std::max<SQLLEN>(rowBytes, 1), 1, 512));
+    for (int c = 0; c < n; ++c) {
+        b[c].buffer.resize(size_t(b[c].width) * rowsPerFetch);
+        b[c].length.resize(rowsPerFetch);
+    }
+    SQLULEN fetched = 0;
+    SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
+    SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rowsPerFetch), 0);
+    SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    const auto unbind = [&] {
+        if (m_stmt == nullptr)
+            return;
+        SQLFreeStmt(m_stmt, SQL_UNBIND);
+        SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+        SQLSetStmtAttr(m_stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    };
+    try {
+        for (int c = 0; c < n; ++c)
+            check(SQLBindCol(h, SQLUSMALLINT(c + 1), b[c].cType, b[c].buffer.data(), b[c].width,
+                             b[c].length.data()));
+        std::vector<TRowStore::Cell> cells(static_cast<size_t>(n));
+        std::vector<unsigned char> guids(static_cast<size_t>(n) * 16);
+        for (;;) {
+            const SQLRETURN rc = SQLFetch(h);
+            if (rc == SQL_NO_DATA)
+                break;
+            check(rc);
+            for (SQLULEN r = 0; r < fetched; ++r) {
+                for (int c = 0; c < n; ++c)
+                    TOdbcTypes::ToCell(cols[c], b[c].buffer.data() + r * SQLULEN(b[c].width), b[c].length[r],
+                                       cells[c], guids.data() + c * 16);
+                store.Append(cells.data());
+            }
+        }
+    } catch (...) {
+        unbind();
+        throw;
+    }
+    unbind();
+}
+
+void TOdbcStatement::fetchPiecewise(TRowStore& store) {
+    SQLHSTMT h = handle();
+    const QList<TColumnInfo>& cols = store.Columns();
+    const int n = int(cols.size());
+    std::vector<TRowStore::Cell> cells(static_cast<size_t>(n));
+    std::vector<QByteArray> values(static_cast<size_t>(n));
+    std::vector<unsigned char> guids(static_cast<size_t>(n) * 16);
+    std::vector<char> chunk(size_t(LongDataChunkBytes()) + 4);
+    for (;;) {
+        const SQLRETURN rc = SQLFetch(h);
+        if (rc == SQL_NO_DATA)
+            break;
+        check(rc);
+        for (int c = 0; c < n; ++c) {
+            SQLLEN width = 0;
+            const SQLSMALLINT cType = TOdbcTypes::CTypeOf(cols[c], width);
+            QByteArray& value = values[size_t(c)];
+            value.clear();
+            const bool variable =
+                cols[c].kind == TStorageKind::Text || cols[c].kind == TStorageKind::Binary ||
+                cols[c].kind == TStorageKind::Time || cols[c].kind == TStorageKind::Decimal64 ||
+                cols[c].kind == TStorageKind::Decimal128;
+            const SQLLEN bufferBytes = variable ? SQLLEN(chunk.size()) - 4 : width;
+            const SQLLEN terminator = cType == SQL_C_WCHAR ? 2 : cType == SQL_C_CHAR ? 1 : 0;
+            SQLLEN length = 0;
+            for (;;) {
+                const SQLRETURN g =
+                    SQLGetData(h, SQLUSMALLINT(c + 1), cType, chunk.data(), bufferBytes, &length);
+                if (g == SQL_NO_DATA)
+                    break;
+                if (!SQL_SUCCEEDED(g))
+                    check(g);
+                if (length == SQL_NULL_DATA)
+                    break;
+                const bool more = g == SQL_SUCCESS_WITH_INFO &&
+                                  (length == SQL_NO_TOTAL || length > bufferBytes - terminator);
+                const SQLLEN got = more ? bufferBytes - terminator : length;
+                value.append(chunk.data(), qsizetype(got));
+                if (!more || !variable)
+                    break;
+            }
+            if (length == SQL_NULL_DATA)
+                cells[c].SetNull();
+            else
+                TOdbcTypes::ToCell(cols[c], value.constData(), value.size(), cells[c], guids.data() + c * 16);
+        }
+        store.Append(cells.data());
+    }
+}
+
+void TOdbcStatement::bindParameters(const QList<Parameter>& parameters) {
+    SQLHSTMT h = handle();
+    m_parameterData.assign(size_t(parameters.size()), QByteArray());
+    m_parameterLength.assign(size_t(parameters.size()), 0);
+    for (qsizetype i = 0; i < parameters.size(); ++i) {
+        const QVariant& v = parameters[i].value;
+        QByteArray& data = m_parameterData[size_t(i)];
+        SQLLEN& length = m_parameterLength[size_t(i)];
+        SQLSMALLINT cType = SQL_C_WCHAR, sqlType = SQL_WVARCHAR, digits = 0;
+        SQLULEN size = 1;
+        const auto put = [&](const void* p, size_t n) {
+            data = QByteArray(static_cast<const char*>(p), qsizetype(n));
+            length = SQLLEN(n);
+        };
+        if (IsNullOrUnassigned(v)) {
+            length = SQL_NULL_DATA;
+            switch (parameters[i].type) {
+            case ftInteger:
+            case ftSmallint:
+            case ftWord:
+            case ftAutoInc:
+                cType = SQL_C_SLONG, sqlType = SQL_INTEGER, size = 10;
+                break;
+            case ftLargeint:
+                cType = SQL_C_SBIGINT, sqlType = SQL_BIGINT, size = 19;
+                break;
+            case ftBoolean:
+                cType = SQL_C_BIT, sqlType = SQL_BIT;
+                break;
+            case ftFloat:
+            case ftCurrency:
+            case ftBCD:
+            case ftFMTBcd:
+                cType = SQL_C_DOUBLE, sqlType = SQL_FLOAT, size = 53;
+                break;
+            case ftDateTime:
+            case ftDate:
+                cType = SQL_C_TYPE_TIMESTAMP, sqlType = SQL_TYPE_TIMESTAMP, size = 23, digits = 3;
+                break;
+            case ftBytes:
+            case ftVarBytes:
+            case ftBlob:
+                cType = SQL_C_BINARY, sqlType = SQL_VARBINARY;
+                break;
+            default:
+                break;
+            }
+            data = QByteArray(16, '\0');
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::Bool: {
+                const unsigned char bit = v.toBool() ? 1 : 0;
+                put(&bit, 1);
+                cType = SQL_C_BIT, sqlType = SQL_BIT;
+                break;
+            }
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::Short:
+            case QMetaType::UShort:
+            case QMetaType::Char:
+            case QMetaType::SChar:
+            case QMetaType::UChar:
+            case QMetaType::Long:
+            case QMetaType::LongLong:
+            case QMetaType::ULong:
+            case QMetaType::ULongLong: {
+                const qlonglong x = v.toLongLong();
+                if (x >= INT32_MIN && x <= INT32_MAX) {
+                    const int32_t x32 = int32_t(x);
+                    put(&x32, 4);
+                    cType = SQL_C_SLONG, sqlType = SQL_INTEGER, size = 10;
+                } else {
+                    put(&x, 8);
+                    cType = SQL_C_SBIGINT, sqlType = SQL_BIGINT, size = 19;
+                }
+                break;
+            }
+            case QMetaType::Double:
+            case QMetaType::Float: {
+                const double d = v.toDouble();
+                put(&d, 8);
+                cType = SQL_C_DOUBLE, sqlType = SQL_FLOAT, size = 53;
+                break;
+            }
+            case QMetaType::QDateTime:
+            case QMetaType::QDate: {
+                const QDateTime dt =
+                    v.typeId() == QMetaType::QDate ? QDateTime(v.toDate(), QTime(0, 0)) : v.toDateTime();
+                SQL_TIMESTAMP_STRUCT t{};
+                t.year = SQLSMALLINT(dt.date().year());
+                t.month = SQLUSMALLINT(dt.date().month());
+                t.day = SQLUSMALLINT(dt.date().day());
+                t.hour = SQLUSMALLINT(dt.time().hour());
+                t.minute = SQLUSMALLINT(dt.time().minute());
+                t.second = SQLUSMALLINT(dt.time().second());
+                t.fraction = SQLUINTEGER(dt.time().msec()) * 1000000u;
+                put(&t, sizeof t);
+                cType = SQL_C_TYPE_TIMESTAMP, sqlType = SQL_TYPE_TIMESTAMP, size = 23, digits = 3;
+                break;
+            }
+            case QMetaType::QByteArray: {
+                const QByteArray bytes = v.toByteArray();
+                put(bytes.constData(), size_t(bytes.size()));
+                cType = SQL_C_BINARY;
+                sqlType = bytes.size() > 8000 ? SQL_LONGVARBINARY : SQL_VARBINARY;
+                size = SQLULEN(std::max<qsizetype>(1, bytes.size()));
+                break;
+            }
+            default: {
+                const QString s =
+                    v.typeId() == QMetaType::QUuid ? v.toUuid().toString(QUuid::WithoutBraces) : v.toString();
+                put(s.utf16(), size_t(s.size()) * 2);
+                sqlType = s.size() > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+                size = SQLULEN(std::max<qsizetype>(1, s.size()));
+                break;
+            }
+            }
+        }
+        // The data stays in m_parameterData until the next command.
+        check(SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType, size, digits,
+                               data.data(), SQLLEN(data.size()), &length));
+    }
+}
