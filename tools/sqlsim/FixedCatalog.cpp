@@ -25,7 +25,8 @@ std::string lower(std::string s) {
 
 } // namespace
 
-FixedCatalog::FixedCatalog(std::string saPassword, std::string serverName) : m_serverName(std::move(serverName)) {
+FixedCatalog::FixedCatalog(std::string saPassword, std::string serverName)
+    : m_serverName(std::move(serverName)) {
     m_logins["sa"] = std::move(saPassword);
     m_databases = {"master", "tempdb", "model", "msdb", "demo"};
     addBasicRules(*this);
@@ -49,7 +50,9 @@ std::string FixedCatalog::findDatabase(const std::string& name) {
     return {};
 }
 
-std::string FixedCatalog::defaultDatabase(const std::string&) { return "master"; }
+std::string FixedCatalog::defaultDatabase(const std::string&) {
+    return "master";
+}
 
 std::string FixedCatalog::unquoteName(const std::string& name) {
     if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
@@ -77,14 +80,14 @@ void FixedCatalog::addBasicRules(RuleResponder& r) {
                   std::string found = r.findDatabase(wanted);
                   if (found.empty()) {
                       out.error(911, 16,
-                                "Database '" + wanted + "' does not exist. Make sure that the name is entered correctly.");
+                                "Database '" + wanted +
+                                    "' does not exist. Make sure that the name is entered correctly.");
                   } else {
                       out.add(DatabaseChange{found});
                   }
               });
-    r.addRule(Match::Regex, R"(set\s+(\w+)\s+(\w+)\s*;?)", [](const Request&, Session& s, Response&, C cap) {
-        s.options[lower(cap[1])] = lower(cap[2]);
-    });
+    r.addRule(Match::Regex, R"(set\s+(\w+)\s+(\w+)\s*;?)",
+              [](const Request&, Session& s, Response&, C cap) { s.options[lower(cap[1])] = lower(cap[2]); });
     r.addRule(Match::Regex, R"(set\s+[^;]*;?)", [](const Request&, Session&, Response&, C) {});
     r.addRule(Match::Regex, R"(print\s+N?'((?:[^']|'')*)'\s*;?)",
               [](const Request&, Session&, Response& out, C cap) { out.info(unquoteLiteral(cap[1])); });
@@ -93,29 +96,36 @@ void FixedCatalog::addBasicRules(RuleResponder& r) {
                   int severity = std::stoi(cap[2]);
                   out.add(Message{50000, std::stoi(cap[3]), severity, unquoteLiteral(cap[1]), {}, 1});
               });
-    r.addRule(Match::Regex, R"(select\s+(-?\d{1,18})\s*;?)", [](const Request&, Session&, Response& out, C cap) {
-        out.resultSet(ResultSet().column("", ColumnType::of(SqlType::Int), false).row({SqlValue(int64_t(std::stoll(cap[1])))}));
-    });
-    r.addRule(Match::Regex, R"(select\s+(N?)'((?:[^']|'')*)'\s*;?)", [](const Request&, Session&, Response& out, C cap) {
-        std::string v = unquoteLiteral(cap[2]);
-        int len = std::max<int>(1, int(v.size()));
-        SqlType type = cap[1].empty() ? SqlType::VarChar : SqlType::NVarChar;
-        out.resultSet(ResultSet().column("", ColumnType::of(type, len), false).row({SqlValue(v)}));
-    });
-    r.addRule(Match::Regex, R"(select\s+(@@version|@@servername|@@spid|db_name\(\)|suser_sname\(\)|@@language)\s*;?)",
-              [&r](const Request&, Session& s, Response& out, C cap) {
-                  std::string what = lower(cap[1]);
-                  if (what == "@@spid") {
-                      out.resultSet(ResultSet().column("", ColumnType::of(SqlType::SmallInt), false).row({SqlValue(s.spid)}));
-                      return;
-                  }
-                  std::string v = what == "@@version"    ? "Microsoft SQL Server 2019 (simulated) - 15.0.2000.5"
-                                  : what == "@@servername" ? r.serverName()
-                                  : what == "db_name()"    ? s.database
-                                  : what == "@@language"   ? s.language
-                                                           : s.login;
-                  out.resultSet(ResultSet().column("", ColumnType::of(SqlType::NVarChar, 128)).row({SqlValue(v)}));
+    r.addRule(Match::Regex, R"(select\s+(-?\d{1,18})\s*;?)",
+              [](const Request&, Session&, Response& out, C cap) {
+                  out.resultSet(ResultSet()
+                                    .column("", ColumnType::of(SqlType::Int), false)
+                                    .row({SqlValue(int64_t(std::stoll(cap[1])))}));
               });
+    r.addRule(Match::Regex, R"(select\s+(N?)'((?:[^']|'')*)'\s*;?)",
+              [](const Request&, Session&, Response& out, C cap) {
+                  std::string v = unquoteLiteral(cap[2]);
+                  int len = std::max<int>(1, int(v.size()));
+                  SqlType type = cap[1].empty() ? SqlType::VarChar : SqlType::NVarChar;
+                  out.resultSet(ResultSet().column("", ColumnType::of(type, len), false).row({SqlValue(v)}));
+              });
+    r.addRule(
+        Match::Regex,
+        R"(select\s+(@@version|@@servername|@@spid|db_name\(\)|suser_sname\(\)|@@language)\s*;?)",
+        [&r](const Request&, Session& s, Response& out, C cap) {
+            std::string what = lower(cap[1]);
+            if (what == "@@spid") {
+                out.resultSet(
+                    ResultSet().column("", ColumnType::of(SqlType::SmallInt), false).row({SqlValue(s.spid)}));
+                return;
+            }
+            std::string v = what == "@@version"      ? "Microsoft SQL Server 2019 (simulated) - 15.0.2000.5"
+                            : what == "@@servername" ? r.serverName()
+                            : what == "db_name()"    ? s.database
+                            : what == "@@language"   ? s.language
+                                                     : s.login;
+            out.resultSet(ResultSet().column("", ColumnType::of(SqlType::NVarChar, 128)).row({SqlValue(v)}));
+        });
 }
 
 } // namespace sqlsim

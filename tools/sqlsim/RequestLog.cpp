@@ -9,11 +9,21 @@ std::string RequestLog::quote(const std::string& s) {
     for (char ch : s) {
         unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -30,13 +40,15 @@ std::string RequestLog::quote(const std::string& s) {
 namespace {
 
 std::string head(const Session& s, const char* type) {
-    return "{\"spid\":" + std::to_string(s.spid) + ",\"type\":\"" + type + "\",\"database\":" + RequestLog::quote(s.database);
+    return "{\"spid\":" + std::to_string(s.spid) + ",\"type\":\"" + type +
+           "\",\"database\":" + RequestLog::quote(s.database);
 }
 
 } // namespace
 
 void RequestLog::login(const Session& s) {
-    write(head(s, "login") + ",\"login\":" + quote(s.login) + ",\"host\":" + quote(s.hostName) + ",\"app\":" + quote(s.appName) + "}");
+    write(head(s, "login") + ",\"login\":" + quote(s.login) + ",\"host\":" + quote(s.hostName) +
+          ",\"app\":" + quote(s.appName) + "}");
 }
 
 void RequestLog::batch(const Session& s, const std::string& text) {
@@ -48,8 +60,8 @@ void RequestLog::rpc(const Session& s, const std::string& procName, const std::v
     for (size_t k = 0; k < params.size(); ++k) {
         const Param& p = params[k];
         line += k ? ",{" : "{";
-        line += "\"name\":" + quote(p.name) + ",\"type\":" + quote(p.type.sqlName()) + ",\"value\":" +
-                (p.value.isNull() ? std::string("null") : quote(p.value.toText()));
+        line += "\"name\":" + quote(p.name) + ",\"type\":" + quote(p.type.sqlName()) +
+                ",\"value\":" + (p.value.isNull() ? std::string("null") : quote(p.value.toText()));
         if (p.output) {
             line += ",\"output\":true";
         }

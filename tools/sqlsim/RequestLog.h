@@ -15,7 +15,8 @@ public:
 
     void login(const Session& session);
     void batch(const Session& session, const std::string& text);
-    // The procedure as the client named it ("sp_executesql" for the well-known numbered ones), with every parameter.
+    // The procedure as the client named it ("sp_executesql" for the well-known numbered ones), with every
+    // parameter.
     void rpc(const Session& session, const std::string& procName, const std::vector<Param>& params);
     void event(const Session& session, const std::string& type, const std::string& detail = {});
 

@@ -13,14 +13,16 @@ namespace sqlsim {
 class RuleResponder : public Responder {
 public:
     // captures holds the whole text first, then the regular expression's groups (empty for the other kinds).
-    using Handler = std::function<void(const Request&, Session&, Response&, const std::vector<std::string>& captures)>;
+    using Handler =
+        std::function<void(const Request&, Session&, Response&, const std::vector<std::string>& captures)>;
 
     enum class Match { Exact, Prefix, Regex };
 
     // Exact compares the text with surrounding white space removed; Prefix and Regex ignore case.
     // Regex must match the whole (trimmed) text.
     void addRule(Match kind, const std::string& pattern, Handler handler);
-    // Rules for a procedure called by name over RPC (compared without case, "[db].." or "db.dbo." prefixes removed).
+    // Rules for a procedure called by name over RPC (compared without case, "[db].." or "db.dbo." prefixes
+    // removed).
     void addProcedure(const std::string& name, Handler handler);
 
     void respond(const Request& request, Session& session, Response& response) override;

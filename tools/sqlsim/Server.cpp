@@ -15,7 +15,9 @@ namespace sqlsim {
 
 Server::Server(Responder& responder, std::ostream* log) : m_responder(responder), m_log(log) {}
 
-Server::~Server() { stop(); }
+Server::~Server() {
+    stop();
+}
 
 int Server::start(int port) {
     if (m_listenFd >= 0) {

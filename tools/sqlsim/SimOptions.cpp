@@ -79,7 +79,8 @@ bool SimOptions::parse(int argc, char** argv, SimOptions& out, std::string& erro
 
 std::string SimOptions::usage() {
     return "usage: sqlsim [--port N] [--log FILE] [--demo] [--sa-password P] [--objects N] [--rows N]\n"
-           "  --port N          listen on 127.0.0.1:N (0: pick a free port); the port is printed first on stdout\n"
+           "  --port N          listen on 127.0.0.1:N (0: pick a free port); the port is printed first on "
+           "stdout\n"
            "  --log FILE        record every request as one JSON line (\"-\" for stderr)\n"
            "  --demo            serve the demo instance\n"
            "  --sa-password P   the password of the login sa (default: sa)\n"

@@ -1,8 +1,8 @@
 #include "SqlValue.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cctype>
 #include <cstdlib>
 
 namespace sqlsim {
@@ -68,34 +68,58 @@ std::string ColumnType::sqlName() const {
         return std::string(name) + "(" + (length == kMax ? std::string("max") : std::to_string(length)) + ")";
     };
     switch (type) {
-    case SqlType::Bit: return "bit";
-    case SqlType::TinyInt: return "tinyint";
-    case SqlType::SmallInt: return "smallint";
-    case SqlType::Int: return "int";
-    case SqlType::BigInt: return "bigint";
-    case SqlType::Real: return "real";
-    case SqlType::Float: return "float";
+    case SqlType::Bit:
+        return "bit";
+    case SqlType::TinyInt:
+        return "tinyint";
+    case SqlType::SmallInt:
+        return "smallint";
+    case SqlType::Int:
+        return "int";
+    case SqlType::BigInt:
+        return "bigint";
+    case SqlType::Real:
+        return "real";
+    case SqlType::Float:
+        return "float";
     case SqlType::Decimal:
         return "decimal(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
     case SqlType::Numeric:
         return "numeric(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
-    case SqlType::Money: return "money";
-    case SqlType::SmallMoney: return "smallmoney";
-    case SqlType::DateTime: return "datetime";
-    case SqlType::SmallDateTime: return "smalldatetime";
-    case SqlType::Date: return "date";
-    case SqlType::Time: return "time";
-    case SqlType::DateTime2: return "datetime2";
-    case SqlType::Char: return withLength("char");
-    case SqlType::VarChar: return withLength("varchar");
-    case SqlType::NChar: return withLength("nchar");
-    case SqlType::NVarChar: return withLength("nvarchar");
-    case SqlType::Text: return "text";
-    case SqlType::NText: return "ntext";
-    case SqlType::UniqueIdentifier: return "uniqueidentifier";
-    case SqlType::Binary: return withLength("binary");
-    case SqlType::VarBinary: return withLength("varbinary");
-    case SqlType::Image: return "image";
+    case SqlType::Money:
+        return "money";
+    case SqlType::SmallMoney:
+        return "smallmoney";
+    case SqlType::DateTime:
+        return "datetime";
+    case SqlType::SmallDateTime:
+        return "smalldatetime";
+    case SqlType::Date:
+        return "date";
+    case SqlType::Time:
+        return "time";
+    case SqlType::DateTime2:
+        return "datetime2";
+    case SqlType::Char:
+        return withLength("char");
+    case SqlType::VarChar:
+        return withLength("varchar");
+    case SqlType::NChar:
+        return withLength("nchar");
+    case SqlType::NVarChar:
+        return withLength("nvarchar");
+    case SqlType::Text:
+        return "text";
+    case SqlType::NText:
+        return "ntext";
+    case SqlType::UniqueIdentifier:
+        return "uniqueidentifier";
+    case SqlType::Binary:
+        return withLength("binary");
+    case SqlType::VarBinary:
+        return withLength("varbinary");
+    case SqlType::Image:
+        return "image";
     }
     return "sql_variant";
 }
@@ -237,7 +261,9 @@ std::string DecimalValue::text() const {
     return (unscaled < 0 ? "-" : "") + digits;
 }
 
-double DecimalValue::toDouble() const { return double(unscaled) / std::pow(10.0, scale); }
+double DecimalValue::toDouble() const {
+    return double(unscaled) / std::pow(10.0, scale);
+}
 
 bool GuidValue::parse(const std::string& text, GuidValue& out) {
     std::string hex;
@@ -272,38 +298,55 @@ std::string GuidValue::text() const {
 
 int64_t SqlValue::toInt() const {
     switch (m_v.index()) {
-    case 1: return std::get<bool>(m_v) ? 1 : 0;
-    case 2: return std::get<int64_t>(m_v);
-    case 3: return int64_t(std::llround(std::get<double>(m_v)));
-    case 4: return int64_t(std::get<DecimalValue>(m_v).rescaled(0).unscaled);
-    case 5: return std::strtoll(std::get<std::string>(m_v).c_str(), nullptr, 10);
-    default: return 0;
+    case 1:
+        return std::get<bool>(m_v) ? 1 : 0;
+    case 2:
+        return std::get<int64_t>(m_v);
+    case 3:
+        return int64_t(std::llround(std::get<double>(m_v)));
+    case 4:
+        return int64_t(std::get<DecimalValue>(m_v).rescaled(0).unscaled);
+    case 5:
+        return std::strtoll(std::get<std::string>(m_v).c_str(), nullptr, 10);
+    default:
+        return 0;
     }
 }
 
 double SqlValue::toDouble() const {
     switch (m_v.index()) {
-    case 1: return std::get<bool>(m_v) ? 1 : 0;
-    case 2: return double(std::get<int64_t>(m_v));
-    case 3: return std::get<double>(m_v);
-    case 4: return std::get<DecimalValue>(m_v).toDouble();
-    case 5: return std::strtod(std::get<std::string>(m_v).c_str(), nullptr);
-    default: return 0;
+    case 1:
+        return std::get<bool>(m_v) ? 1 : 0;
+    case 2:
+        return double(std::get<int64_t>(m_v));
+    case 3:
+        return std::get<double>(m_v);
+    case 4:
+        return std::get<DecimalValue>(m_v).toDouble();
+    case 5:
+        return std::strtod(std::get<std::string>(m_v).c_str(), nullptr);
+    default:
+        return 0;
     }
 }
 
 std::string SqlValue::toText() const {
     switch (m_v.index()) {
-    case 0: return "NULL";
-    case 1: return std::get<bool>(m_v) ? "1" : "0";
-    case 2: return std::to_string(std::get<int64_t>(m_v));
+    case 0:
+        return "NULL";
+    case 1:
+        return std::get<bool>(m_v) ? "1" : "0";
+    case 2:
+        return std::to_string(std::get<int64_t>(m_v));
     case 3: {
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.17g", std::get<double>(m_v));
         return buf;
     }
-    case 4: return std::get<DecimalValue>(m_v).text();
-    case 5: return std::get<std::string>(m_v);
+    case 4:
+        return std::get<DecimalValue>(m_v).text();
+    case 5:
+        return std::get<std::string>(m_v);
     case 6: {
         static const char* hex = "0123456789ABCDEF";
         std::string s = "0x";
@@ -313,8 +356,10 @@ std::string SqlValue::toText() const {
         }
         return s;
     }
-    case 7: return std::get<DateTimeValue>(m_v).text();
-    case 8: return std::get<GuidValue>(m_v).text();
+    case 7:
+        return std::get<DateTimeValue>(m_v).text();
+    case 8:
+        return std::get<GuidValue>(m_v).text();
     }
     return {};
 }

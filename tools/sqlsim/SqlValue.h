@@ -97,8 +97,8 @@ using Bytes = std::vector<uint8_t>;
 // NULL, bit, integer, float, exact numeric, text (UTF-8), binary, date/time, guid.
 class SqlValue {
 public:
-    using Storage =
-        std::variant<std::monostate, bool, int64_t, double, DecimalValue, std::string, Bytes, DateTimeValue, GuidValue>;
+    using Storage = std::variant<std::monostate, bool, int64_t, double, DecimalValue, std::string, Bytes,
+                                 DateTimeValue, GuidValue>;
 
     SqlValue() = default;
     SqlValue(bool v) : m_v(v) {}

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <optional>
 #include <cerrno>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -99,9 +99,9 @@ std::vector<std::string> declaredNames(const std::string& declarations) {
             expectName = true;
         } else if (c == '@' && expectName) {
             size_t e = i + 1;
-            while (e < declarations.size() && (std::isalnum(static_cast<unsigned char>(declarations[e])) ||
-                                              declarations[e] == '_' || declarations[e] == '@' ||
-                                              static_cast<unsigned char>(declarations[e]) >= 0x80)) {
+            while (e < declarations.size() &&
+                   (std::isalnum(static_cast<unsigned char>(declarations[e])) || declarations[e] == '_' ||
+                    declarations[e] == '@' || static_cast<unsigned char>(declarations[e]) >= 0x80)) {
                 ++e;
             }
             names.push_back(declarations.substr(i, e - i));
@@ -119,9 +119,13 @@ TdsConnection::TdsConnection(int fd, int spid, Responder& responder, std::mutex&
     m_session.spid = spid;
 }
 
-TdsConnection::~TdsConnection() { ::close(m_fd); }
+TdsConnection::~TdsConnection() {
+    ::close(m_fd);
+}
 
-void TdsConnection::abort() { ::shutdown(m_fd, SHUT_RDWR); }
+void TdsConnection::abort() {
+    ::shutdown(m_fd, SHUT_RDWR);
+}
 
 void TdsConnection::run() {
     try {
@@ -223,6 +227,13 @@ bool TdsConnection::readMessage(uint8_t& type, std::vector<uint8_t>& payload) {
         if (length < 8) {
             throw ProtocolError("packet length below header size");
         }
+        // Judge the header before waiting for a body that may never come.
+        const bool known = packetType == kPacketBatch || packetType == kPacketRpc ||
+                           packetType == kPacketAttention || packetType == kPacketTransaction ||
+                           packetType == kPacketLogin7 || packetType == kPacketPrelogin;
+        if (!known || (!m_loggedIn && packetType != kPacketLogin7 && packetType != kPacketPrelogin)) {
+            throw ProtocolError("unexpected packet type");
+        }
         while (m_in.size() - m_inPos < length) {
             fill(true);
         }
@@ -238,7 +249,8 @@ bool TdsConnection::readMessage(uint8_t& type, std::vector<uint8_t>& payload) {
             payload.clear();
             return true;
         }
-        payload.insert(payload.end(), m_in.begin() + long(m_inPos) + 8, m_in.begin() + long(m_inPos + length));
+        payload.insert(payload.end(), m_in.begin() + long(m_inPos) + 8,
+                       m_in.begin() + long(m_inPos + length));
         m_inPos += length;
         if (payload.size() > kMaxMessage) {
             throw ProtocolError("message too large");
@@ -272,7 +284,9 @@ bool TdsConnection::attentionArrived() {
     return m_attentionSeen;
 }
 
-void TdsConnection::startMessage() { m_out.clear(); }
+void TdsConnection::startMessage() {
+    m_out.clear();
+}
 
 void TdsConnection::sendAll(const uint8_t* data, size_t size) {
     while (size > 0) {
@@ -370,22 +384,28 @@ bool TdsConnection::login(const std::vector<uint8_t>& payload) {
     std::string user = field();
     std::string password = field(true);
     std::string app = field();
-    field(); // server name
+    field();   // server name
     r.skip(4); // extension
     field();   // client interface
     std::string language = field();
     std::string database = field();
 
     if (tdsVersion < 0x72090002) {
-        loginFailed(Message{18456, 1, 14, "The client's protocol version is not supported by the simulator.", {}, 1}, user);
+        loginFailed(
+            Message{18456, 1, 14, "The client's protocol version is not supported by the simulator.", {}, 1},
+            user);
         return false;
     }
     if (flags2 & 0x80) {
-        loginFailed(Message{18452, 1, 14,
-                            "Login failed. The login is from an untrusted domain and cannot be used with Integrated "
-                            "authentication.",
-                            {}, 1},
-                    user);
+        loginFailed(
+            Message{18452,
+                    1,
+                    14,
+                    "Login failed. The login is from an untrusted domain and cannot be used with Integrated "
+                    "authentication.",
+                    {},
+                    1},
+            user);
         return false;
     }
     std::string startDb;
@@ -402,9 +422,13 @@ bool TdsConnection::login(const std::vector<uint8_t>& payload) {
         if (startDb.empty() || !m_responder.canAccess(user, startDb)) {
             m_log.event(m_session, "login-failed", user);
             startMessage();
-            writeMessage(Message{4060, 1, 11,
-                                 "Cannot open database \"" + database + "\" requested by the login. The login failed.",
-                                 {}, 1});
+            writeMessage(
+                Message{4060,
+                        1,
+                        11,
+                        "Cannot open database \"" + database + "\" requested by the login. The login failed.",
+                        {},
+                        1});
             loginFailed(Message{18456, 1, 14, "Login failed for user '" + user + "'.", {}, 1}, user);
             return false;
         }
@@ -535,7 +559,8 @@ void TdsConnection::handleRpc(const std::vector<uint8_t>& payload) {
             auto it = m_prepared.find(h);
             if (it == m_prepared.end()) {
                 Response response;
-                response.error(8179, 16, "Could not find prepared statement with handle " + std::to_string(h) + ".");
+                response.error(8179, 16,
+                               "Could not find prepared statement with handle " + std::to_string(h) + ".");
                 writeItems(response, true, -1);
                 continue;
             }
@@ -717,7 +742,8 @@ void TdsConnection::writeItems(Response& response, bool inProcedure, int32_t ext
     flushDone(done, true, true);
     m_out.u8(kTokenReturnStatus);
     m_out.i32(returnStatus.value_or(0));
-    auto returnValue = [this](uint16_t ordinal, const std::string& name, const ColumnType& type, const SqlValue& v) {
+    auto returnValue = [this](uint16_t ordinal, const std::string& name, const ColumnType& type,
+                              const SqlValue& v) {
         m_out.u8(kTokenReturnValue);
         m_out.u16(ordinal);
         m_out.bVarchar(name);
@@ -743,8 +769,8 @@ void TdsConnection::writeResultSet(ResultSet& rs, bool& attention) {
     w.u16(uint16_t(rs.columns.size()));
     for (const Column& c : rs.columns) {
         w.u32(0);
-        uint16_t flags = uint16_t((c.nullable ? 0x0001 : 0) | (c.identity ? 0x0010 : 0) | (c.computed ? 0x0020 : 0) |
-                                  (c.identity || c.computed ? 0 : 0x0008));
+        uint16_t flags = uint16_t((c.nullable ? 0x0001 : 0) | (c.identity ? 0x0010 : 0) |
+                                  (c.computed ? 0x0020 : 0) | (c.identity || c.computed ? 0 : 0x0008));
         w.u16(flags);
         writeTypeInfo(w, c.type);
         w.bVarchar(c.name);

@@ -59,7 +59,9 @@ uint8_t decimalBytes(uint8_t precision) {
     return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
 }
 
-uint8_t timeBytes(uint8_t scale) { return scale <= 2 ? 3 : scale <= 4 ? 4 : 5; }
+uint8_t timeBytes(uint8_t scale) {
+    return scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+}
 
 int64_t pow10(int n) {
     int64_t v = 1;
@@ -97,7 +99,9 @@ bool toDateTime(const SqlValue& v, DateTimeValue& out) {
     return false;
 }
 
-std::string textOf(const SqlValue& v) { return v.is<std::string>() ? v.get<std::string>() : v.toText(); }
+std::string textOf(const SqlValue& v) {
+    return v.is<std::string>() ? v.get<std::string>() : v.toText();
+}
 
 Bytes bytesOf(const SqlValue& v) {
     if (v.is<Bytes>()) {
@@ -157,13 +161,34 @@ void writeTypeInfo(TdsWriter& w, const ColumnType& t) {
         return uint16_t(n > 8000 ? 8000 : n);
     };
     switch (t.type) {
-    case SqlType::Bit: w.u8(kBitN); w.u8(1); break;
-    case SqlType::TinyInt: w.u8(kIntN); w.u8(1); break;
-    case SqlType::SmallInt: w.u8(kIntN); w.u8(2); break;
-    case SqlType::Int: w.u8(kIntN); w.u8(4); break;
-    case SqlType::BigInt: w.u8(kIntN); w.u8(8); break;
-    case SqlType::Real: w.u8(kFltN); w.u8(4); break;
-    case SqlType::Float: w.u8(kFltN); w.u8(8); break;
+    case SqlType::Bit:
+        w.u8(kBitN);
+        w.u8(1);
+        break;
+    case SqlType::TinyInt:
+        w.u8(kIntN);
+        w.u8(1);
+        break;
+    case SqlType::SmallInt:
+        w.u8(kIntN);
+        w.u8(2);
+        break;
+    case SqlType::Int:
+        w.u8(kIntN);
+        w.u8(4);
+        break;
+    case SqlType::BigInt:
+        w.u8(kIntN);
+        w.u8(8);
+        break;
+    case SqlType::Real:
+        w.u8(kFltN);
+        w.u8(4);
+        break;
+    case SqlType::Float:
+        w.u8(kFltN);
+        w.u8(8);
+        break;
     case SqlType::Decimal:
     case SqlType::Numeric: {
         uint8_t p = t.precision ? t.precision : 18;
@@ -173,13 +198,33 @@ void writeTypeInfo(TdsWriter& w, const ColumnType& t) {
         w.u8(t.scale);
         break;
     }
-    case SqlType::Money: w.u8(kMoneyN); w.u8(8); break;
-    case SqlType::SmallMoney: w.u8(kMoneyN); w.u8(4); break;
-    case SqlType::DateTime: w.u8(kDateTimeN); w.u8(8); break;
-    case SqlType::SmallDateTime: w.u8(kDateTimeN); w.u8(4); break;
-    case SqlType::Date: w.u8(kDateN); break;
-    case SqlType::Time: w.u8(kTimeN); w.u8(7); break;
-    case SqlType::DateTime2: w.u8(kDateTime2N); w.u8(7); break;
+    case SqlType::Money:
+        w.u8(kMoneyN);
+        w.u8(8);
+        break;
+    case SqlType::SmallMoney:
+        w.u8(kMoneyN);
+        w.u8(4);
+        break;
+    case SqlType::DateTime:
+        w.u8(kDateTimeN);
+        w.u8(8);
+        break;
+    case SqlType::SmallDateTime:
+        w.u8(kDateTimeN);
+        w.u8(4);
+        break;
+    case SqlType::Date:
+        w.u8(kDateN);
+        break;
+    case SqlType::Time:
+        w.u8(kTimeN);
+        w.u8(7);
+        break;
+    case SqlType::DateTime2:
+        w.u8(kDateTime2N);
+        w.u8(7);
+        break;
     case SqlType::Char:
     case SqlType::VarChar:
         w.u8(t.type == SqlType::Char ? kBigChar : kBigVarChr);
@@ -189,7 +234,8 @@ void writeTypeInfo(TdsWriter& w, const ColumnType& t) {
     case SqlType::NChar:
     case SqlType::NVarChar:
         w.u8(t.type == SqlType::NChar ? kNChar : kNVarChar);
-        w.u16(t.length == ColumnType::kMax ? 0xFFFF : uint16_t(std::min(t.length > 0 ? t.length : 1, 4000) * 2));
+        w.u16(t.length == ColumnType::kMax ? 0xFFFF
+                                           : uint16_t(std::min(t.length > 0 ? t.length : 1, 4000) * 2));
         w.raw(kCollation, 5);
         break;
     case SqlType::Binary:
@@ -197,7 +243,10 @@ void writeTypeInfo(TdsWriter& w, const ColumnType& t) {
         w.u8(t.type == SqlType::Binary ? kBigBinary : kBigVarBin);
         w.u16(maxBytes(1));
         break;
-    case SqlType::UniqueIdentifier: w.u8(kGuid); w.u8(16); break;
+    case SqlType::UniqueIdentifier:
+        w.u8(kGuid);
+        w.u8(16);
+        break;
     case SqlType::Text:
     case SqlType::NText:
     case SqlType::Image:
@@ -219,7 +268,10 @@ void writeValue(TdsWriter& w, const ColumnType& t, const SqlValue& v) {
     case SqlType::SmallInt:
     case SqlType::Int:
     case SqlType::BigInt: {
-        int n = t.type == SqlType::BigInt ? 8 : t.type == SqlType::Int ? 4 : t.type == SqlType::SmallInt ? 2 : 1;
+        int n = t.type == SqlType::BigInt     ? 8
+                : t.type == SqlType::Int      ? 4
+                : t.type == SqlType::SmallInt ? 2
+                                              : 1;
         if (null) {
             w.u8(0);
             return;
@@ -253,7 +305,8 @@ void writeValue(TdsWriter& w, const ColumnType& t, const SqlValue& v) {
         }
         uint8_t bytes = decimalBytes(t.precision ? t.precision : 18);
         DecimalValue d = toDecimal(v, t.scale);
-        unsigned __int128 mag = d.unscaled < 0 ? (unsigned __int128)(-d.unscaled) : (unsigned __int128)d.unscaled;
+        unsigned __int128 mag =
+            d.unscaled < 0 ? (unsigned __int128)(-d.unscaled) : (unsigned __int128)d.unscaled;
         w.u8(bytes);
         w.u8(d.unscaled < 0 ? 0 : 1);
         for (int k = 0; k < bytes - 1; ++k) {
@@ -340,7 +393,8 @@ void writeValue(TdsWriter& w, const ColumnType& t, const SqlValue& v) {
         if (t.type == SqlType::Text) {
             writeLegacyText(w, reinterpret_cast<const uint8_t*>(s.data()), s.size());
         } else {
-            writeVariable(w, t, reinterpret_cast<const uint8_t*>(s.data()), std::min<size_t>(s.size(), t.length == ColumnType::kMax ? s.size() : 8000));
+            writeVariable(w, t, reinterpret_cast<const uint8_t*>(s.data()),
+                          std::min<size_t>(s.size(), t.length == ColumnType::kMax ? s.size() : 8000));
         }
         return;
     }
@@ -368,7 +422,8 @@ void writeValue(TdsWriter& w, const ColumnType& t, const SqlValue& v) {
         if (t.type == SqlType::NText) {
             writeLegacyText(w, u.data(), u.size());
         } else {
-            writeVariable(w, t, u.data(), t.length == ColumnType::kMax ? u.size() : std::min<size_t>(u.size(), 8000));
+            writeVariable(w, t, u.data(),
+                          t.length == ColumnType::kMax ? u.size() : std::min<size_t>(u.size(), 8000));
         }
         return;
     }
@@ -392,13 +447,15 @@ void writeValue(TdsWriter& w, const ColumnType& t, const SqlValue& v) {
         if (t.type == SqlType::Image) {
             writeLegacyText(w, b.data(), b.size());
         } else {
-            writeVariable(w, t, b.data(), t.length == ColumnType::kMax ? b.size() : std::min<size_t>(b.size(), 8000));
+            writeVariable(w, t, b.data(),
+                          t.length == ColumnType::kMax ? b.size() : std::min<size_t>(b.size(), 8000));
         }
         return;
     }
     case SqlType::UniqueIdentifier: {
         GuidValue g;
-        bool ok = v.is<GuidValue>() ? (g = v.get<GuidValue>(), true) : (!null && GuidValue::parse(textOf(v), g));
+        bool ok =
+            v.is<GuidValue>() ? (g = v.get<GuidValue>(), true) : (!null && GuidValue::parse(textOf(v), g));
         if (!ok) {
             w.u8(0);
             return;
@@ -424,18 +481,42 @@ WireType readTypeInfo(TdsReader& r) {
         t.maxLength = len;
     };
     switch (t.code) {
-    case kNull: fixed(SqlType::Int, 0); break;
-    case kInt1: fixed(SqlType::TinyInt, 1); break;
-    case kBit: fixed(SqlType::Bit, 1); break;
-    case kInt2: fixed(SqlType::SmallInt, 2); break;
-    case kInt4: fixed(SqlType::Int, 4); break;
-    case kInt8: fixed(SqlType::BigInt, 8); break;
-    case kDateTim4: fixed(SqlType::SmallDateTime, 4); break;
-    case kDateTime: fixed(SqlType::DateTime, 8); break;
-    case kFlt4: fixed(SqlType::Real, 4); break;
-    case kFlt8: fixed(SqlType::Float, 8); break;
-    case kMoney: fixed(SqlType::Money, 8); break;
-    case kMoney4: fixed(SqlType::SmallMoney, 4); break;
+    case kNull:
+        fixed(SqlType::Int, 0);
+        break;
+    case kInt1:
+        fixed(SqlType::TinyInt, 1);
+        break;
+    case kBit:
+        fixed(SqlType::Bit, 1);
+        break;
+    case kInt2:
+        fixed(SqlType::SmallInt, 2);
+        break;
+    case kInt4:
+        fixed(SqlType::Int, 4);
+        break;
+    case kInt8:
+        fixed(SqlType::BigInt, 8);
+        break;
+    case kDateTim4:
+        fixed(SqlType::SmallDateTime, 4);
+        break;
+    case kDateTime:
+        fixed(SqlType::DateTime, 8);
+        break;
+    case kFlt4:
+        fixed(SqlType::Real, 4);
+        break;
+    case kFlt8:
+        fixed(SqlType::Float, 8);
+        break;
+    case kMoney:
+        fixed(SqlType::Money, 8);
+        break;
+    case kMoney4:
+        fixed(SqlType::SmallMoney, 4);
+        break;
     case kIntN:
     case kBitN:
     case kFltN:
@@ -446,7 +527,10 @@ WireType readTypeInfo(TdsReader& r) {
         uint32_t n = t.maxLength;
         SqlType type = SqlType::Int;
         if (t.code == kIntN) {
-            type = n == 1 ? SqlType::TinyInt : n == 2 ? SqlType::SmallInt : n == 8 ? SqlType::BigInt : SqlType::Int;
+            type = n == 1   ? SqlType::TinyInt
+                   : n == 2 ? SqlType::SmallInt
+                   : n == 8 ? SqlType::BigInt
+                            : SqlType::Int;
         } else if (t.code == kBitN) {
             type = SqlType::Bit;
         } else if (t.code == kFltN) {
@@ -468,10 +552,13 @@ WireType readTypeInfo(TdsReader& r) {
         t.maxLength = r.u8();
         t.precision = r.u8();
         t.scale = r.u8();
-        t.column = ColumnType::of(t.code == kNumeric || t.code == kNumericN ? SqlType::Numeric : SqlType::Decimal, 0,
-                                  t.precision, t.scale);
+        t.column =
+            ColumnType::of(t.code == kNumeric || t.code == kNumericN ? SqlType::Numeric : SqlType::Decimal, 0,
+                           t.precision, t.scale);
         break;
-    case kDateN: t.column = ColumnType::of(SqlType::Date); break;
+    case kDateN:
+        t.column = ColumnType::of(SqlType::Date);
+        break;
     case kTimeN:
     case kDateTime2N:
     case kDateTimeOffsetN:
@@ -486,8 +573,11 @@ WireType readTypeInfo(TdsReader& r) {
     case kBinary:
     case kVarBinary:
         t.maxLength = r.u8();
-        t.column = ColumnType::of(t.code == kChar ? SqlType::Char : t.code == kVarChar ? SqlType::VarChar
-                                  : t.code == kBinary ? SqlType::Binary : SqlType::VarBinary, int(t.maxLength));
+        t.column = ColumnType::of(t.code == kChar      ? SqlType::Char
+                                  : t.code == kVarChar ? SqlType::VarChar
+                                  : t.code == kBinary  ? SqlType::Binary
+                                                       : SqlType::VarBinary,
+                                  int(t.maxLength));
         break;
     case kBigVarChr:
     case kBigChar:
@@ -502,9 +592,12 @@ WireType readTypeInfo(TdsReader& r) {
         if (!binary) {
             r.skip(5);
         }
-        SqlType type = t.code == kBigVarChr ? SqlType::VarChar : t.code == kBigChar ? SqlType::Char
-                       : t.code == kNVarChar ? SqlType::NVarChar : t.code == kNChar ? SqlType::NChar
-                       : t.code == kBigVarBin ? SqlType::VarBinary : SqlType::Binary;
+        SqlType type = t.code == kBigVarChr   ? SqlType::VarChar
+                       : t.code == kBigChar   ? SqlType::Char
+                       : t.code == kNVarChar  ? SqlType::NVarChar
+                       : t.code == kNChar     ? SqlType::NChar
+                       : t.code == kBigVarBin ? SqlType::VarBinary
+                                              : SqlType::Binary;
         int length = t.plp ? ColumnType::kMax : int(unicode ? t.maxLength / 2 : t.maxLength);
         t.column = ColumnType::of(type, length);
         break;
@@ -526,7 +619,9 @@ WireType readTypeInfo(TdsReader& r) {
             r.skip(5);
         }
         t.legacyText = true;
-        t.column = ColumnType::of(t.code == kText ? SqlType::Text : t.code == kNText ? SqlType::NText : SqlType::Image);
+        t.column = ColumnType::of(t.code == kText    ? SqlType::Text
+                                  : t.code == kNText ? SqlType::NText
+                                                     : SqlType::Image);
         break;
     default:
         throw ProtocolError("unsupported parameter type");
@@ -598,7 +693,8 @@ SqlValue readValue(TdsReader& r, const WireType& t) {
     // Fixed-length types have no length prefix; the nullable ones have a byte.
     uint32_t len;
     switch (t.code) {
-    case kNull: return SqlValue::null();
+    case kNull:
+        return SqlValue::null();
     case kInt1:
     case kBit:
     case kInt2:
@@ -620,11 +716,16 @@ SqlValue readValue(TdsReader& r, const WireType& t) {
         return SqlValue::null();
     }
     switch (c.type) {
-    case SqlType::Bit: return SqlValue(readUnsigned(r, int(len)) != 0);
-    case SqlType::TinyInt: return SqlValue(int64_t(uint8_t(readUnsigned(r, int(len)))));
-    case SqlType::SmallInt: return SqlValue(int64_t(int16_t(readUnsigned(r, int(len)))));
-    case SqlType::Int: return SqlValue(int64_t(int32_t(readUnsigned(r, int(len)))));
-    case SqlType::BigInt: return SqlValue(int64_t(readUnsigned(r, int(len))));
+    case SqlType::Bit:
+        return SqlValue(readUnsigned(r, int(len)) != 0);
+    case SqlType::TinyInt:
+        return SqlValue(int64_t(uint8_t(readUnsigned(r, int(len)))));
+    case SqlType::SmallInt:
+        return SqlValue(int64_t(int16_t(readUnsigned(r, int(len)))));
+    case SqlType::Int:
+        return SqlValue(int64_t(int32_t(readUnsigned(r, int(len)))));
+    case SqlType::BigInt:
+        return SqlValue(int64_t(readUnsigned(r, int(len))));
     case SqlType::Real:
     case SqlType::Float:
         if (len == 4) {

@@ -15,7 +15,7 @@ struct WireType {
     uint32_t maxLength = 0;
     uint8_t precision = 0;
     uint8_t scale = 0;
-    bool plp = false;      // (max) types, sent in chunks
+    bool plp = false;        // (max) types, sent in chunks
     bool legacyText = false; // text, ntext, image
     ColumnType column;
 };

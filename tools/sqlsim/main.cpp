@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::cout << port << std::endl;
-    std::cerr << "sqlsim: server " << responder->serverName() << " listening on 127.0.0.1:" << port << std::endl;
+    std::cerr << "sqlsim: server " << responder->serverName() << " listening on 127.0.0.1:" << port
+              << std::endl;
 
     int received = 0;
     sigwait(&signals, &received);

@@ -1,0 +1,66 @@
+#pragma once
+// A bare ODBC client for tests that check what goes over the wire without our data layer:
+// runs a statement through unixODBC + FreeTDS and records results and messages in order.
+#include <optional>
+#include <sql.h>
+#include <sqlext.h>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+using Cell = std::optional<std::string>;
+
+struct OdbcResult {
+    std::vector<std::string> columns;
+    std::vector<SQLSMALLINT> types;
+    std::vector<std::vector<Cell>> rows;
+    SQLLEN rowCount = -1;
+};
+
+struct OdbcMessage {
+    std::string state;
+    SQLINTEGER native = 0;
+    std::string text;
+};
+
+struct OdbcOutcome {
+    bool ok = true;
+    std::vector<OdbcResult> results;
+    std::vector<OdbcMessage> messages;
+    // "result" or "message:<text>" in the order the client saw them.
+    std::vector<std::string> order;
+};
+
+class OdbcTestClient {
+public:
+    OdbcTestClient();
+    ~OdbcTestClient();
+    OdbcTestClient(const OdbcTestClient&) = delete;
+    OdbcTestClient& operator=(const OdbcTestClient&) = delete;
+
+    static std::string connectionString(int port, const std::string& user, const std::string& password,
+                                        const std::string& database = {});
+    // Returns false and fills error (the driver's messages) when the logon fails.
+    bool connect(const std::string& connectionString, std::string* error = nullptr);
+    // Executes text with the parameters bound as nvarchar (nullopt = NULL) and reads every result.
+    OdbcOutcome exec(const std::string& sql, const std::vector<Cell>& params = {});
+    // Prepares once and executes once per parameter set.
+    std::vector<OdbcOutcome> prepareAndRun(const std::string& sql,
+                                           const std::vector<std::vector<Cell>>& runs);
+    // Executes and reads only the first rows of the first result, then closes the cursor early.
+    std::vector<std::vector<Cell>> readFirstRows(const std::string& sql, int rows);
+    bool setAutocommit(bool on);
+    bool endTransaction(bool commit);
+
+    SQLHDBC connection() const { return m_dbc; }
+    static std::vector<OdbcMessage> diagnostics(SQLSMALLINT type, SQLHANDLE handle);
+
+private:
+    void collect(SQLHSTMT stmt, SQLRETURN rc, OdbcOutcome& out);
+    SQLHENV m_env = SQL_NULL_HENV;
+    SQLHDBC m_dbc = SQL_NULL_HDBC;
+    bool m_connected = false;
+};
+
+} // namespace testsupport
