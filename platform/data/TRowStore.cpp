@@ -6,11 +6,14 @@
 #include <QDateTime>
 #include <QUuid>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
+// Blocks grow from small (a query of a few rows takes little) to this size.
 constexpr size_t kBlockBytes = size_t(1) << 20;
+constexpr size_t kFirstBlockBytes = size_t(16) << 10;
 constexpr int64_t kMicrosPerDay = int64_t(86400) * 1000000;
 constexpr int64_t kJulianDay1970 = 2440588;
 
@@ -88,10 +91,12 @@ unsigned char* TRowStore::allocate(size_t bytes) {
         return p;
     }
     if (m_blocks.empty() || m_blockUsed + bytes > m_blockSize) {
-        m_blocks.push_back(std::make_unique_for_overwrite<unsigned char[]>(kBlockBytes));
-        m_blockSize = kBlockBytes;
+        const size_t size =
+            std::max(bytes, m_blockSize == 0 ? kFirstBlockBytes : std::min(kBlockBytes, m_blockSize * 2));
+        m_blocks.push_back(std::make_unique_for_overwrite<unsigned char[]>(size));
+        m_blockSize = size;
         m_blockUsed = 0;
-        m_allocated += kBlockBytes;
+        m_allocated += size;
     }
     unsigned char* p = m_blocks.back().get() + m_blockUsed;
     m_blockUsed += bytes;
