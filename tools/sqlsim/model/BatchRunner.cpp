@@ -1,0 +1,347 @@
+#include "BatchRunner.h"
+
+#include "DatabaseStatements.h"
+#include "Names.h"
+#include "SecurityProcedures.h"
+#include "SystemProcedures.h"
+#include "TableStatements.h"
+#include "TextTemplate.h"
+
+#include "../RuleResponder.h"
+
+#include <algorithm>
+
+namespace sqlsim::model {
+
+BatchRunner::BatchRunner(Context& ctx, const ProcedureTable& procedures, const Request& request)
+    : m_ctx(ctx), m_procedures(procedures), m_request(request), m_text(TextTemplate::normalize(request.text)),
+      m_tokens(SqlLexer::tokenize(m_text)) {}
+
+void BatchRunner::notSupported() {
+    throw SqlError(50000, 16, "__not_supported__");
+}
+
+void BatchRunner::run() {
+    size_t pos = 0;
+    while (at(pos).kind != Token::Kind::End) {
+        if (at(pos).isSymbol(";")) {
+            ++pos;
+            continue;
+        }
+        try {
+            if (!runStatement(pos)) {
+                return;
+            }
+        } catch (const SqlError& e) {
+            if (std::string(e.what()) == "__not_supported__") {
+                RuleResponder::notSupported(m_request, m_ctx.response);
+                return;
+            }
+            m_ctx.response.error(e.number(), e.severity(), e.what(), e.state(), e.procedure(),
+                                 e.line() > 1 ? e.line() : int(at(pos).line));
+            // Compile errors and missing objects end the batch; other errors end the statement only.
+            bool abortsBatch = e.number() == 102 || e.number() == 156 || e.number() == 105 ||
+                               e.number() == 208 || e.number() == 207 || e.number() == 911 ||
+                               e.number() == 2812 || e.number() == 195;
+            if (abortsBatch) {
+                return;
+            }
+            while (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";")) {
+                ++pos;
+                const Token& t = at(pos);
+                if (t.isWord("select") || t.isWord("insert") || t.isWord("update") || t.isWord("delete") ||
+                    t.isWord("exec") || t.isWord("execute") || t.isWord("print") || t.isWord("use") ||
+                    t.isWord("create") || t.isWord("drop") || t.isWord("set") || t.isWord("raiserror") ||
+                    t.isWord("backup") || t.isWord("restore")) {
+                    break;
+                }
+            }
+        }
+    }
+}
+
+void BatchRunner::expectSymbol(size_t& pos, const char* symbol) {
+    if (!at(pos).isSymbol(symbol)) {
+        syntaxError(at(pos));
+    }
+    ++pos;
+}
+
+std::string BatchRunner::readName(size_t& pos) {
+    std::string name;
+    if (!at(pos).isName()) {
+        syntaxError(at(pos));
+    }
+    while (true) {
+        if (at(pos).isName()) {
+            name += "[" + at(pos).text + "]";
+            ++pos;
+        }
+        if (at(pos).isSymbol(".")) {
+            name += ".";
+            ++pos;
+            continue;
+        }
+        break;
+    }
+    return name;
+}
+
+bool BatchRunner::runStatement(size_t& pos) {
+    const Token& t = at(pos);
+    if (t.isWord("use")) {
+        runUse(pos);
+    } else if (t.isWord("exec") || t.isWord("execute")) {
+        ++pos;
+        if (at(pos).isSymbol("(")) {
+            notSupported();
+        }
+        runExec(pos, true);
+    } else if (t.isName() && pos == 0 && t.kind == Token::Kind::Name &&
+               (lower(t.text).rfind("sp_", 0) == 0 || at(pos + 1).isSymbol("."))) {
+        runExec(pos, false);
+    } else if (t.isWord("select")) {
+        Relation r = select(pos);
+        ResultSet rs;
+        rs.columns = r.columns;
+        int64_t n = int64_t(r.rows.size());
+        rs.rows = std::move(r.rows);
+        m_ctx.response.resultSet(std::move(rs));
+        m_ctx.rowCount(n);
+    } else if (t.isWord("insert") || t.isWord("update") || t.isWord("delete")) {
+        TableStatements::run(*this, m_ctx, pos);
+    } else if ((t.isWord("create") || t.isWord("drop")) && at(pos + 1).isWord("table")) {
+        TableStatements::run(*this, m_ctx, pos);
+    } else if (t.isWord("create") || t.isWord("drop") || t.isWord("backup") || t.isWord("restore")) {
+        if (!DatabaseStatements::run(m_ctx, m_tokens, pos)) {
+            notSupported();
+        }
+    } else if (t.isWord("print")) {
+        runPrint(pos);
+    } else if (t.isWord("raiserror")) {
+        runRaiserror(pos);
+    } else if (t.isWord("set")) {
+        runSet(pos);
+    } else if (t.isWord("begin") && (at(pos + 1).isWord("tran") || at(pos + 1).isWord("transaction"))) {
+        m_ctx.session.inTransaction = true;
+        pos += 2;
+    } else if ((t.isWord("commit") || t.isWord("rollback"))) {
+        m_ctx.session.inTransaction = false;
+        ++pos;
+        if (at(pos).isWord("tran") || at(pos).isWord("transaction")) {
+            ++pos;
+        }
+    } else {
+        notSupported();
+    }
+    return true;
+}
+
+void BatchRunner::runUse(size_t& pos) {
+    ++pos;
+    if (!at(pos).isName()) {
+        syntaxError(at(pos));
+    }
+    std::string name = at(pos).text;
+    size_t line = at(pos).line;
+    ++pos;
+    if (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";") && at(pos).line == line) {
+        syntaxError(at(pos));
+    }
+    Database* db = m_ctx.instance.findDatabase(name);
+    if (!db) {
+        throw SqlError(
+            911, 16, "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+    }
+    if (!SystemProcedures::hasDbAccess(m_ctx.instance, m_ctx.session.login, *db)) {
+        throw SqlError(916, 14,
+                       "The server principal \"" + m_ctx.session.login +
+                           "\" is not able to access the database \"" + db->name +
+                           "\" under the current security context.");
+    }
+    m_ctx.session.database = db->name;
+    m_ctx.response.add(DatabaseChange{db->name});
+}
+
+void BatchRunner::runExec(size_t& pos, bool keyword) {
+    std::string procName;
+    size_t line = at(pos).line;
+    if (keyword && at(pos).kind == Token::Kind::Variable && at(pos + 1).isSymbol("=")) {
+        pos += 2; // exec @status = proc
+    }
+    std::string qualifier;
+    while (true) {
+        if (at(pos).isName()) {
+            procName = at(pos).text;
+            ++pos;
+        }
+        if (at(pos).isSymbol(".")) {
+            qualifier += procName + ".";
+            ++pos;
+            continue;
+        }
+        break;
+    }
+    if (procName.empty()) {
+        syntaxError(at(pos));
+    }
+    std::vector<Argument> args;
+    auto ends = [&](size_t p) {
+        const Token& t = at(p);
+        return t.kind == Token::Kind::End || t.isSymbol(";") ||
+               (t.line != line && t.kind == Token::Kind::Name);
+    };
+    while (!ends(pos)) {
+        Argument a;
+        if (at(pos).kind == Token::Kind::Variable && at(pos + 1).isSymbol("=")) {
+            a.name = at(pos).text;
+            pos += 2;
+        }
+        const Token& v = at(pos);
+        if (v.kind == Token::Kind::Name && !v.isWord("null") && !v.isWord("default")) {
+            a.value = SqlValue(v.text); // an unquoted word is a string argument
+            ++pos;
+        } else if (v.isWord("default")) {
+            ++pos;
+        } else {
+            ExpressionParser p(m_tokens, pos, m_text);
+            auto e = p.parse();
+            a.value = Evaluator::eval(*e, scope({}, nullptr));
+        }
+        if (at(pos).isWord("output") || at(pos).isWord("out")) {
+            ++pos;
+        }
+        args.push_back(a);
+        if (at(pos).isSymbol(",")) {
+            ++pos;
+            continue;
+        }
+        break;
+    }
+    std::string savedDb = m_ctx.session.database;
+    auto parts = splitName(qualifier + procName);
+    if (parts.size() == 3 && !parts[0].empty()) {
+        Database* db = m_ctx.instance.findDatabase(parts[0]);
+        if (!db) {
+            throw SqlError(2812, 16, "Could not find stored procedure '" + qualifier + procName + "'.", 62);
+        }
+        m_ctx.session.database = db->name;
+    }
+    if (!m_procedures.has(procName)) {
+        m_ctx.session.database = savedDb;
+        throw SqlError(2812, 16, "Could not find stored procedure '" + procName + "'.", 62);
+    }
+    m_procedures.call(m_ctx, procName, args);
+    m_ctx.session.database = savedDb;
+}
+
+void BatchRunner::runPrint(size_t& pos) {
+    ++pos;
+    ExpressionParser p(m_tokens, pos, m_text);
+    auto e = p.parse();
+    SqlValue v = Evaluator::eval(*e, scope({}, nullptr));
+    m_ctx.response.info(v.isNull() ? std::string() : v.toText());
+}
+
+void BatchRunner::runRaiserror(size_t& pos) {
+    ++pos;
+    expectSymbol(pos, "(");
+    std::vector<SqlValue> args;
+    while (true) {
+        ExpressionParser p(m_tokens, pos, m_text);
+        args.push_back(Evaluator::eval(*p.parse(), scope({}, nullptr)));
+        if (at(pos).isSymbol(",")) {
+            ++pos;
+            continue;
+        }
+        break;
+    }
+    expectSymbol(pos, ")");
+    if (at(pos).isWord("with")) {
+        ++pos;
+        while (at(pos).isWord("log") || at(pos).isWord("nowait") || at(pos).isWord("seterror") ||
+               at(pos).isSymbol(",")) {
+            ++pos;
+        }
+    }
+    if (args.size() < 3) {
+        throw SqlError(102, 15, "Incorrect syntax near ')'.");
+    }
+    int severity = int(std::clamp<int64_t>(args[1].toInt(), 0, 25));
+    int state = int(args[2].toInt() < 0 ? 1 : std::min<int64_t>(args[2].toInt(), 255));
+    std::string format = args[0].toText();
+    std::string message;
+    size_t next = 3;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size()) {
+            size_t j = i + 1;
+            while (j < format.size() &&
+                   std::string("-+ #0123456789.lhI64").find(format[j]) != std::string::npos) {
+                ++j;
+            }
+            if (j < format.size() && std::string("dsiuoxX").find(format[j]) != std::string::npos) {
+                message += next < args.size() ? args[next++].toText() : std::string("(null)");
+                i = j;
+                continue;
+            }
+            if (format[i + 1] == '%') {
+                message += '%';
+                ++i;
+                continue;
+            }
+        }
+        message += format[i];
+    }
+    if (severity > 18 && !m_ctx.instance.isSysadmin(m_ctx.session.login)) {
+        throw SqlError(2754, 16,
+                       "Error severity levels greater than 18 can only be specified by members of the "
+                       "sysadmin role, using the WITH LOG option.");
+    }
+    int number = args[0].is<std::string>() ? 50000 : int(args[0].toInt());
+    m_ctx.response.add(Message{number, state, severity, message, {}, int(at(pos).line)});
+}
+
+void BatchRunner::runSet(size_t& pos) {
+    ++pos;
+    if (at(pos).kind == Token::Kind::Variable) {
+        notSupported();
+    }
+    if (at(pos).isWord("identity_insert")) {
+        ++pos;
+        std::string table = readName(pos);
+        Database& db = m_ctx.db();
+        ObjectDef* o = db.findObject(table);
+        if (!o || !o->isTable()) {
+            throw SqlError(208, 16, "Invalid object name '" + table + "'.");
+        }
+        if (o->identityColumn() < 0) {
+            throw SqlError(8106, 16,
+                           "Table '" + db.fullName(*o) +
+                               "' does not have the identity property. Cannot "
+                               "perform SET operation.");
+        }
+        bool on = at(pos).isWord("on");
+        ++pos;
+        m_ctx.session.options["identity_insert"] =
+            on ? lower(db.name + "." + db.fullName(*o)) : std::string();
+        return;
+    }
+    std::vector<std::string> names;
+    while (at(pos).kind == Token::Kind::Name && !at(pos).isWord("on") && !at(pos).isWord("off")) {
+        names.push_back(lower(at(pos).text));
+        ++pos;
+        if (at(pos).isSymbol(",")) {
+            ++pos;
+        }
+    }
+    std::string value;
+    if (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";")) {
+        value = lower(at(pos).text);
+        ++pos;
+    }
+    for (const auto& n : names) {
+        m_ctx.session.options[n] = value;
+    }
+}
+
+} // namespace sqlsim::model

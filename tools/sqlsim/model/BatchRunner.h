@@ -1,0 +1,45 @@
+#pragma once
+// Runs a batch statement by statement: use, exec, select (from user tables, views and the
+// compatibility views), insert, update, delete, create/drop table, print, raiserror, set, and the
+// database statements. Anything else is answered as not supported.
+#include "ProcedureTable.h"
+#include "SqlExpression.h"
+#include "SystemTables.h"
+
+namespace sqlsim::model {
+
+class BatchRunner {
+public:
+    BatchRunner(Context& ctx, const ProcedureTable& procedures, const Request& request);
+    void run();
+
+    // Scope for expressions that see a row of a relation; row may be null (no FROM).
+    EvalScope scope(const std::vector<std::pair<std::string, const Relation*>>& sources,
+                    const Row* row) const;
+    // Reads a table, view or compatibility view by name; throws 208 when there is none.
+    Relation read(const std::string& name, std::string* resolvedDatabase = nullptr);
+    // select ... starting at the "select" token; returns the result (also used for views).
+    Relation select(size_t& pos);
+
+    const std::vector<Token>& tokens() const { return m_tokens; }
+
+private:
+    bool runStatement(size_t& pos);
+    void runExec(size_t& pos, bool keyword);
+    void runUse(size_t& pos);
+    void runPrint(size_t& pos);
+    void runRaiserror(size_t& pos);
+    void runSet(size_t& pos);
+    std::string readName(size_t& pos);
+    const Token& at(size_t pos) const { return pos < m_tokens.size() ? m_tokens[pos] : m_tokens.back(); }
+    void expectSymbol(size_t& pos, const char* symbol);
+    [[noreturn]] void notSupported();
+
+    Context& m_ctx;
+    const ProcedureTable& m_procedures;
+    const Request& m_request;
+    std::string m_text;
+    std::vector<Token> m_tokens;
+};
+
+} // namespace sqlsim::model

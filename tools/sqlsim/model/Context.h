@@ -1,0 +1,37 @@
+#pragma once
+// What a handler works with while it answers one request.
+#include "Instance.h"
+#include "SqlError.h"
+
+#include "../Request.h"
+#include "../Response.h"
+
+namespace sqlsim::model {
+
+struct Context {
+    Instance& instance;
+    Session& session;
+    Response& response;
+
+    // The session's current database; error 911 when it has gone.
+    Database& db() {
+        Database* d = instance.findDatabase(session.database);
+        if (!d) {
+            throw SqlError(911, 16,
+                           "Database '" + session.database +
+                               "' does not exist. Make sure that the name is entered correctly.");
+        }
+        return *d;
+    }
+    bool noCount() const {
+        auto it = session.options.find("nocount");
+        return it != session.options.end() && it->second == "on";
+    }
+    void rowCount(int64_t n) {
+        if (!noCount()) {
+            response.rowCount(n);
+        }
+    }
+};
+
+} // namespace sqlsim::model

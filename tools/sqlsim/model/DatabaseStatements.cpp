@@ -1,0 +1,331 @@
+#include "DatabaseStatements.h"
+
+#include "Names.h"
+#include "SqlExpression.h"
+
+#include <cstdio>
+
+namespace sqlsim::model {
+
+namespace {
+
+struct Reader {
+    const std::vector<Token>& t;
+    size_t& pos;
+    const Token& at(size_t ahead = 0) const { return pos + ahead < t.size() ? t[pos + ahead] : t.back(); }
+    void word(const char* w) {
+        if (!at().isWord(w)) {
+            syntaxError(at());
+        }
+        ++pos;
+    }
+    std::string name() {
+        if (!at().isName()) {
+            syntaxError(at());
+        }
+        return t[pos++].text;
+    }
+    std::string string() {
+        if (at().kind != Token::Kind::String) {
+            syntaxError(at());
+        }
+        return t[pos++].text;
+    }
+    // DISK = 'path'
+    std::string disk() {
+        word("disk");
+        if (!at().isSymbol("=")) {
+            syntaxError(at());
+        }
+        ++pos;
+        return string();
+    }
+};
+
+void checkName(const std::string& name) {
+    if (characterCount(name) > 128) {
+        throw SqlError(103, 15,
+                       "The identifier that starts with '" + characterPrefix(name, 128) +
+                           "' is too long. Maximum length is 128.",
+                       4);
+    }
+}
+
+int64_t pages(const Database& db) {
+    int64_t p = 0;
+    for (const auto& f : db.files) {
+        p += f.sizeBytes / 8192 / 16;
+    }
+    return p;
+}
+
+void processedMessages(Context& ctx, const Database& db, const std::string& name, const char* verb) {
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto& f : db.files) {
+            if ((pass == 0) != (f.type == 'D')) {
+                continue;
+            }
+            int64_t n = f.type == 'D' ? f.sizeBytes / 8192 / 16 : 2;
+            ctx.response.info("Processed " + std::to_string(n) + " pages for database '" + name +
+                                  "', file '" + f.logicalName + "' on file 1.",
+                              4035);
+        }
+    }
+    int64_t total = pages(db) + 2;
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%s successfully processed %lld pages in 0.%03d seconds (%d.%03d MB/sec).",
+                  verb, static_cast<long long>(total), 12 + int(total % 40), int(total / 100),
+                  int(total % 1000));
+    ctx.response.info(buf, 3014);
+}
+
+void failBackup(Context& ctx, int number, const std::string& text, const char* what) {
+    ctx.response.error(number, 16, text, 1);
+    throw SqlError(3013, 16, std::string(what) + " is terminating abnormally.", 1);
+}
+
+bool inUse(Context& ctx, const std::string& name) {
+    for (const auto& [spid, p] : ctx.instance.processes()) {
+        if (spid != ctx.session.spid && sameName(p.database, name)) {
+            return true;
+        }
+    }
+    return sameName(ctx.session.database, name);
+}
+
+void restoreDatabase(Context& ctx, Reader& r) {
+    std::string name = r.name();
+    checkName(name);
+    r.word("from");
+    std::string path = r.disk();
+    std::vector<std::pair<std::string, std::string>> moves;
+    bool replace = false;
+    if (r.at().isWord("with")) {
+        ++r.pos;
+        while (true) {
+            if (r.at().isWord("move")) {
+                ++r.pos;
+                std::string logical = r.string();
+                r.word("to");
+                moves.push_back({logical, r.string()});
+            } else if (r.at().isWord("replace") || r.at().isWord("recovery") || r.at().isWord("norecovery")) {
+                replace = replace || r.at().isWord("replace");
+                ++r.pos;
+            } else if (r.at().isWord("file") || r.at().isWord("stats")) {
+                r.pos += r.at(1).isSymbol("=") ? 3 : 1;
+            } else {
+                syntaxError(r.at());
+            }
+            if (r.at().isSymbol(",")) {
+                ++r.pos;
+                continue;
+            }
+            break;
+        }
+    }
+    const char* what = "RESTORE DATABASE";
+    BackupFile* backup = ctx.instance.findBackup(path);
+    if (!backup) {
+        failBackup(ctx, 3201,
+                   "Cannot open backup device '" + path + "'. Operating system error " +
+                       (ctx.instance.directoryExists(Instance::directoryOf(path))
+                            ? "2(The system cannot find the file specified.)."
+                            : "3(The system cannot find the path specified.)."),
+                   what);
+    }
+    Database* existing = ctx.instance.findDatabase(name);
+    if (existing && inUse(ctx, name)) {
+        failBackup(ctx, 3101, "Exclusive access could not be obtained because the database is in use.", what);
+    }
+    if (existing && !replace && !sameName(existing->name, backup->snapshot->name)) {
+        failBackup(ctx, 3154,
+                   "The backup set holds a backup of a database other than the existing '" + existing->name +
+                       "' database.",
+                   what);
+    }
+    auto db = std::make_unique<Database>(*backup->snapshot);
+    db->name = existing ? existing->name : name;
+    db->dbid = existing ? existing->dbid : ctx.instance.nextDbid();
+    for (const auto& [logical, physical] : moves) {
+        bool found = false;
+        for (auto& f : db->files) {
+            if (sameName(f.logicalName, logical)) {
+                f.physicalName = physical;
+                found = true;
+            }
+        }
+        if (!found) {
+            failBackup(ctx, 3234,
+                       "Logical file '" + logical + "' is not part of database '" + db->name +
+                           "'. Use RESTORE FILELISTONLY to list the logical file names.",
+                       what);
+        }
+    }
+    for (const auto& f : db->files) {
+        if (!ctx.instance.directoryExists(Instance::directoryOf(f.physicalName))) {
+            failBackup(ctx, 5133,
+                       "Directory lookup for the file \"" + f.physicalName +
+                           "\" failed with the operating system error 3(The system cannot find the path "
+                           "specified.).",
+                       what);
+        }
+        if (!existing && ctx.instance.fileInUse(f.physicalName)) {
+            failBackup(ctx, 1834,
+                       "The file '" + f.physicalName +
+                           "' cannot be overwritten.  It is being used by database '" + name + "'.",
+                       what);
+        }
+    }
+    std::string dbName = db->name;
+    const Database& snapshot = *db;
+    processedMessages(ctx, snapshot, dbName, what);
+    if (existing) {
+        ctx.instance.dropDatabase(dbName);
+    }
+    ctx.instance.addDatabase(std::move(db));
+}
+
+} // namespace
+
+bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, size_t& pos) {
+    Reader r{tokens, pos};
+    if (r.at().isWord("create") && r.at(1).isWord("database")) {
+        pos += 2;
+        std::string name = r.name();
+        checkName(name);
+        if (ctx.instance.findDatabase(name)) {
+            throw SqlError(1801, 16,
+                           "Database '" + name + "' already exists. Choose a different database name.", 3);
+        }
+        Login* l = ctx.instance.findLogin(ctx.session.login);
+        if (!l || !(l->serverRoles.count("sysadmin") || l->serverRoles.count("dbcreator"))) {
+            throw SqlError(262, 14, "CREATE DATABASE permission denied in database 'master'.", 1);
+        }
+        ctx.instance.createDatabase(name, l->sid);
+        return true;
+    }
+    if (r.at().isWord("drop") && r.at(1).isWord("database")) {
+        pos += 2;
+        std::string name = r.name();
+        Database* db = ctx.instance.findDatabase(name);
+        if (!db) {
+            throw SqlError(3701, 11,
+                           "Cannot drop the database '" + name +
+                               "', because it does not exist or you do not have permission.");
+        }
+        if (db->dbid <= 4) {
+            throw SqlError(3708, 16,
+                           "Cannot drop the database '" + db->name + "' because it is a system database.");
+        }
+        if (inUse(ctx, db->name)) {
+            throw SqlError(3702, 16,
+                           "Cannot drop database \"" + db->name + "\" because it is currently in use.", 3);
+        }
+        ctx.instance.dropDatabase(db->name);
+        return true;
+    }
+    if (r.at().isWord("backup") && r.at(1).isWord("database")) {
+        pos += 2;
+        std::string name = r.name();
+        r.word("to");
+        std::string path = r.disk();
+        const char* what = "BACKUP DATABASE";
+        Database* db = ctx.instance.findDatabase(name);
+        if (!db) {
+            checkName(name);
+            failBackup(ctx, 911,
+                       "Database '" + name +
+                           "' does not exist. Make sure that the name is entered correctly.",
+                       what);
+        }
+        if (sameName(db->name, "tempdb")) {
+            failBackup(ctx, 3147, "Backup and restore operations are not allowed on database tempdb.", what);
+        }
+        if (!ctx.instance.directoryExists(Instance::directoryOf(path))) {
+            failBackup(ctx, 3201,
+                       "Cannot open backup device '" + path +
+                           "'. Operating system error 3(The system cannot find the path specified.).",
+                       what);
+        }
+        ctx.instance.storeBackup(path, *db);
+        processedMessages(ctx, *db, db->name, what);
+        return true;
+    }
+    if (r.at().isWord("restore") && r.at(1).isWord("filelistonly")) {
+        pos += 2;
+        r.word("from");
+        std::string path = r.disk();
+        BackupFile* backup = ctx.instance.findBackup(path);
+        if (!backup) {
+            failBackup(ctx, 3201,
+                       "Cannot open backup device '" + path + "'. Operating system error " +
+                           (ctx.instance.directoryExists(Instance::directoryOf(path))
+                                ? "2(The system cannot find the file specified.)."
+                                : "3(The system cannot find the path specified.)."),
+                       "RESTORE FILELIST");
+        }
+        ResultSet rs;
+        auto numeric = [](int p) { return ColumnType::of(SqlType::Numeric, 0, uint8_t(p), 0); };
+        rs.column("LogicalName", ColumnType::of(SqlType::NVarChar, 128))
+            .column("PhysicalName", ColumnType::of(SqlType::NVarChar, 260))
+            .column("Type", ColumnType::of(SqlType::Char, 1))
+            .column("FileGroupName", ColumnType::of(SqlType::NVarChar, 128))
+            .column("Size", numeric(20))
+            .column("MaxSize", numeric(20))
+            .column("FileID", ColumnType::of(SqlType::BigInt))
+            .column("CreateLSN", numeric(25))
+            .column("DropLSN", numeric(25))
+            .column("UniqueID", ColumnType::of(SqlType::UniqueIdentifier))
+            .column("ReadOnlyLSN", numeric(25))
+            .column("ReadWriteLSN", numeric(25))
+            .column("BackupSizeInBytes", ColumnType::of(SqlType::BigInt))
+            .column("SourceBlockSize", ColumnType::of(SqlType::Int))
+            .column("FileGroupID", ColumnType::of(SqlType::Int))
+            .column("LogGroupGUID", ColumnType::of(SqlType::UniqueIdentifier))
+            .column("DifferentialBaseLSN", numeric(25))
+            .column("DifferentialBaseGUID", ColumnType::of(SqlType::UniqueIdentifier))
+            .column("IsReadOnly", ColumnType::of(SqlType::Bit))
+            .column("IsPresent", ColumnType::of(SqlType::Bit))
+            .column("TDEThumbprint", ColumnType::of(SqlType::VarBinary, 32))
+            .column("SnapshotURL", ColumnType::of(SqlType::NVarChar, 360));
+        int64_t id = 1;
+        for (const auto& f : backup->snapshot->files) {
+            GuidValue g;
+            GuidValue::parse("6F9619FF-8B86-D011-B42D-00C04FC964" + std::to_string(10 + id), g);
+            bool data = f.type == 'D';
+            rs.row({SqlValue(f.logicalName),
+                    SqlValue(f.physicalName),
+                    SqlValue(std::string(1, f.type)),
+                    data ? SqlValue("PRIMARY") : SqlValue::null(),
+                    SqlValue(DecimalValue{f.sizeBytes, 0}),
+                    SqlValue(DecimalValue{__int128(35184372080640LL), 0}),
+                    SqlValue(id),
+                    SqlValue(DecimalValue{0, 0}),
+                    SqlValue(DecimalValue{0, 0}),
+                    SqlValue(g),
+                    SqlValue(DecimalValue{0, 0}),
+                    SqlValue(DecimalValue{0, 0}),
+                    SqlValue(int64_t(data ? f.sizeBytes / 4 : 0)),
+                    SqlValue(int64_t(512)),
+                    SqlValue(int64_t(data ? 1 : 0)),
+                    SqlValue::null(),
+                    SqlValue(DecimalValue{0, 0}),
+                    SqlValue::null(),
+                    SqlValue(false),
+                    SqlValue(true),
+                    SqlValue::null(),
+                    SqlValue::null()});
+            ++id;
+        }
+        ctx.response.resultSet(std::move(rs));
+        return true;
+    }
+    if (r.at().isWord("restore") && r.at(1).isWord("database")) {
+        pos += 2;
+        restoreDatabase(ctx, r);
+        return true;
+    }
+    return false;
+}
+
+} // namespace sqlsim::model

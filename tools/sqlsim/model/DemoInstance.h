@@ -1,0 +1,22 @@
+#pragma once
+// The demo server "DEMO": system databases, two demo databases (English and Cyrillic names), logins,
+// users, roles, linked servers, processes and one backup file; optionally a scale database.
+#include "../Responder.h"
+
+#include <memory>
+#include <string>
+
+namespace sqlsim::model {
+
+struct DemoOptions {
+    std::string saPassword = "sa";
+    int objects = 0; // > 0: a database "Scale" with this many tables
+    int rows = 0;    // > 0: a table Scale.dbo.Rows with this many rows
+};
+
+// The logins and passwords of the demo, for --help.
+std::string demoLoginsText(const DemoOptions& options);
+
+} // namespace sqlsim::model
+
+std::unique_ptr<sqlsim::Responder> makeDemoInstance(const sqlsim::model::DemoOptions& options);

@@ -1,0 +1,102 @@
+#include "InstanceResponder.h"
+
+#include "BatchRunner.h"
+#include "Names.h"
+#include "ScriptStatements.h"
+#include "SecurityProcedures.h"
+#include "SystemProcedures.h"
+#include "UsersStatements.h"
+
+#include "../RuleResponder.h"
+
+namespace sqlsim::model {
+
+InstanceResponder::InstanceResponder(std::unique_ptr<Instance> instance) : m_instance(std::move(instance)) {
+    SecurityProcedures::registerAll(m_procedures);
+    SystemProcedures::registerAll(m_procedures);
+    UsersStatements::registerAll(*this);
+    ScriptStatements::registerAll(*this);
+}
+
+void InstanceResponder::addStatement(const std::string& text, Handler handler) {
+    m_statements.emplace_back(TextTemplate(text), std::move(handler));
+}
+
+bool InstanceResponder::authenticate(const std::string& login, const std::string& password) {
+    Login* l = m_instance->findLogin(login);
+    return l && l->password == password;
+}
+
+std::string InstanceResponder::findDatabase(const std::string& name) {
+    Database* db = m_instance->findDatabase(name);
+    return db ? db->name : std::string();
+}
+
+std::string InstanceResponder::defaultDatabase(const std::string& login) {
+    Login* l = m_instance->findLogin(login);
+    return l ? l->defaultDatabase : std::string("master");
+}
+
+bool InstanceResponder::canAccess(const std::string& login, const std::string& database) {
+    Database* db = m_instance->findDatabase(database);
+    return db && SystemProcedures::hasDbAccess(*m_instance, login, *db);
+}
+
+void InstanceResponder::sessionStarted(Session& session) {
+    Process p;
+    p.spid = session.spid;
+    p.login = session.login;
+    p.hostName = session.hostName;
+    p.database = session.database;
+    p.programName = session.appName;
+    p.lastBatch = Instance::now();
+    m_instance->processes()[session.spid] = p;
+}
+
+void InstanceResponder::sessionEnded(const Session& session) {
+    m_instance->processes().erase(session.spid);
+}
+
+void InstanceResponder::respond(const Request& request, Session& session, Response& response) {
+    Context ctx{*m_instance, session, response};
+    auto process = m_instance->processes().find(session.spid);
+    if (process != m_instance->processes().end()) {
+        process->second.lastBatch = Instance::now();
+        process->second.database = session.database;
+    }
+    try {
+        if (request.kind == Request::Kind::Rpc) {
+            std::string name = RuleResponder::bareProcedureName(request.procName);
+            std::vector<Argument> args;
+            for (const auto& p : request.params) {
+                args.push_back(Argument{p.name, p.value});
+            }
+            if (!m_procedures.has(name)) {
+                throw SqlError(2812, 16, "Could not find stored procedure '" + request.procName + "'.", 62);
+            }
+            std::string saved = session.database;
+            auto parts = splitName(request.procName);
+            if (parts.size() == 3 && m_instance->findDatabase(parts[0])) {
+                session.database = m_instance->findDatabase(parts[0])->name;
+            }
+            int status = m_procedures.call(ctx, name, args);
+            session.database = saved;
+            response.add(ReturnStatus{status});
+            return;
+        }
+        for (const auto& [text, handler] : m_statements) {
+            if (auto values = text.match(request)) {
+                handler(ctx, *values);
+                return;
+            }
+        }
+        if (UsersStatements::recreateUsers(ctx, m_procedures, request)) {
+            return;
+        }
+        BatchRunner(ctx, m_procedures, request).run();
+    } catch (const SqlError& e) {
+        response.error(e.number(), e.severity(), e.what(), e.state(), e.procedure(), e.line());
+    }
+}
+
+} // namespace sqlsim::model

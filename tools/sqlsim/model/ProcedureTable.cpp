@@ -1,0 +1,61 @@
+#include "ProcedureTable.h"
+
+#include "Names.h"
+
+namespace sqlsim::model {
+
+void ProcedureTable::add(const std::string& name, std::vector<std::string> parameters, Body body) {
+    m_entries[lower(name)] = Entry{name, std::move(parameters), std::move(body)};
+}
+
+bool ProcedureTable::has(const std::string& name) const {
+    return m_entries.count(lower(name)) > 0;
+}
+
+int ProcedureTable::call(Context& ctx, const std::string& name, const std::vector<SqlValue>& args) const {
+    std::vector<Argument> a;
+    for (const auto& v : args) {
+        a.push_back(Argument{{}, v});
+    }
+    return call(ctx, name, a);
+}
+
+int ProcedureTable::call(Context& ctx, const std::string& name, const std::vector<Argument>& args) const {
+    auto it = m_entries.find(lower(name));
+    if (it == m_entries.end()) {
+        throw SqlError(2812, 16, "Could not find stored procedure '" + name + "'.", 62);
+    }
+    const Entry& e = it->second;
+    std::vector<SqlValue> bound(e.parameters.size());
+    size_t position = 0;
+    for (const auto& a : args) {
+        if (a.name.empty()) {
+            if (position >= bound.size()) {
+                throw SqlError(8144, 16,
+                               "Procedure or function " + e.name + " has too many arguments specified.", 2,
+                               e.name);
+            }
+            bound[position++] = a.value;
+            continue;
+        }
+        bool found = false;
+        for (size_t k = 0; k < e.parameters.size(); ++k) {
+            if (sameName(e.parameters[k], a.name)) {
+                bound[k] = a.value;
+                found = true;
+            }
+        }
+        if (!found) {
+            throw SqlError(8145, 16, a.name + " is not a parameter for procedure " + e.name + ".", 2, e.name);
+        }
+    }
+    try {
+        return e.body(ctx, bound);
+    } catch (const SqlError& err) {
+        ctx.response.error(err.number(), err.severity(), err.what(), err.state(),
+                           err.procedure().empty() ? e.name : err.procedure(), err.line());
+        return 1;
+    }
+}
+
+} // namespace sqlsim::model

@@ -1,0 +1,39 @@
+#pragma once
+// The system procedures the simulator knows, called over RPC, by "exec" in a batch, or from the
+// statements it answers as a whole. Arguments bind by position or by "@name".
+#include "Context.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sqlsim::model {
+
+struct Argument {
+    std::string name; // "@loginame", or empty for a positional argument
+    SqlValue value;
+};
+
+class ProcedureTable {
+public:
+    // args holds one value per declared parameter (NULL when not given). Returns the return status.
+    using Body = std::function<int(Context&, const std::vector<SqlValue>& args)>;
+
+    void add(const std::string& name, std::vector<std::string> parameters, Body body);
+    bool has(const std::string& name) const;
+    // Runs the procedure; an error it raises becomes an error message naming the procedure, status 1.
+    // Unknown procedure: error 2812.
+    int call(Context& ctx, const std::string& name, const std::vector<Argument>& args) const;
+    int call(Context& ctx, const std::string& name, const std::vector<SqlValue>& args) const;
+
+private:
+    struct Entry {
+        std::string name;
+        std::vector<std::string> parameters;
+        Body body;
+    };
+    std::map<std::string, Entry> m_entries; // by lower-case name
+};
+
+} // namespace sqlsim::model

@@ -1,0 +1,513 @@
+#include "TableStatements.h"
+
+#include "Names.h"
+#include "TextTemplate.h"
+#include "TypeInfo.h"
+
+namespace sqlsim::model {
+
+namespace {
+
+struct Cursor {
+    const std::vector<Token>& t;
+    size_t& pos;
+    const Token& at(size_t ahead = 0) const { return pos + ahead < t.size() ? t[pos + ahead] : t.back(); }
+    void expect(const char* s) {
+        if (!at().isSymbol(s)) {
+            syntaxError(at());
+        }
+        ++pos;
+    }
+    std::string name() {
+        std::string n;
+        if (!at().isName()) {
+            syntaxError(at());
+        }
+        while (true) {
+            if (at().isName()) {
+                n += "[" + at().text + "]";
+                ++pos;
+            }
+            if (at().isSymbol(".")) {
+                n += ".";
+                ++pos;
+                continue;
+            }
+            return n;
+        }
+    }
+};
+
+ObjectDef& userTable(Context& ctx, const std::string& name) {
+    ObjectDef* o = ctx.db().findObject(name);
+    if (!o || !o->isTable()) {
+        std::string shown;
+        for (const auto& p : splitName(name)) {
+            shown += (shown.empty() ? "" : ".") + p;
+        }
+        throw SqlError(208, 16, "Invalid object name '" + shown + "'.");
+    }
+    return *o;
+}
+
+std::string tableText(Context& ctx, const ObjectDef& o) {
+    return ctx.db().name + "." + ctx.db().fullName(o);
+}
+
+// Checks a finished row against the column rules and keys; throws the server's error.
+void checkRow(Context& ctx, ObjectDef& t, Row& row, const char* verb, int skipRow) {
+    Database& db = ctx.db();
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const TableColumn& c = t.columns[i];
+        row[i] = Evaluator::coerce(row[i], c.type);
+        if (row[i].isNull() && !c.nullable) {
+            throw SqlError(515, 16,
+                           "Cannot insert the value NULL into column '" + c.name + "', table '" +
+                               tableText(ctx, t) + "'; column does not allow nulls. " + verb + " fails.",
+                           2);
+        }
+        if (c.type.isCharacter() && c.type.length > 0 && row[i].is<std::string>() &&
+            characterCount(row[i].get<std::string>()) > size_t(c.type.length)) {
+            throw SqlError(2628, 16,
+                           "String or binary data would be truncated in table '" + tableText(ctx, t) +
+                               "', column '" + c.name + "'. Truncated value: '" +
+                               characterPrefix(row[i].get<std::string>(), size_t(c.type.length)) + "'.",
+                           1);
+        }
+    }
+    if (!t.primaryKeyColumns.empty()) {
+        for (size_t r = 0; r < t.rows.size(); ++r) {
+            if (int(r) == skipRow) {
+                continue;
+            }
+            bool same = true;
+            std::string value;
+            for (const auto& k : t.primaryKeyColumns) {
+                int i = t.columnIndex(k);
+                auto cmp = Evaluator::compare(t.rows[r][size_t(i)], row[size_t(i)]);
+                same = same && cmp && *cmp == 0;
+                value += (value.empty() ? "" : ", ") + row[size_t(i)].toText();
+            }
+            if (same) {
+                ObjectDef* pk = db.object(t.primaryKeyId);
+                throw SqlError(2627, 14,
+                               "Violation of PRIMARY KEY constraint '" + (pk ? pk->name : std::string()) +
+                                   "'. Cannot insert duplicate key in object '" + db.fullName(t) +
+                                   "'. The duplicate key value is (" + value + ").",
+                               1);
+            }
+        }
+    }
+    for (const auto& fk : t.foreignKeys) {
+        int i = t.columnIndex(fk.column);
+        ObjectDef* ref = db.object(fk.refTableId);
+        if (i < 0 || !ref || row[size_t(i)].isNull()) {
+            continue;
+        }
+        int j = ref->columnIndex(fk.refColumn);
+        bool found = false;
+        for (const auto& rr : ref->rows) {
+            auto cmp = Evaluator::compare(rr[size_t(j)], row[size_t(i)]);
+            found = found || (cmp && *cmp == 0);
+        }
+        if (!found) {
+            throw SqlError(547, 16,
+                           std::string("The ") + verb +
+                               " statement conflicted with the FOREIGN KEY constraint \"" + fk.name +
+                               "\". The conflict occurred in database \"" + db.name + "\", table \"" +
+                               db.fullName(*ref) + "\", column '" + fk.refColumn + "'.",
+                           0);
+        }
+    }
+}
+
+void terminated(Context& ctx, const SqlError& e) {
+    ctx.response.error(e.number(), e.severity(), e.what(), e.state(), {}, e.line());
+    ctx.response.info("The statement has been terminated.", 3621, 0);
+}
+
+void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
+    ++c.pos;
+    if (c.at().isWord("into")) {
+        ++c.pos;
+    }
+    ObjectDef& t = userTable(ctx, c.name());
+    std::vector<int> targets;
+    if (c.at().isSymbol("(")) {
+        ++c.pos;
+        while (true) {
+            if (!c.at().isName()) {
+                syntaxError(c.at());
+            }
+            int i = t.columnIndex(c.at().text);
+            if (i < 0) {
+                throw SqlError(207, 16, "Invalid column name '" + c.at().text + "'.");
+            }
+            targets.push_back(i);
+            ++c.pos;
+            if (c.at().isSymbol(",")) {
+                ++c.pos;
+                continue;
+            }
+            c.expect(")");
+            break;
+        }
+    } else {
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            if (!t.columns[i].identity && !t.columns[i].isComputed()) {
+                targets.push_back(int(i));
+            }
+        }
+    }
+    if (!c.at().isWord("values")) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
+    ++c.pos;
+    std::vector<Row> newRows;
+    EvalScope s = runner.scope({}, nullptr);
+    while (true) {
+        c.expect("(");
+        Row values;
+        while (true) {
+            static const std::string none;
+            ExpressionParser p(c.t, c.pos, none);
+            values.push_back(Evaluator::eval(*p.parse(), s));
+            if (c.at().isSymbol(",")) {
+                ++c.pos;
+                continue;
+            }
+            c.expect(")");
+            break;
+        }
+        if (values.size() != targets.size()) {
+            throw SqlError(
+                values.size() > targets.size() ? 110 : 109, 15,
+                values.size() > targets.size()
+                    ? "There are fewer columns in the INSERT statement than values specified in the VALUES "
+                      "clause. The number of values in the VALUES clause must match the number of columns "
+                      "specified in the INSERT statement."
+                    : "There are more columns in the INSERT statement than values specified in the VALUES "
+                      "clause. The number of values in the VALUES clause must match the number of columns "
+                      "specified in the INSERT statement.");
+        }
+        newRows.push_back(values);
+        if (c.at().isSymbol(",")) {
+            ++c.pos;
+            continue;
+        }
+        break;
+    }
+    Database& db = ctx.db();
+    bool identityInsert = ctx.session.options["identity_insert"] == lower(db.name + "." + db.fullName(t));
+    int identity = t.identityColumn();
+    int64_t count = 0;
+    try {
+        for (const auto& values : newRows) {
+            Row row(t.columns.size());
+            std::vector<bool> given(t.columns.size(), false);
+            for (size_t k = 0; k < targets.size(); ++k) {
+                row[size_t(targets[k])] = values[k];
+                given[size_t(targets[k])] = true;
+            }
+            if (identity >= 0 && given[size_t(identity)] && !identityInsert) {
+                throw SqlError(544, 16,
+                               "Cannot insert explicit value for identity column in table '" + t.name +
+                                   "' when IDENTITY_INSERT is set to OFF.");
+            }
+            for (size_t i = 0; i < t.columns.size(); ++i) {
+                if (!given[i] && !t.columns[i].defaultText.empty()) {
+                    Request r;
+                    r.text = "select " + t.columns[i].defaultText;
+                    ProcedureTable noProcedures;
+                    BatchRunner dr(ctx, noProcedures, r);
+                    size_t p = 0;
+                    row[i] = dr.select(p).rows.at(0).at(0);
+                }
+            }
+            if (identity >= 0 && !given[size_t(identity)]) {
+                row[size_t(identity)] = SqlValue(t.identityNext);
+            }
+            checkRow(ctx, t, row, "INSERT", -1);
+            if (identity >= 0) {
+                int64_t v = row[size_t(identity)].toInt();
+                t.identityNext = std::max(t.identityNext, v + t.columns[size_t(identity)].identityStep);
+            }
+            t.rows.push_back(std::move(row));
+            ++count;
+        }
+    } catch (const SqlError& e) {
+        if (std::string(e.what()) == "__not_supported__") {
+            throw;
+        }
+        for (int64_t k = 0; k < count; ++k) {
+            t.rows.pop_back();
+        }
+        terminated(ctx, e);
+        return;
+    }
+    ctx.rowCount(count);
+}
+
+std::unique_ptr<Expr> whereClause(Cursor& c) {
+    if (!c.at().isWord("where")) {
+        return nullptr;
+    }
+    ++c.pos;
+    static const std::string none;
+    ExpressionParser p(c.t, c.pos, none);
+    return p.parse();
+}
+
+void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate) {
+    ++c.pos;
+    if (!isUpdate && c.at().isWord("from")) {
+        ++c.pos;
+    }
+    ObjectDef& t = userTable(ctx, c.name());
+    std::string alias = t.name;
+    std::vector<std::pair<int, std::unique_ptr<Expr>>> sets;
+    if (isUpdate) {
+        if (!c.at().isWord("set")) {
+            syntaxError(c.at());
+        }
+        ++c.pos;
+        while (true) {
+            std::string column = c.at().text;
+            if (c.at(1).isSymbol(".")) {
+                c.pos += 2;
+                column = c.at().text;
+            }
+            int i = t.columnIndex(column);
+            if (i < 0) {
+                throw SqlError(207, 16, "Invalid column name '" + column + "'.");
+            }
+            if (t.columns[size_t(i)].identity) {
+                throw SqlError(8102, 16, "Cannot update identity column '" + column + "'.");
+            }
+            ++c.pos;
+            c.expect("=");
+            static const std::string none;
+            ExpressionParser p(c.t, c.pos, none);
+            sets.push_back({i, p.parse()});
+            if (c.at().isSymbol(",")) {
+                ++c.pos;
+                continue;
+            }
+            break;
+        }
+    }
+    auto where = whereClause(c);
+    Relation rel;
+    for (const auto& col : t.columns) {
+        rel.columns.push_back(Column{col.name, col.type, col.nullable, col.identity, col.isComputed()});
+    }
+    std::vector<size_t> hit;
+    for (size_t r = 0; r < t.rows.size(); ++r) {
+        if (!where || Evaluator::isTrue(*where, runner.scope({{alias, &rel}}, &t.rows[r]))) {
+            hit.push_back(r);
+        }
+    }
+    Database& db = ctx.db();
+    try {
+        if (isUpdate) {
+            std::vector<Row> updated;
+            for (size_t r : hit) {
+                Row row = t.rows[r];
+                EvalScope s = runner.scope({{alias, &rel}}, &t.rows[r]);
+                for (const auto& [i, e] : sets) {
+                    row[size_t(i)] = Evaluator::eval(*e, s);
+                }
+                checkRow(ctx, t, row, "UPDATE", int(r));
+                updated.push_back(std::move(row));
+            }
+            for (size_t k = 0; k < hit.size(); ++k) {
+                t.rows[hit[k]] = std::move(updated[k]);
+            }
+        } else {
+            for (auto& [id, other] : db.objects) {
+                for (const auto& fk : other.foreignKeys) {
+                    if (fk.refTableId != t.id || fk.deleteCascade) {
+                        continue;
+                    }
+                    int ci = other.columnIndex(fk.column), ri = t.columnIndex(fk.refColumn);
+                    for (size_t r : hit) {
+                        for (const auto& orow : other.rows) {
+                            auto cmp = Evaluator::compare(orow[size_t(ci)], t.rows[r][size_t(ri)]);
+                            if (cmp && *cmp == 0) {
+                                throw SqlError(
+                                    547, 16,
+                                    "The DELETE statement conflicted with the REFERENCE constraint \"" +
+                                        fk.name + "\". The conflict occurred in database \"" + db.name +
+                                        "\", table \"" + db.fullName(other) + "\", column '" + fk.column +
+                                        "'.",
+                                    0);
+                            }
+                        }
+                    }
+                }
+            }
+            for (auto it = hit.rbegin(); it != hit.rend(); ++it) {
+                t.rows.erase(t.rows.begin() + long(*it));
+            }
+        }
+    } catch (const SqlError& e) {
+        terminated(ctx, e);
+        return;
+    }
+    ctx.rowCount(int64_t(hit.size()));
+}
+
+void createTable(Context& ctx, Cursor& c) {
+    c.pos += 2;
+    std::string name = c.name();
+    auto parts = splitName(name);
+    Database& db = ctx.db();
+    if (parts.back().rfind("#", 0) == 0) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
+    if (db.findObject(name)) {
+        throw SqlError(2714, 16, "There is already an object named '" + parts.back() + "' in the database.",
+                       6);
+    }
+    c.expect("(");
+    std::vector<TableColumn> columns;
+    std::vector<std::pair<std::string, std::string>> defaults; // column, text
+    std::string pkColumn;
+    while (true) {
+        if (c.at().isWord("constraint") || c.at().isWord("primary") || c.at().isWord("foreign")) {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
+        TableColumn col;
+        col.name = c.at().text;
+        ++c.pos;
+        std::string typeText = c.at().text;
+        ++c.pos;
+        if (c.at().isSymbol("(")) {
+            typeText += "(";
+            ++c.pos;
+            while (!c.at().isSymbol(")") && c.at().kind != Token::Kind::End) {
+                typeText += c.at().text;
+                ++c.pos;
+            }
+            c.expect(")");
+            typeText += ")";
+        }
+        if (!TypeInfo::parse(typeText, col.type)) {
+            throw SqlError(2715, 16,
+                           "Column, parameter, or variable #" + std::to_string(columns.size() + 1) +
+                               ": Cannot find data type " + typeText + ".",
+                           6);
+        }
+        while (!c.at().isSymbol(",") && !c.at().isSymbol(")") && c.at().kind != Token::Kind::End) {
+            if (c.at().isWord("identity")) {
+                col.identity = true;
+                col.nullable = false;
+                ++c.pos;
+                if (c.at().isSymbol("(")) {
+                    ++c.pos;
+                    col.identitySeed = std::stoll(c.at().text);
+                    c.pos += 2;
+                    col.identityStep = std::stoll(c.at().text);
+                    ++c.pos;
+                    c.expect(")");
+                }
+            } else if (c.at().isWord("not") && c.at(1).isWord("null")) {
+                col.nullable = false;
+                c.pos += 2;
+            } else if (c.at().isWord("null")) {
+                ++c.pos;
+            } else if (c.at().isWord("primary") && c.at(1).isWord("key")) {
+                pkColumn = col.name;
+                col.nullable = false;
+                c.pos += 2;
+            } else if (c.at().isWord("default")) {
+                ++c.pos;
+                size_t start = c.pos;
+                static const std::string none;
+                ExpressionParser p(c.t, c.pos, none);
+                p.parse();
+                std::string text;
+                for (size_t k = start; k < c.pos; ++k) {
+                    const Token& tk = c.t[k];
+                    text += tk.kind == Token::Kind::String ? "'" + quoteDoubled(tk.text) + "'" : tk.text;
+                }
+                defaults.push_back({col.name, "(" + text + ")"});
+            } else {
+                throw SqlError(50000, 16, "__not_supported__");
+            }
+        }
+        columns.push_back(col);
+        if (c.at().isSymbol(",")) {
+            ++c.pos;
+            continue;
+        }
+        c.expect(")");
+        break;
+    }
+    int uid = Database::kDboUid;
+    if (parts.size() >= 2 && !parts[parts.size() - 2].empty()) {
+        DbPrincipal* owner = db.principal(parts[parts.size() - 2]);
+        if (!owner) {
+            throw SqlError(2760, 16,
+                           "The specified schema name \"" + parts[parts.size() - 2] +
+                               "\" either does not exist or you do not have permission to use it.");
+        }
+        uid = owner->uid;
+    }
+    ObjectDef& t = db.addTable(parts.back(), columns, uid);
+    int id = t.id;
+    for (const auto& [column, text] : defaults) {
+        db.addDefault(*db.object(id), column,
+                      "DF__" + parts.back().substr(0, 9) + "__" + column.substr(0, 5) + "__" +
+                          std::to_string(id % 100000000),
+                      text);
+    }
+    if (!pkColumn.empty()) {
+        db.addPrimaryKey(*db.object(id), "PK__" + parts.back().substr(0, 8) + "__" + std::to_string(id),
+                         {pkColumn});
+    }
+}
+
+void dropTable(Context& ctx, Cursor& c) {
+    c.pos += 2;
+    std::string name = c.name();
+    Database& db = ctx.db();
+    ObjectDef* o = db.findObject(name);
+    if (!o || !o->isTable()) {
+        throw SqlError(3701, 11,
+                       "Cannot drop the table '" + splitName(name).back() +
+                           "', because it does not exist or you do not have permission.",
+                       5);
+    }
+    for (const auto& [id, other] : db.objects) {
+        for (const auto& fk : other.foreignKeys) {
+            if (fk.refTableId == o->id && other.id != o->id) {
+                throw SqlError(3726, 16,
+                               "Could not drop object '" + db.fullName(*o) +
+                                   "' because it is referenced by a FOREIGN KEY constraint.",
+                               1);
+            }
+        }
+    }
+    db.dropObject(o->id);
+}
+
+} // namespace
+
+void TableStatements::run(BatchRunner& runner, Context& ctx, size_t& pos) {
+    Cursor c{runner.tokens(), pos};
+    const Token& t = c.at();
+    if (t.isWord("insert")) {
+        insert(runner, ctx, c);
+    } else if (t.isWord("update")) {
+        updateOrDelete(runner, ctx, c, true);
+    } else if (t.isWord("delete")) {
+        updateOrDelete(runner, ctx, c, false);
+    } else if (t.isWord("create")) {
+        createTable(ctx, c);
+    } else {
+        dropTable(ctx, c);
+    }
+}
+
+} // namespace sqlsim::model

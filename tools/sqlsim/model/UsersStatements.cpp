@@ -1,0 +1,268 @@
+#include "UsersStatements.h"
+
+#include "BatchRunner.h"
+#include "Names.h"
+#include "SecurityProcedures.h"
+#include "StatementTexts.h"
+
+#include <algorithm>
+
+namespace sqlsim::model {
+
+namespace {
+
+const ColumnType kSysname = ColumnType::of(SqlType::NVarChar, 128);
+
+SqlValue value(const TextTemplate::Values& v, const char* name) {
+    auto it = v.find(name);
+    return it == v.end() ? SqlValue::null() : it->second;
+}
+
+// A bit variable: NULL stays NULL, anything else is 0 or 1.
+SqlValue bit(const SqlValue& v) {
+    if (v.isNull()) {
+        return v;
+    }
+    if (v.is<std::string>()) {
+        return SqlValue(int64_t(v.get<std::string>() == "0" || v.get<std::string>().empty() ? 0 : 1));
+    }
+    return SqlValue(int64_t(v.toDouble() != 0 ? 1 : 0));
+}
+
+bool isOne(const SqlValue& v) {
+    return !v.isNull() && v.toInt() == 1;
+}
+
+std::string text(const SqlValue& v) {
+    return v.isNull() ? std::string() : v.toText();
+}
+
+int lineOf(const char* text, const char* needle) {
+    std::string t = text;
+    auto pos = t.find(needle);
+    return pos == std::string::npos ? 1 : int(std::count(t.begin(), t.begin() + long(pos), '\n')) + 1;
+}
+
+void sortRows(std::vector<Row>& rows) {
+    // order by 2 desc, 1
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        int x = a[1].isNull() ? -1 : int(a[1].toInt()), y = b[1].isNull() ? -1 : int(b[1].toInt());
+        if (x != y) {
+            return x > y;
+        }
+        return lower(a[0].toText()) < lower(b[0].toText());
+    });
+}
+
+void principals(Context& ctx, const TextTemplate::Values& v) {
+    SqlValue isLogin = bit(value(v, "islogin"));
+    SqlValue isServer = value(v, "isserver");
+    ResultSet rs;
+    rs.column("name", kSysname, false).column("nImage", ColumnType::of(SqlType::Int));
+    if (isOne(isServer)) {
+        if (isOne(isLogin)) {
+            for (Login* l : ctx.instance.logins()) {
+                rs.row({SqlValue(l->name), SqlValue(int64_t(2))});
+            }
+        } else {
+            for (const auto& r : Instance::serverRoles()) {
+                rs.row({SqlValue(r.first), SqlValue(int64_t(3))});
+            }
+        }
+    } else {
+        Database& db = ctx.db();
+        std::vector<Row> rows;
+        for (const auto& [uid, p] : db.principals) {
+            int64_t islogin = p.isRole ? 0 : 1;
+            if (isLogin.isNull() || isLogin.toInt() == islogin) {
+                rows.push_back({SqlValue(p.name), SqlValue(islogin)});
+            }
+        }
+        std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+            if (a[1].toInt() != b[1].toInt()) {
+                return a[1].toInt() < b[1].toInt();
+            }
+            return lower(a[0].toText()) < lower(b[0].toText());
+        });
+        rs.rows = std::move(rows);
+    }
+    ctx.response.resultSet(std::move(rs));
+}
+
+void membership(Context& ctx, const TextTemplate::Values& v) {
+    bool retLogin = !isOne(value(v, "islogin"));
+    std::string name = characterPrefix(text(value(v, "name")), 255);
+    bool nameNull = value(v, "name").isNull();
+    ResultSet rs;
+    if (isOne(value(v, "isserver"))) {
+        rs.column("name", kSysname, false).column("bChecked", ColumnType::of(SqlType::Bit));
+        std::vector<Row> rows;
+        if (retLogin) {
+            for (Login* l : ctx.instance.logins()) {
+                SqlValue m = nameNull ? SqlValue::null()
+                                      : SecurityProcedures::isServerRoleMember(ctx.instance, name, l->name);
+                rows.push_back({SqlValue(l->name), m.isNull() ? m : SqlValue(m.toInt() != 0)});
+            }
+            sortRows(rows);
+        } else {
+            for (const auto& r : Instance::serverRoles()) {
+                SqlValue m = nameNull ? SqlValue::null()
+                                      : SecurityProcedures::isServerRoleMember(ctx.instance, r.first, name);
+                rows.push_back({SqlValue(r.first), m.isNull() ? m : SqlValue(m.toInt() != 0)});
+            }
+        }
+        rs.rows = std::move(rows);
+        ctx.response.resultSet(std::move(rs));
+        return;
+    }
+    // The dynamic statement is built in a varchar(512): a long name cuts it short.
+    std::string sql = "select u.name, convert(bit, case when exists( select 1 from  (select memberuid, "
+                      "groupuid from sysmembers "
+                      "union all select u.uid, g.uid from sysusers u, sysusers g where u.isLogin = 1 and "
+                      "g.name = 'public') m,   "
+                      "sysusers u2 where u2.name = '" +
+                      name + "' " +
+                      (retLogin ? "and m.memberuid = u.uid and m.groupuid = u2.uid) "
+                                : "and m.groupuid = u.uid and m.memberuid = u2.uid) ") +
+                      "then 1 else 0 end) as bChecked from sysusers u where isnull(u.isLogin, 0) = " +
+                      (retLogin ? "1" : "0") + " order by 2 desc, 1";
+    if (nameNull) {
+        return; // exec of a NULL string runs nothing
+    }
+    if (sql.size() > 512) {
+        std::string cut = sql.substr(0, 512);
+        auto quotes = std::count(cut.begin(), cut.end(), '\'');
+        if (quotes % 2 == 1) {
+            std::string rest = cut.substr(cut.rfind('\'') + 1);
+            ctx.response.error(105, 15, "Unclosed quotation mark after the character string '" + rest + "'.",
+                               1, {}, 1);
+            ctx.response.error(102, 15, "Incorrect syntax near '" + rest + "'.", 1, {}, 1);
+        } else {
+            auto space = cut.find_last_of(" ");
+            ctx.response.error(102, 15, "Incorrect syntax near '" + cut.substr(space + 1) + "'.", 1, {}, 1);
+        }
+        return;
+    }
+    Database& db = ctx.db();
+    DbPrincipal* target = db.principal(name);
+    rs.column("name", kSysname, false).column("bChecked", ColumnType::of(SqlType::Bit));
+    auto member = [&](int memberUid, int roleUid) {
+        const DbPrincipal* m = db.principal(memberUid);
+        return db.isMember(memberUid, roleUid) || (roleUid == Database::kPublicUid && m && !m->isRole);
+    };
+    std::vector<Row> rows;
+    for (const auto& [uid, p] : db.principals) {
+        if (p.isRole != !retLogin) {
+            continue;
+        }
+        bool checked = target && (retLogin ? member(uid, target->uid) : member(target->uid, uid));
+        rows.push_back({SqlValue(p.name), SqlValue(checked)});
+    }
+    sortRows(rows);
+    rs.rows = std::move(rows);
+    ctx.response.resultSet(std::move(rs));
+}
+
+} // namespace
+
+void UsersStatements::registerAll(InstanceResponder& responder) {
+    const ProcedureTable& procs = responder.procedures();
+    responder.addStatement(texts::kPrincipals, principals);
+    responder.addStatement(texts::kMembership, membership);
+    responder.addStatement(texts::kMembershipChange, [&procs](Context& ctx, const TextTemplate::Values& v) {
+        SqlValue name = value(v, "name"), name2 = value(v, "name2");
+        if (isOne(bit(value(v, "islogin")))) {
+            std::swap(name, name2);
+        }
+        bool include = isOne(bit(value(v, "binclude")));
+        if (isOne(bit(value(v, "isserver")))) {
+            procs.call(ctx, include ? "sp_addsrvrolemember" : "sp_dropsrvrolemember",
+                       std::vector<SqlValue>{name2, name});
+        } else {
+            procs.call(ctx, include ? "sp_addrolemember" : "sp_droprolemember",
+                       std::vector<SqlValue>{name, name2});
+        }
+    });
+    responder.addStatement(texts::kAddPrincipal, [&procs](Context& ctx, const TextTemplate::Values& v) {
+        SqlValue name = value(v, "name"), pwd = value(v, "pwd");
+        if (!name.isNull()) {
+            name = SqlValue(characterPrefix(name.toText(), 128));
+        }
+        if (isOne(bit(value(v, "isserver")))) {
+            if (isOne(bit(value(v, "islogin")))) {
+                procs.call(ctx, "sp_addlogin", std::vector<SqlValue>{name, pwd});
+            } else {
+                ctx.response.error(50000, 16, "Server role creation is prohibited.", 1, {},
+                                   lineOf(texts::kAddPrincipal, "raiserror"));
+            }
+        } else if (isOne(bit(value(v, "islogin")))) {
+            if (!ctx.instance.findLogin(text(name))) {
+                procs.call(ctx, "sp_addlogin", std::vector<SqlValue>{name, pwd});
+            }
+            procs.call(ctx, "sp_grantdbaccess", std::vector<SqlValue>{name});
+        } else {
+            procs.call(ctx, "sp_addrole", std::vector<SqlValue>{name});
+        }
+    });
+    responder.addStatement(texts::kDeletePrincipal, [&procs](Context& ctx, const TextTemplate::Values& v) {
+        SqlValue name = value(v, "name");
+        if (isOne(bit(value(v, "isserver")))) {
+            if (isOne(bit(value(v, "islogin")))) {
+                procs.call(ctx, "sp_droplogin", std::vector<SqlValue>{name});
+            } else {
+                ctx.response.error(50000, 16, "Удаление серверной роли невозможно.", 1, {},
+                                   lineOf(texts::kDeletePrincipal, "raiserror"));
+            }
+        } else if (isOne(bit(value(v, "islogin")))) {
+            procs.call(ctx, "sp_revokedbaccess", std::vector<SqlValue>{name});
+        } else {
+            procs.call(ctx, "sp_droprole", std::vector<SqlValue>{name});
+        }
+    });
+}
+
+bool UsersStatements::recreateUsers(Context& ctx, const ProcedureTable& procs, const Request& request) {
+    if (request.kind == Request::Kind::Rpc) {
+        return false;
+    }
+    std::string t = TextTemplate::normalize(request.text);
+    auto nl = t.find('\n');
+    if (nl == std::string::npos || lower(t.substr(0, 4)) != "use " ||
+        t.substr(nl) != TextTemplate::normalize(std::string("x") + texts::kRecreateUsersBody).substr(1)) {
+        return false;
+    }
+    Request use;
+    use.text = t.substr(0, nl);
+    BatchRunner runner(ctx, procs, use);
+    size_t errorsBefore = ctx.response.items().size();
+    runner.run();
+    if (ctx.response.hasError() && ctx.response.items().size() > errorsBefore) {
+        return true;
+    }
+    Database& db = ctx.db();
+    std::vector<std::pair<std::string, std::string>> groups; // user, role
+    for (const auto& [member, role] : db.members) {
+        groups.push_back({db.ownerName(member), db.ownerName(role)});
+    }
+    std::vector<std::string> users;
+    for (const auto& [uid, p] : db.principals) {
+        if (uid >= 2 && uid <= 1000 && p.hasDbAccess && p.sid && *p.sid != Bytes{0x00} && !p.isRole) {
+            users.push_back(p.name);
+        }
+    }
+    ctx.rowCount(int64_t(groups.size()));
+    for (const auto& u : users) {
+        procs.call(ctx, "sp_revokedbaccess", std::vector<SqlValue>{SqlValue(u)});
+        if (ctx.instance.findLogin(u)) {
+            procs.call(ctx, "sp_grantdbaccess", std::vector<SqlValue>{SqlValue(u)});
+        }
+    }
+    for (const auto& [user, role] : groups) {
+        if (!sameName(user, "dbo") && db.principal(user)) {
+            procs.call(ctx, "sp_addrolemember", std::vector<SqlValue>{SqlValue(role), SqlValue(user)});
+        }
+    }
+    return true;
+}
+
+} // namespace sqlsim::model
