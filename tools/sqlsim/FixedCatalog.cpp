@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
 
 namespace sqlsim {
 
@@ -70,6 +71,34 @@ std::string FixedCatalog::unquoteName(const std::string& name) {
         return name.substr(1, name.size() - 2);
     }
     return name;
+}
+
+void FixedCatalog::addGeneratedRows(long rows) {
+    addRule(Match::Regex, R"(select\s+(?:top\s+(\d+)\s+)?\*\s+from\s+(?:dbo\.)?generated_rows\s*;?)",
+            [rows](const Request&, Session&, Response& out, const std::vector<std::string>& cap) {
+                long limit = cap[1].empty() ? rows : std::min(rows, std::stol(cap[1]));
+                ResultSet rs;
+                rs.column("id", ColumnType::of(SqlType::Int), false)
+                    .column("name", ColumnType::of(SqlType::NVarChar, 50))
+                    .column("created", ColumnType::of(SqlType::DateTime));
+                auto next = std::make_shared<long>(0);
+                const DateTimeValue base = DateTimeValue::fromParts(2020, 1, 1);
+                rs.generator = [limit, next, base](Row& row) {
+                    if (*next >= limit) {
+                        return false;
+                    }
+                    long i = (*next)++;
+                    DateTimeValue at = base;
+                    at.days += int32_t(i / 86400);
+                    at.micros = int64_t(i % 86400) * 1000000 + (i % 1000) * 1000;
+                    row.resize(3);
+                    row[0] = SqlValue(int64_t(i));
+                    row[1] = SqlValue("row " + std::to_string(i));
+                    row[2] = SqlValue(at);
+                    return true;
+                };
+                out.resultSet(std::move(rs));
+            });
 }
 
 void FixedCatalog::addBasicRules(RuleResponder& r) {

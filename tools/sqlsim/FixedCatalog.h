@@ -22,6 +22,10 @@ public:
     void addDatabase(const std::string& name) { m_databases.push_back(name); }
     const std::vector<std::string>& databases() const { return m_databases; }
 
+    // Answers "select [top N] * from generated_rows" with rows (id int, name nvarchar(50), created datetime)
+    // made on the fly, for benchmarks that must not be limited by the server.
+    void addGeneratedRows(long rows);
+
     // The session statements above, for any responder: "use" checks names with findDatabase.
     static void addBasicRules(RuleResponder& responder);
     // "[a]]b]" -> "a]b"; "name" -> "name"

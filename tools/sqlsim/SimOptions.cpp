@@ -1,7 +1,5 @@
 #include "SimOptions.h"
 
-#include "FixedCatalog.h"
-
 #include <cstdlib>
 
 namespace sqlsim {
@@ -85,12 +83,8 @@ std::string SimOptions::usage() {
            "  --demo            serve the demo instance\n"
            "  --sa-password P   the password of the login sa (default: sa)\n"
            "  --objects N       add a generated database with N objects (benchmarks)\n"
-           "  --rows N          add a generated table with N rows (benchmarks)\n"
-           "Logins: sa with the password above.\n";
-}
-
-std::unique_ptr<Responder> makeResponder(const SimOptions& options) {
-    return std::make_unique<FixedCatalog>(options.saPassword);
+           "  --rows N          a table of N generated rows (benchmarks): generated_rows, or Scale.dbo.Rows with --demo\n"
+           "Without --demo: databases master, tempdb, model, msdb and demo; the login sa.\n";
 }
 
 } // namespace sqlsim

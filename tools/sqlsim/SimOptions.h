@@ -1,8 +1,5 @@
 #pragma once
-// The simulator's command line, and the responder it asks for.
-#include "Responder.h"
-
-#include <memory>
+// The simulator's command line.
 #include <string>
 
 namespace sqlsim {
@@ -19,8 +16,5 @@ struct SimOptions {
     static bool parse(int argc, char** argv, SimOptions& out, std::string& error);
     static std::string usage();
 };
-
-// The instance the options describe: the demo instance or the small fixed catalogue.
-std::unique_ptr<Responder> makeResponder(const SimOptions& options);
 
 } // namespace sqlsim

@@ -2,12 +2,33 @@
 #include "FixedCatalog.h"
 #include "Server.h"
 #include "SimOptions.h"
+#include "model/DemoInstance.h"
 
 #include <csignal>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <pthread.h>
+
+namespace {
+
+sqlsim::model::DemoOptions demoOptions(const sqlsim::SimOptions& options) {
+    return sqlsim::model::DemoOptions{options.saPassword, options.objects, int(options.rows)};
+}
+
+// The demo instance, or the small fixed catalogue (with the generated benchmark table when asked).
+std::unique_ptr<sqlsim::Responder> makeResponder(const sqlsim::SimOptions& options) {
+    if (options.demo) {
+        return makeDemoInstance(demoOptions(options));
+    }
+    auto catalog = std::make_unique<sqlsim::FixedCatalog>(options.saPassword);
+    if (options.rows > 0) {
+        catalog->addGeneratedRows(options.rows);
+    }
+    return catalog;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     using namespace sqlsim;
@@ -18,7 +39,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.help) {
-        std::cout << SimOptions::usage();
+        std::cout << SimOptions::usage() << "\nThe demo instance (--demo):\n"
+                  << model::demoLoginsText(demoOptions(options));
         return 0;
     }
 

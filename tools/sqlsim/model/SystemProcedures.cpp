@@ -113,7 +113,8 @@ void SystemProcedures::registerAll(ProcedureTable& table) {
                 for (const auto& r : rows) {
                     width = std::max<int>(width, int(characterCount(r[c].isNull() ? "" : r[c].toText())));
                 }
-                rs.column(names[c], ColumnType::of(SqlType::VarChar, width), c == 5);
+                // Names (logins, hosts, databases, programs) may be Cyrillic: Unicode columns.
+                rs.column(names[c], ColumnType::of(SqlType::NVarChar, width), c == 5);
             }
         }
         rs.rows = std::move(rows);
