@@ -1,57 +1,15 @@
 #include "TdsConnection.h"
 
 #include "RuleResponder.h"
+#include "TdsProtocol.h"
 #include "TdsTypes.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <optional>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace sqlsim {
 
 namespace {
-
-enum : uint8_t {
-    kPacketBatch = 0x01,
-    kPacketRpc = 0x03,
-    kPacketReply = 0x04,
-    kPacketAttention = 0x06,
-    kPacketTransaction = 0x0E,
-    kPacketLogin7 = 0x10,
-    kPacketPrelogin = 0x12,
-};
-
-enum : uint8_t {
-    kTokenColMetadata = 0x81,
-    kTokenRow = 0xD1,
-    kTokenDone = 0xFD,
-    kTokenDoneProc = 0xFE,
-    kTokenDoneInProc = 0xFF,
-    kTokenError = 0xAA,
-    kTokenInfo = 0xAB,
-    kTokenLoginAck = 0xAD,
-    kTokenFeatureExtAck = 0xAE,
-    kTokenEnvChange = 0xE3,
-    kTokenReturnStatus = 0x79,
-    kTokenReturnValue = 0xAC,
-};
-
-enum : uint16_t {
-    kDoneMore = 0x0001,
-    kDoneError = 0x0002,
-    kDoneCount = 0x0010,
-    kDoneAttention = 0x0020,
-};
-
-constexpr uint16_t kCommandSelect = 0xC1;
-constexpr size_t kMaxMessage = 256u << 20;
-constexpr size_t kFlushAt = 64u << 10;
-
-struct ConnectionClosed {};
 
 void skipAllHeaders(TdsReader& r) {
     uint32_t total = r.u32();
@@ -115,16 +73,13 @@ std::vector<std::string> declaredNames(const std::string& declarations) {
 } // namespace
 
 TdsConnection::TdsConnection(int fd, int spid, Responder& responder, std::mutex& modelLock, RequestLog& log)
-    : m_fd(fd), m_responder(responder), m_modelLock(modelLock), m_log(log) {
+    : m_channel(fd, spid), m_tokens(m_channel, m_session), m_responder(responder), m_modelLock(modelLock),
+      m_log(log) {
     m_session.spid = spid;
 }
 
-TdsConnection::~TdsConnection() {
-    ::close(m_fd);
-}
-
 void TdsConnection::abort() {
-    ::shutdown(m_fd, SHUT_RDWR);
+    m_channel.abort();
 }
 
 void TdsConnection::run() {
@@ -140,14 +95,14 @@ void TdsConnection::run() {
         std::lock_guard<std::mutex> guard(m_modelLock);
         m_responder.sessionEnded(m_session);
     }
-    ::shutdown(m_fd, SHUT_RDWR);
+    m_channel.abort();
     m_finished = true;
 }
 
 void TdsConnection::serve() {
     uint8_t type = 0;
     std::vector<uint8_t> payload;
-    while (readMessage(type, payload)) {
+    while (m_channel.readMessage(type, payload, m_loggedIn)) {
         if (!m_loggedIn && type != kPacketPrelogin && type != kPacketLogin7) {
             throw ProtocolError("request before login");
         }
@@ -181,162 +136,11 @@ void TdsConnection::serve() {
     }
 }
 
-bool TdsConnection::fill(bool wait) {
-    if (m_inPos > 0 && m_inPos == m_in.size()) {
-        m_in.clear();
-        m_inPos = 0;
-    } else if (m_inPos > (1u << 16)) {
-        m_in.erase(m_in.begin(), m_in.begin() + long(m_inPos));
-        m_inPos = 0;
-    }
-    uint8_t buf[1 << 16];
-    ssize_t n;
-    do {
-        n = ::recv(m_fd, buf, sizeof buf, wait ? 0 : MSG_DONTWAIT);
-    } while (n < 0 && errno == EINTR);
-    if (n == 0) {
-        throw ConnectionClosed{};
-    }
-    if (n < 0) {
-        if (!wait && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            return false;
-        }
-        throw ConnectionClosed{};
-    }
-    m_in.insert(m_in.end(), buf, buf + n);
-    return true;
-}
-
-bool TdsConnection::readMessage(uint8_t& type, std::vector<uint8_t>& payload) {
-    payload.clear();
-    bool first = true;
-    for (;;) {
-        try {
-            while (m_in.size() - m_inPos < 8) {
-                fill(true);
-            }
-        } catch (const ConnectionClosed&) {
-            if (first && m_in.size() == m_inPos) {
-                return false; // a clean disconnect between messages
-            }
-            throw;
-        }
-        const uint8_t* h = &m_in[m_inPos];
-        uint8_t packetType = h[0], status = h[1];
-        size_t length = (size_t(h[2]) << 8) | h[3];
-        if (length < 8) {
-            throw ProtocolError("packet length below header size");
-        }
-        // Judge the header before waiting for a body that may never come.
-        const bool known = packetType == kPacketBatch || packetType == kPacketRpc ||
-                           packetType == kPacketAttention || packetType == kPacketTransaction ||
-                           packetType == kPacketLogin7 || packetType == kPacketPrelogin;
-        if (!known || (!m_loggedIn && packetType != kPacketLogin7 && packetType != kPacketPrelogin)) {
-            throw ProtocolError("unexpected packet type");
-        }
-        while (m_in.size() - m_inPos < length) {
-            fill(true);
-        }
-        if (first) {
-            type = packetType;
-        } else if (packetType != type && packetType != kPacketAttention) {
-            throw ProtocolError("packet type changed inside a message");
-        }
-        if (packetType == kPacketAttention && !first) {
-            // The client gave up on the message it was sending.
-            m_inPos += length;
-            type = kPacketAttention;
-            payload.clear();
-            return true;
-        }
-        payload.insert(payload.end(), m_in.begin() + long(m_inPos) + 8,
-                       m_in.begin() + long(m_inPos + length));
-        m_inPos += length;
-        if (payload.size() > kMaxMessage) {
-            throw ProtocolError("message too large");
-        }
-        first = false;
-        if (status & 0x01) {
-            return true;
-        }
-    }
-}
-
-bool TdsConnection::attentionArrived() {
-    if (m_attentionSeen) {
-        return true;
-    }
-    pollfd p{m_fd, POLLIN, 0};
-    if (::poll(&p, 1, 0) > 0) {
-        if (p.revents & (POLLHUP | POLLERR)) {
-            throw ConnectionClosed{};
-        }
-        fill(false);
-    }
-    if (m_in.size() - m_inPos >= 8 && m_in[m_inPos] == kPacketAttention) {
-        size_t length = (size_t(m_in[m_inPos + 2]) << 8) | m_in[m_inPos + 3];
-        if (length >= 8 && m_in.size() - m_inPos >= length) {
-            m_inPos += length;
-            m_attentionSeen = true;
-            m_log.event(m_session, "attention");
-        }
-    }
-    return m_attentionSeen;
-}
-
-void TdsConnection::startMessage() {
-    m_out.clear();
-}
-
-void TdsConnection::sendAll(const uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::send(m_fd, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            throw ConnectionClosed{};
-        }
-        data += n;
-        size -= size_t(n);
-    }
-}
-
-void TdsConnection::sendPackets(bool final) {
-    const size_t chunk = m_packetSize - 8;
-    std::vector<uint8_t>& data = m_out.bytes();
-    const size_t total = final ? data.size() : data.size() / chunk * chunk;
-    if (total == 0 && !final) {
-        return;
-    }
-    std::vector<uint8_t> wire;
-    wire.reserve(total + (total / chunk + 1) * 8);
-    size_t off = 0;
-    do {
-        size_t len = std::min(chunk, total - off);
-        bool last = final && off + len == total;
-        size_t packetLength = len + 8;
-        uint8_t header[8] = {kPacketReply,
-                             uint8_t(last ? 1 : 0),
-                             uint8_t(packetLength >> 8),
-                             uint8_t(packetLength),
-                             uint8_t(m_session.spid >> 8),
-                             uint8_t(m_session.spid),
-                             m_packetId++,
-                             0};
-        wire.insert(wire.end(), header, header + 8);
-        wire.insert(wire.end(), data.begin() + long(off), data.begin() + long(off + len));
-        off += len;
-    } while (off < total);
-    sendAll(wire.data(), wire.size());
-    data.erase(data.begin(), data.begin() + long(total));
-}
-
 void TdsConnection::sendPrelogin(const std::vector<uint8_t>& payload) {
     // The client's options are not needed: the answer is always "no encryption, no MARS".
     (void)payload;
-    startMessage();
-    TdsWriter& w = m_out;
+    m_channel.startMessage();
+    TdsWriter& w = m_channel.out();
     const uint8_t options[] = {0x00, 0x01, 0x02, 0x03, 0x04};
     const uint16_t lengths[] = {6, 1, 1, 0, 1};
     uint16_t offset = uint16_t(sizeof options * 5 + 1);
@@ -352,7 +156,7 @@ void TdsConnection::sendPrelogin(const std::vector<uint8_t>& payload) {
     w.u8(0x02); // ENCRYPT_NOT_SUP
     w.u8(0x00); // instance: ok
     w.u8(0x00); // MARS off
-    sendPackets(true);
+    m_channel.sendPackets(true);
 }
 
 bool TdsConnection::login(const std::vector<uint8_t>& payload) {
@@ -411,18 +215,18 @@ bool TdsConnection::login(const std::vector<uint8_t>& payload) {
     std::string startDb;
     {
         std::lock_guard<std::mutex> guard(m_modelLock);
-        m_serverName = m_responder.serverName();
+        m_tokens.setServerName(m_responder.serverName());
         if (!m_responder.authenticate(user, password)) {
             m_log.event(m_session, "login-failed", user);
-            startMessage();
+            m_channel.startMessage();
             loginFailed(Message{18456, 1, 14, "Login failed for user '" + user + "'.", {}, 1}, user);
             return false;
         }
         startDb = database.empty() ? m_responder.defaultDatabase(user) : m_responder.findDatabase(database);
         if (startDb.empty() || !m_responder.canAccess(user, startDb)) {
             m_log.event(m_session, "login-failed", user);
-            startMessage();
-            writeMessage(
+            m_channel.startMessage();
+            m_tokens.writeMessage(
                 Message{4060,
                         1,
                         11,
@@ -443,13 +247,13 @@ bool TdsConnection::login(const std::vector<uint8_t>& payload) {
     }
     m_log.login(m_session);
     m_loggedIn = true;
-    m_packetSize = packetSize >= 512 && packetSize <= 32767 ? packetSize : 4096;
+    const uint32_t agreedSize = packetSize >= 512 && packetSize <= 32767 ? packetSize : 4096;
 
-    startMessage();
-    writeEnvChange(1, startDb, "master");
-    writeMessage(Message{5701, 2, 0, "Changed database context to '" + startDb + "'.", {}, 1});
+    m_channel.startMessage();
+    m_tokens.writeEnvChange(1, startDb, "master");
+    m_tokens.writeMessage(Message{5701, 2, 0, "Changed database context to '" + startDb + "'.", {}, 1});
     {
-        TdsWriter& w = m_out;
+        TdsWriter& w = m_channel.out();
         w.u8(kTokenEnvChange);
         w.u16(1 + 1 + 5 + 1);
         w.u8(7);
@@ -457,10 +261,11 @@ bool TdsConnection::login(const std::vector<uint8_t>& payload) {
         w.raw(kCollation, 5);
         w.u8(0);
     }
-    writeEnvChange(2, m_session.language, "");
-    writeMessage(Message{5703, 1, 0, "Changed language setting to " + m_session.language + ".", {}, 1});
+    m_tokens.writeEnvChange(2, m_session.language, "");
+    m_tokens.writeMessage(
+        Message{5703, 1, 0, "Changed language setting to " + m_session.language + ".", {}, 1});
     {
-        TdsWriter& w = m_out;
+        TdsWriter& w = m_channel.out();
         w.u8(kTokenLoginAck);
         size_t at = w.placeholder16();
         w.u8(1);
@@ -471,21 +276,22 @@ bool TdsConnection::login(const std::vector<uint8_t>& payload) {
         w.raw(product, 4);
         w.patchLength16(at);
     }
-    writeEnvChange(4, std::to_string(m_packetSize), std::to_string(m_packetSize));
+    m_tokens.writeEnvChange(4, std::to_string(agreedSize), std::to_string(agreedSize));
     if (flags3 & 0x10) {
-        m_out.u8(kTokenFeatureExtAck);
-        m_out.u8(0xFF);
+        m_channel.out().u8(kTokenFeatureExtAck);
+        m_channel.out().u8(0xFF);
     }
-    writeDone(kTokenDone, 0, 0, 0);
-    sendPackets(true);
+    m_tokens.writeDone(kTokenDone, 0, 0, 0);
+    m_channel.sendPackets(true);
+    m_channel.setPacketSize(agreedSize);
     return true;
 }
 
 void TdsConnection::loginFailed(const Message& m, const std::string& user) {
     (void)user;
-    writeMessage(m);
-    writeDone(kTokenDone, kDoneError, 0, 0);
-    sendPackets(true);
+    m_tokens.writeMessage(m);
+    m_tokens.writeDone(kTokenDone, kDoneError, 0, 0);
+    m_channel.sendPackets(true);
 }
 
 void TdsConnection::handleBatch(const std::vector<uint8_t>& payload) {
@@ -495,15 +301,15 @@ void TdsConnection::handleBatch(const std::vector<uint8_t>& payload) {
     request.kind = Request::Kind::Batch;
     request.text = r.utf16(r.remaining() / 2);
     m_log.batch(m_session, request.text);
-    startMessage();
+    m_channel.startMessage();
     answer(request, false);
-    sendPackets(true);
+    m_channel.sendPackets(true);
 }
 
 void TdsConnection::handleRpc(const std::vector<uint8_t>& payload) {
     TdsReader r(payload.data(), payload.size());
     skipAllHeaders(r);
-    startMessage();
+    m_channel.startMessage();
     while (!r.atEnd()) {
         uint16_t nameLength = r.u16();
         std::string name = nameLength == 0xFFFF ? wellKnownProcedure(r.u16()) : r.utf16(nameLength);
@@ -561,7 +367,7 @@ void TdsConnection::handleRpc(const std::vector<uint8_t>& payload) {
                 Response response;
                 response.error(8179, 16,
                                "Could not find prepared statement with handle " + std::to_string(h) + ".");
-                writeItems(response, true, -1);
+                m_tokens.writeItems(response, true, -1);
                 continue;
             }
             request.text = it->second.text;
@@ -575,7 +381,7 @@ void TdsConnection::handleRpc(const std::vector<uint8_t>& payload) {
         } else if (is("sp_unprepare")) {
             m_prepared.erase(params.empty() ? -1 : int32_t(params[0].value.toInt()));
             Response response;
-            writeItems(response, true, -1);
+            m_tokens.writeItems(response, true, -1);
             request.text.clear();
             if (!r.atEnd()) {
                 r.u8();
@@ -588,7 +394,7 @@ void TdsConnection::handleRpc(const std::vector<uint8_t>& payload) {
         }
         if (request.kind == Request::Kind::Statement && request.text.empty()) {
             Response response;
-            writeItems(response, true, handle);
+            m_tokens.writeItems(response, true, handle);
         } else {
             answer(request, true, handle);
         }
@@ -596,16 +402,16 @@ void TdsConnection::handleRpc(const std::vector<uint8_t>& payload) {
             r.u8(); // separator between procedure calls
         }
     }
-    sendPackets(true);
+    m_channel.sendPackets(true);
 }
 
 void TdsConnection::handleTransaction(const std::vector<uint8_t>& payload) {
     TdsReader r(payload.data(), payload.size());
     skipAllHeaders(r);
     uint16_t kind = r.u16();
-    startMessage();
+    m_channel.startMessage();
     auto descriptor = [this](uint8_t type, bool isNew) {
-        TdsWriter& w = m_out;
+        TdsWriter& w = m_channel.out();
         w.u8(kTokenEnvChange);
         w.u16(uint16_t(1 + 1 + 8 + 1));
         w.u8(type);
@@ -631,16 +437,16 @@ void TdsConnection::handleTransaction(const std::vector<uint8_t>& payload) {
         descriptor(kind == 7 ? 9 : 10, false);
     }
     m_log.event(m_session, "transaction", name);
-    writeDone(kTokenDone, 0, 0, 0);
-    sendPackets(true);
+    m_tokens.writeDone(kTokenDone, 0, 0, 0);
+    m_channel.sendPackets(true);
 }
 
 void TdsConnection::acknowledgeAttention() {
-    m_attentionSeen = false;
+    m_channel.clearAttention();
     m_log.event(m_session, "attention");
-    startMessage();
-    writeDone(kTokenDone, kDoneAttention, 0, 0);
-    sendPackets(true);
+    m_channel.startMessage();
+    m_tokens.writeDone(kTokenDone, kDoneAttention, 0, 0);
+    m_channel.sendPackets(true);
 }
 
 void TdsConnection::answer(const Request& request, bool inProcedure, int32_t extraHandle) {
@@ -653,185 +459,9 @@ void TdsConnection::answer(const Request& request, bool inProcedure, int32_t ext
             response.error(50000, 16, std::string("The simulator failed on this statement: ") + e.what());
         }
     }
-    writeItems(response, inProcedure, extraHandle);
-}
-
-void TdsConnection::writeDone(uint8_t token, uint16_t status, uint16_t command, uint64_t count) {
-    m_out.u8(token);
-    m_out.u16(status);
-    m_out.u16(command);
-    m_out.u64(count);
-}
-
-void TdsConnection::flushDone(PendingDone& done, bool inProcedure, bool more) {
-    if (!done.pending) {
-        return;
+    if (m_tokens.writeItems(response, inProcedure, extraHandle)) {
+        m_log.event(m_session, "attention");
     }
-    writeDone(inProcedure ? kTokenDoneInProc : kTokenDone, uint16_t(done.status | (more ? kDoneMore : 0)),
-              done.command, done.count);
-    done = PendingDone{};
-}
-
-void TdsConnection::writeItems(Response& response, bool inProcedure, int32_t extraHandle) {
-    PendingDone done;
-    bool attention = false, anyError = false;
-    std::optional<int32_t> returnStatus;
-    std::vector<OutputValue> outputs;
-    const bool nocount = m_session.options.count("nocount") && m_session.options["nocount"] == "on";
-    for (Response::Item& item : response.items()) {
-        if (attention) {
-            break;
-        }
-        if (auto* rs = std::get_if<ResultSet>(&item)) {
-            if (rs->columns.empty()) {
-                continue;
-            }
-            flushDone(done, inProcedure, true);
-            writeResultSet(*rs, attention);
-            done.pending = true;
-            done.status = nocount ? 0 : kDoneCount;
-            done.command = kCommandSelect;
-            done.count = uint64_t(m_lastRowCount);
-        } else if (auto* m = std::get_if<Message>(&item)) {
-            bool isError = m->severity >= 11;
-            if (!(isError && done.pending && (done.status & kDoneError))) {
-                flushDone(done, inProcedure, true);
-            }
-            writeMessage(*m);
-            if (isError) {
-                anyError = true;
-                done.pending = true;
-                done.status = kDoneError;
-            }
-        } else if (auto* rc = std::get_if<RowCount>(&item)) {
-            flushDone(done, inProcedure, true);
-            done.pending = true;
-            done.status = nocount ? 0 : kDoneCount;
-            done.command = 0;
-            done.count = uint64_t(rc->count);
-        } else if (auto* dc = std::get_if<DatabaseChange>(&item)) {
-            std::string old = m_session.database;
-            m_session.database = dc->name;
-            writeEnvChange(1, dc->name, old);
-            writeMessage(Message{5701, 1, 0, "Changed database context to '" + dc->name + "'.", {}, 1});
-        } else if (auto* st = std::get_if<ReturnStatus>(&item)) {
-            if (inProcedure) {
-                returnStatus = st->value;
-            } else {
-                m_out.u8(kTokenReturnStatus);
-                m_out.i32(st->value);
-            }
-        } else if (auto* ov = std::get_if<OutputValue>(&item)) {
-            outputs.push_back(*ov);
-        }
-    }
-    if (attention) {
-        flushDone(done, inProcedure, true);
-        writeDone(kTokenDone, kDoneAttention, 0, 0);
-        m_attentionSeen = false;
-        return;
-    }
-    if (!inProcedure) {
-        if (done.pending) {
-            flushDone(done, false, false);
-        } else {
-            writeDone(kTokenDone, 0, 0, 0);
-        }
-        return;
-    }
-    flushDone(done, true, true);
-    m_out.u8(kTokenReturnStatus);
-    m_out.i32(returnStatus.value_or(0));
-    auto returnValue = [this](uint16_t ordinal, const std::string& name, const ColumnType& type,
-                              const SqlValue& v) {
-        m_out.u8(kTokenReturnValue);
-        m_out.u16(ordinal);
-        m_out.bVarchar(name);
-        m_out.u8(0x01);
-        m_out.u32(0);
-        m_out.u16(0x0001);
-        writeTypeInfo(m_out, type);
-        writeValue(m_out, type, v);
-    };
-    uint16_t ordinal = 0;
-    if (extraHandle >= 0) {
-        returnValue(ordinal++, "@handle", ColumnType::of(SqlType::Int), SqlValue(int64_t(extraHandle)));
-    }
-    for (const OutputValue& ov : outputs) {
-        returnValue(ordinal++, ov.name, ov.type, ov.value);
-    }
-    writeDone(kTokenDoneProc, anyError ? kDoneError : 0, 0, 0);
-}
-
-void TdsConnection::writeResultSet(ResultSet& rs, bool& attention) {
-    TdsWriter& w = m_out;
-    w.u8(kTokenColMetadata);
-    w.u16(uint16_t(rs.columns.size()));
-    for (const Column& c : rs.columns) {
-        w.u32(0);
-        uint16_t flags = uint16_t((c.nullable ? 0x0001 : 0) | (c.identity ? 0x0010 : 0) |
-                                  (c.computed ? 0x0020 : 0) | (c.identity || c.computed ? 0 : 0x0008));
-        w.u16(flags);
-        writeTypeInfo(w, c.type);
-        w.bVarchar(c.name);
-    }
-    const size_t columns = rs.columns.size();
-    const SqlValue null;
-    int64_t count = 0;
-    auto writeRow = [&](const Row& row) {
-        w.u8(kTokenRow);
-        for (size_t k = 0; k < columns; ++k) {
-            writeValue(w, rs.columns[k].type, k < row.size() ? row[k] : null);
-        }
-        ++count;
-        if (w.size() >= kFlushAt) {
-            sendPackets(false);
-            if (attentionArrived()) {
-                attention = true;
-                return false;
-            }
-        }
-        return true;
-    };
-    if (rs.generator) {
-        Row row;
-        while (rs.generator(row)) {
-            if (!writeRow(row)) {
-                break;
-            }
-        }
-    } else {
-        for (const Row& row : rs.rows) {
-            if (!writeRow(row)) {
-                break;
-            }
-        }
-    }
-    m_lastRowCount = count;
-}
-
-void TdsConnection::writeMessage(const Message& m) {
-    TdsWriter& w = m_out;
-    w.u8(m.severity >= 11 ? kTokenError : kTokenInfo);
-    size_t at = w.placeholder16();
-    w.i32(m.number);
-    w.u8(uint8_t(m.state));
-    w.u8(uint8_t(m.severity));
-    w.usVarchar(m.text);
-    w.bVarchar(m_serverName);
-    w.bVarchar(m.procedure);
-    w.i32(m.line);
-    w.patchLength16(at);
-}
-
-void TdsConnection::writeEnvChange(uint8_t type, const std::string& newValue, const std::string& oldValue) {
-    TdsWriter& w = m_out;
-    w.u8(kTokenEnvChange);
-    size_t at = w.placeholder16();
-    w.u8(type);
-    w.bVarchar(newValue);
-    w.bVarchar(oldValue);
-    w.patchLength16(at);
 }
 
 } // namespace sqlsim

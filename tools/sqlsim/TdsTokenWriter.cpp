@@ -1,0 +1,198 @@
+#include "TdsTokenWriter.h"
+
+#include "TdsProtocol.h"
+#include "TdsTypes.h"
+
+#include <optional>
+
+namespace sqlsim {
+
+namespace {
+
+constexpr size_t kFlushAt = 64u << 10;
+
+} // namespace
+
+TdsTokenWriter::TdsTokenWriter(TdsChannel& channel, Session& session)
+    : m_channel(channel), m_session(session) {}
+
+void TdsTokenWriter::writeDone(uint8_t token, uint16_t status, uint16_t command, uint64_t count) {
+    m_channel.out().u8(token);
+    m_channel.out().u16(status);
+    m_channel.out().u16(command);
+    m_channel.out().u64(count);
+}
+
+void TdsTokenWriter::flushDone(PendingDone& done, bool inProcedure, bool more) {
+    if (!done.pending) {
+        return;
+    }
+    writeDone(inProcedure ? kTokenDoneInProc : kTokenDone, uint16_t(done.status | (more ? kDoneMore : 0)),
+              done.command, done.count);
+    done = PendingDone{};
+}
+
+bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t extraHandle) {
+    PendingDone done;
+    bool attention = false, anyError = false;
+    std::optional<int32_t> returnStatus;
+    std::vector<OutputValue> outputs;
+    const bool nocount = m_session.options.count("nocount") && m_session.options["nocount"] == "on";
+    for (Response::Item& item : response.items()) {
+        if (attention) {
+            break;
+        }
+        if (auto* rs = std::get_if<ResultSet>(&item)) {
+            if (rs->columns.empty()) {
+                continue;
+            }
+            flushDone(done, inProcedure, true);
+            writeResultSet(*rs, attention);
+            done.pending = true;
+            done.status = nocount ? 0 : kDoneCount;
+            done.command = kCommandSelect;
+            done.count = uint64_t(m_lastRowCount);
+        } else if (auto* m = std::get_if<Message>(&item)) {
+            bool isError = m->severity >= 11;
+            if (!(isError && done.pending && (done.status & kDoneError))) {
+                flushDone(done, inProcedure, true);
+            }
+            writeMessage(*m);
+            if (isError) {
+                anyError = true;
+                done.pending = true;
+                done.status = kDoneError;
+            }
+        } else if (auto* rc = std::get_if<RowCount>(&item)) {
+            flushDone(done, inProcedure, true);
+            done.pending = true;
+            done.status = nocount ? 0 : kDoneCount;
+            done.command = 0;
+            done.count = uint64_t(rc->count);
+        } else if (auto* dc = std::get_if<DatabaseChange>(&item)) {
+            std::string old = m_session.database;
+            m_session.database = dc->name;
+            writeEnvChange(1, dc->name, old);
+            writeMessage(Message{5701, 1, 0, "Changed database context to '" + dc->name + "'.", {}, 1});
+        } else if (auto* st = std::get_if<ReturnStatus>(&item)) {
+            if (inProcedure) {
+                returnStatus = st->value;
+            } else {
+                m_channel.out().u8(kTokenReturnStatus);
+                m_channel.out().i32(st->value);
+            }
+        } else if (auto* ov = std::get_if<OutputValue>(&item)) {
+            outputs.push_back(*ov);
+        }
+    }
+    if (attention) {
+        flushDone(done, inProcedure, true);
+        writeDone(kTokenDone, kDoneAttention, 0, 0);
+        m_channel.clearAttention();
+        return true;
+    }
+    if (!inProcedure) {
+        if (done.pending) {
+            flushDone(done, false, false);
+        } else {
+            writeDone(kTokenDone, 0, 0, 0);
+        }
+        return false;
+    }
+    flushDone(done, true, true);
+    m_channel.out().u8(kTokenReturnStatus);
+    m_channel.out().i32(returnStatus.value_or(0));
+    auto returnValue = [this](uint16_t ordinal, const std::string& name, const ColumnType& type,
+                              const SqlValue& v) {
+        m_channel.out().u8(kTokenReturnValue);
+        m_channel.out().u16(ordinal);
+        m_channel.out().bVarchar(name);
+        m_channel.out().u8(0x01);
+        m_channel.out().u32(0);
+        m_channel.out().u16(0x0001);
+        writeTypeInfo(m_channel.out(), type);
+        writeValue(m_channel.out(), type, v);
+    };
+    uint16_t ordinal = 0;
+    if (extraHandle >= 0) {
+        returnValue(ordinal++, "@handle", ColumnType::of(SqlType::Int), SqlValue(int64_t(extraHandle)));
+    }
+    for (const OutputValue& ov : outputs) {
+        returnValue(ordinal++, ov.name, ov.type, ov.value);
+    }
+    writeDone(kTokenDoneProc, anyError ? kDoneError : 0, 0, 0);
+    return false;
+}
+
+void TdsTokenWriter::writeResultSet(ResultSet& rs, bool& attention) {
+    TdsWriter& w = m_channel.out();
+    w.u8(kTokenColMetadata);
+    w.u16(uint16_t(rs.columns.size()));
+    for (const Column& c : rs.columns) {
+        w.u32(0);
+        uint16_t flags = uint16_t((c.nullable ? 0x0001 : 0) | (c.identity ? 0x0010 : 0) |
+                                  (c.computed ? 0x0020 : 0) | (c.identity || c.computed ? 0 : 0x0008));
+        w.u16(flags);
+        writeTypeInfo(w, c.type);
+        w.bVarchar(c.name);
+    }
+    const size_t columns = rs.columns.size();
+    const SqlValue null;
+    int64_t count = 0;
+    auto writeRow = [&](const Row& row) {
+        w.u8(kTokenRow);
+        for (size_t k = 0; k < columns; ++k) {
+            writeValue(w, rs.columns[k].type, k < row.size() ? row[k] : null);
+        }
+        ++count;
+        if (w.size() >= kFlushAt) {
+            m_channel.sendPackets(false);
+            if (m_channel.attentionArrived()) {
+                attention = true;
+                return false;
+            }
+        }
+        return true;
+    };
+    if (rs.generator) {
+        Row row;
+        while (rs.generator(row)) {
+            if (!writeRow(row)) {
+                break;
+            }
+        }
+    } else {
+        for (const Row& row : rs.rows) {
+            if (!writeRow(row)) {
+                break;
+            }
+        }
+    }
+    m_lastRowCount = count;
+}
+
+void TdsTokenWriter::writeMessage(const Message& m) {
+    TdsWriter& w = m_channel.out();
+    w.u8(m.severity >= 11 ? kTokenError : kTokenInfo);
+    size_t at = w.placeholder16();
+    w.i32(m.number);
+    w.u8(uint8_t(m.state));
+    w.u8(uint8_t(m.severity));
+    w.usVarchar(m.text);
+    w.bVarchar(m_serverName);
+    w.bVarchar(m.procedure);
+    w.i32(m.line);
+    w.patchLength16(at);
+}
+
+void TdsTokenWriter::writeEnvChange(uint8_t type, const std::string& newValue, const std::string& oldValue) {
+    TdsWriter& w = m_channel.out();
+    w.u8(kTokenEnvChange);
+    size_t at = w.placeholder16();
+    w.u8(type);
+    w.bVarchar(newValue);
+    w.bVarchar(oldValue);
+    w.patchLength16(at);
+}
+
+} // namespace sqlsim

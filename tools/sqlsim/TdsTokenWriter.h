@@ -1,0 +1,40 @@
+#pragma once
+// Turns a responder's answer into tokens: result sets with their row counts, messages, session
+// changes, return status and values, and the DONE tokens that end each statement.
+#include "Request.h"
+#include "Response.h"
+#include "TdsChannel.h"
+
+namespace sqlsim {
+
+class TdsTokenWriter {
+public:
+    TdsTokenWriter(TdsChannel& channel, Session& session);
+
+    // The name sent with every message.
+    void setServerName(std::string name) { m_serverName = std::move(name); }
+    // Writes the answer's tokens; inside a procedure call, statements end with DONEINPROC and the call
+    // with RETURNSTATUS, the return values (extraHandle: a prepared statement's handle) and DONEPROC.
+    // Returns true when the client's attention cut the answer short.
+    bool writeItems(Response& response, bool inProcedure, int32_t extraHandle);
+    void writeDone(uint8_t token, uint16_t status, uint16_t command, uint64_t count);
+    void writeMessage(const Message& m);
+    void writeEnvChange(uint8_t type, const std::string& newValue, const std::string& oldValue);
+
+private:
+    struct PendingDone {
+        bool pending = false;
+        uint16_t status = 0;
+        uint16_t command = 0;
+        uint64_t count = 0;
+    };
+    void flushDone(PendingDone& done, bool inProcedure, bool more);
+    void writeResultSet(ResultSet& rs, bool& attention);
+
+    TdsChannel& m_channel;
+    Session& m_session;
+    std::string m_serverName;
+    int64_t m_lastRowCount = 0;
+};
+
+} // namespace sqlsim
