@@ -56,7 +56,8 @@ const uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026
 } // namespace
 
 void appendUtf16(std::vector<uint8_t>& out, std::string_view utf8) {
-    out.reserve(out.size() + utf8.size() * 2);
+    // No exact reserve here: the output is usually a growing message buffer, and reserving the exact
+    // size on every call would defeat its geometric growth.
     size_t i = 0;
     while (i < utf8.size()) {
         unsigned char c = static_cast<unsigned char>(utf8[i]);

@@ -195,6 +195,18 @@ void writeTypeInfo(TdsWriter& w, const ColumnType& t) {
 
 void writeValue(TdsWriter& w, const ColumnType& t, const SqlValue& v) {
     const bool null = v.isNull();
+    if (null && (t.isCharacter() || t.isBinary())) {
+        // No text pointer, an all-ones (max) length, or the 16-bit NULL length.
+        const bool legacy = t.type == SqlType::Text || t.type == SqlType::NText || t.type == SqlType::Image;
+        if (legacy) {
+            w.u8(0);
+        } else if (t.length == ColumnType::kMax) {
+            w.u64(~0ULL);
+        } else {
+            w.u16(0xFFFF);
+        }
+        return;
+    }
     switch (t.type) {
     case SqlType::Bit:
     case SqlType::TinyInt:
@@ -309,16 +321,6 @@ void writeValue(TdsWriter& w, const ColumnType& t, const SqlValue& v) {
     case SqlType::Char:
     case SqlType::VarChar:
     case SqlType::Text: {
-        if (null) {
-            if (t.type == SqlType::Text) {
-                w.u8(0);
-            } else if (t.length == ColumnType::kMax) {
-                w.u64(~0ULL);
-            } else {
-                w.u16(0xFFFF);
-            }
-            return;
-        }
         std::string s = toCp1252(textOf(v));
         if (t.type == SqlType::Char && t.length > 0 && s.size() < size_t(t.length)) {
             s.append(size_t(t.length) - s.size(), ' ');
@@ -334,14 +336,18 @@ void writeValue(TdsWriter& w, const ColumnType& t, const SqlValue& v) {
     case SqlType::NChar:
     case SqlType::NVarChar:
     case SqlType::NText: {
-        if (null) {
-            if (t.type == SqlType::NText) {
-                w.u8(0);
-            } else if (t.length == ColumnType::kMax) {
-                w.u64(~0ULL);
+        if (t.type == SqlType::NVarChar && t.length != ColumnType::kMax) {
+            // The common case, written in place: length, then the text cut at 8000 bytes.
+            size_t at = w.placeholder16();
+            if (v.is<std::string>()) {
+                appendUtf16(w.bytes(), v.get<std::string>());
             } else {
-                w.u16(0xFFFF);
+                appendUtf16(w.bytes(), v.toText());
             }
+            if (w.size() - at - 2 > 8000) {
+                w.bytes().resize(at + 2 + 8000);
+            }
+            w.patchLength16(at);
             return;
         }
         std::vector<uint8_t> u;
@@ -363,16 +369,6 @@ void writeValue(TdsWriter& w, const ColumnType& t, const SqlValue& v) {
     case SqlType::Binary:
     case SqlType::VarBinary:
     case SqlType::Image: {
-        if (null) {
-            if (t.type == SqlType::Image) {
-                w.u8(0);
-            } else if (t.length == ColumnType::kMax) {
-                w.u64(~0ULL);
-            } else {
-                w.u16(0xFFFF);
-            }
-            return;
-        }
         Bytes b = bytesOf(v);
         if (t.type == SqlType::Binary && t.length > 0 && b.size() < size_t(t.length)) {
             b.resize(size_t(t.length), 0);
