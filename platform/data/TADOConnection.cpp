@@ -60,7 +60,7 @@ void TADOConnection::Open() {
         BeforeConnect(this);
     if (!m_connection)
         m_connection = std::make_shared<TConnectionObject>();
-    m_connection->Open(OdbcConnectionString());
+    m_connection->Open(OdbcConnectionString(), m_connectionTimeout);
     if (AfterConnect)
         AfterConnect(this);
 }

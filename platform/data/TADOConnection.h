@@ -19,6 +19,7 @@ class TADOConnection : public QObject {
     Q_PROPERTY(bool LoginPrompt READ LoginPrompt WRITE SetLoginPrompt)
     Q_PROPERTY(bool Connected READ Connected WRITE SetConnected)
     Q_PROPERTY(TCursorLocation CursorLocation READ CursorLocation WRITE SetCursorLocation)
+    Q_PROPERTY(int ConnectionTimeout READ ConnectionTimeout WRITE SetConnectionTimeout)
 
 public:
     enum TCursorLocation { clUseServer, clUseClient };
@@ -45,6 +46,9 @@ public:
     void SetLoginPrompt(bool value) { m_loginPrompt = value; }
     TCursorLocation CursorLocation() const { return m_cursorLocation; }
     void SetCursorLocation(TCursorLocation value) { m_cursorLocation = value; }
+    // Seconds an open may take before it fails (0: no limit).
+    int ConnectionTimeout() const { return m_connectionTimeout; }
+    void SetConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
 
     virtual bool Connected() const;
     virtual void SetConnected(bool value);
@@ -88,6 +92,7 @@ private:
     QString m_connectionString;
     bool m_loginPrompt = false;
     TCursorLocation m_cursorLocation = clUseClient;
+    int m_connectionTimeout = 15;
     std::shared_ptr<TConnectionObject> m_connection;
     QList<TDataSet*> m_dataSets;
 };
