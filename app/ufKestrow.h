@@ -1,0 +1,93 @@
+#pragma once
+// The main window: the program's single connection and its login dialog, the tab pages, the top
+// tool bar and the status bar with the current user, the database switcher and the connection
+// state. It logs on when it is created and re-points the connection when another database is
+// picked.
+#include "TForm.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QStatusBar;
+class QTabWidget;
+class QToolBar;
+class TADOConnection;
+class TADOQuery;
+class TAction;
+class TImageList;
+class TfBrinLogin;
+
+class TfKestrow : public TForm {
+    Q_OBJECT
+
+public:
+    using TPageStep = std::function<void()>;
+
+    // Logs on while it is created; when the log-on is cancelled the application is terminated
+    // and nothing is written. parameters: the command line without the program name.
+    explicit TfKestrow(const QString& iniFileName = DefaultIniFileName(),
+                       const QStringList& parameters = QCoreApplication::arguments().mid(1));
+    ~TfKestrow() override;
+
+    // The executable's path with ".ini"; where that directory is not writable, marlinde.ini in
+    // the user's configuration directory.
+    static QString DefaultIniFileName();
+
+    QString IniFileName() const { return m_iniFileName; }
+    TfBrinLogin* LoginDialog() const { return m_login.get(); }
+    bool LoggedOn() const { return m_loggedOn; }
+
+    bool EnsureConnected();
+    void RefreshDatabaseList();
+    // The databases module changed the list of databases.
+    void aDBDBListChanged(QObject* sender);
+    void aRefreshStatusBarExecute();
+    void dxbcDBChange();
+    void pcChange();
+    void aCloseExecute();
+
+    // What a page does when it becomes active, and when another database is selected.
+    void SetPageActivation(QWidget* page, TPageStep step) { m_activation[page] = std::move(step); }
+    void SetDatabaseChanged(QWidget* page, TPageStep step) { m_databaseChanged[page] = std::move(step); }
+
+    TADOConnection* ADOConnection;
+    QTabWidget* pc;
+    QWidget* tsObjects;
+    QWidget* tsUsers;
+    QWidget* tsQuery;
+    QWidget* tsActivity;
+    QWidget* tsDB;
+    QWidget* tsServers;
+    TADOQuery* qDBs;
+    TAction* aRefreshStatusBar;
+    TAction* aClose;
+    QToolBar* ActionToolBar2;
+    TImageList* il;
+    QStatusBar* dxBarManager;
+    QLabel* dxbsCurrentUser;
+    QComboBox* dxbcDB;
+    QLabel* dxbsConnected;
+
+protected:
+    void MessageReceived(int message, qintptr wParam, qintptr lParam) override;
+
+private:
+    void createComponents();
+    void FormCreate(const QStringList& parameters);
+    // Shows text in the switcher; a change of the text shown runs dxbcDBChange.
+    void setSwitcherText(const QString& text);
+    void switcherEdited();
+
+    std::unique_ptr<TfBrinLogin> m_login;
+    QString m_iniFileName;
+    bool m_loggedOn = false;
+    QString m_switcherText; // the text of the last database switch
+    QHash<QWidget*, TPageStep> m_activation;
+    QHash<QWidget*, TPageStep> m_databaseChanged;
+};
