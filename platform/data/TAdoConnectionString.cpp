@@ -1,5 +1,7 @@
 #include "TAdoConnectionString.h"
 
+#include "EDatabaseError.h"
+
 #include <QStringList>
 
 namespace {
@@ -81,14 +83,15 @@ TAdoConnectionString::ServerAddress TAdoConnectionString::SplitServer(const QStr
     return a;
 }
 
-QString TAdoConnectionString::QuoteValue(const QString& value, bool always) {
+QString TAdoConnectionString::QuoteValue(const QString& value, bool always, bool freeTds) {
     const bool needs = always || value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) ||
                        value.contains(QLatin1Char('}')) || value.contains(QLatin1Char('=')) ||
                        value != value.trimmed();
     if (!needs)
         return value;
     QString v = value;
-    v.replace(QLatin1Char('}'), QLatin1String("}}"));
+    if (!freeTds)
+        v.replace(QLatin1Char('}'), QLatin1String("}}"));
     return QLatin1Char('{') + v + QLatin1Char('}');
 }
 
@@ -99,6 +102,11 @@ bool TAdoConnectionString::IsFreeTdsDriver(const QString& driver) {
 QString TAdoConnectionString::OdbcConnectionString(const QString& driver,
                                                    const QString& applicationName) const {
     const bool freeTds = IsFreeTdsDriver(driver);
+    const auto quote = [freeTds](const QString& value, bool always = false) {
+        if (freeTds && value.contains(QLatin1String("};")))
+            throw EDatabaseError(QStringLiteral("The FreeTDS driver cannot take a value containing \"};\"."));
+        return QuoteValue(value, always, freeTds);
+    };
     const ServerAddress a = SplitServer(m_dataSource);
     QStringList parts;
     parts << QStringLiteral("DRIVER=") + QuoteValue(driver, true);
@@ -106,25 +114,25 @@ QString TAdoConnectionString::OdbcConnectionString(const QString& driver,
     if (!a.instance.isEmpty())
         server += QLatin1Char('\\') + a.instance;
     if (freeTds) {
-        parts << QStringLiteral("SERVER=") + QuoteValue(server);
+        parts << QStringLiteral("SERVER=") + quote(server);
         if (a.port > 0)
             parts << QStringLiteral("PORT=%1").arg(a.port);
     } else {
         if (a.port > 0)
             server += QStringLiteral(",%1").arg(a.port);
-        parts << QStringLiteral("SERVER=") + QuoteValue(server);
+        parts << QStringLiteral("SERVER=") + quote(server);
     }
     if (!m_initialCatalog.isEmpty())
-        parts << QStringLiteral("DATABASE=") + QuoteValue(m_initialCatalog);
+        parts << QStringLiteral("DATABASE=") + quote(m_initialCatalog);
     if (m_integratedSecurity) {
         parts << QStringLiteral("Trusted_Connection=Yes");
     } else {
-        parts << QStringLiteral("UID=") + QuoteValue(m_userId, true);
-        parts << QStringLiteral("PWD=") + QuoteValue(m_password, true);
+        parts << QStringLiteral("UID=") + quote(m_userId, true);
+        parts << QStringLiteral("PWD=") + quote(m_password, true);
     }
     const QString app = m_applicationName.isEmpty() ? applicationName : m_applicationName;
     if (!app.isEmpty())
-        parts << QStringLiteral("APP=") + QuoteValue(app);
+        parts << QStringLiteral("APP=") + quote(app);
     if (freeTds) {
         parts << QStringLiteral("TDS_Version=7.4") << QStringLiteral("ClientCharset=UTF-8");
     } else {

@@ -30,10 +30,12 @@ public:
 
     // The ODBC string for the driver (a name registered with the driver manager or a library path).
     // FreeTDS gets TDS 7.4, UTF-8 and a separate PORT; other drivers get "host,port".
+    // Raises EDatabaseError for a value FreeTDS cannot be given (one holding "};").
     QString OdbcConnectionString(const QString& driver, const QString& applicationName = {}) const;
 
-    // A value as an ODBC connection string attribute: braced (with "}" doubled) when needed.
-    static QString QuoteValue(const QString& value, bool always = false);
+    // A value as an ODBC connection string attribute, braced when needed. The standard doubles
+    // a "}" inside braces; FreeTDS takes the braced text verbatim up to "};".
+    static QString QuoteValue(const QString& value, bool always = false, bool freeTds = false);
     static bool IsFreeTdsDriver(const QString& driver);
 
 private:

@@ -6,6 +6,8 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <algorithm>
+
 namespace {
 
 QString fromSqlWChar(const SQLWCHAR* s, qsizetype n) {
@@ -74,7 +76,11 @@ void TConnectionObject::Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE ha
     m_errors.append(records);
     if (rc != SQL_ERROR)
         return;
-    if (isLinkFailure(records)) {
+    // The driver lists errors before informational messages; within one call those came first.
+    std::stable_partition(records.begin(), records.end(), [](const TAdoError& e) { return e.Informational; });
+    std::stable_partition(m_errors.end() - records.size(), m_errors.end(),
+                          [](const TAdoError& e) { return e.Informational; });
+    if (isLinkFailure(records) || isDead()) {
         QString driverText;
         for (const TAdoError& e : records)
             driverText += (driverText.isEmpty() ? QString() : QStringLiteral("\n")) + e.Description;
@@ -90,6 +96,14 @@ void TConnectionObject::Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE ha
     if (first == nullptr)
         throw EDatabaseError(QStringLiteral("The driver reported an error without a message."));
     throw EDatabaseError(first->Description, first->NativeError, first->SQLState);
+}
+
+bool TConnectionObject::isDead() const {
+    if (m_dbc == nullptr)
+        return true;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return SQL_SUCCEEDED(SQLGetConnectAttr(m_dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
 }
 
 void TConnectionObject::Open(const QString& odbcConnectionString, int loginTimeoutSeconds) {

@@ -59,6 +59,7 @@ public:
 private:
     void collect(SQLSMALLINT handleType, SQLHANDLE handle, QList<TAdoError>& out);
     static bool isLinkFailure(const QList<TAdoError>& records);
+    bool isDead() const;
     void freeHandles();
 
     SQLHENV m_env = nullptr;

@@ -84,6 +84,17 @@ void TOdbcStatement::afterMove(SQLRETURN rc) {
     if (rc != SQL_NO_DATA)
         check(SQLNumResultCols(m_stmt, &n));
     m_columnCount = n;
+    // The driver reports messages at the end of a batch as a result of their own, without rows
+    // and without a count: they are kept, but it is not a result of the command.
+    if (n == 0 && rc != SQL_NO_DATA && RowsAffected() < 0) {
+        const SQLRETURN next = SQLMoreResults(m_stmt);
+        if (next == SQL_NO_DATA) {
+            m_hasResult = false;
+            m_connection->EndCommand(this);
+            return;
+        }
+        afterMove(next);
+    }
 }
 
 void TOdbcStatement::Execute(const QString& text, const QList<Parameter>& parameters) {
@@ -159,7 +170,7 @@ bool TOdbcStatement::NextResult() {
         return false;
     }
     afterMove(rc);
-    return true;
+    return m_hasResult;
 }
 
 void TOdbcStatement::Drain() {
@@ -260,6 +271,10 @@ void TOdbcStatement::fetchBound(TRowStore& store) {
                                        cells[c], guids.data() + c * 16);
                 store.Append(cells.data());
             }
+            // A short block is the end of the result: fetching again would make the driver read
+            // on into the next result and lose its messages and row count.
+            if (fetched < rowsPerFetch)
+                break;
         }
     } catch (...) {
         unbind();

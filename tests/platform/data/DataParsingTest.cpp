@@ -1,4 +1,5 @@
 // Connection strings, parameter markers and the single-table select recognition.
+#include "EDatabaseError.h"
 #include "TAdoConnectionString.h"
 #include "TSelectAnalyzer.h"
 #include "TSqlParameterParser.h"
@@ -23,8 +24,14 @@ TEST(ConnectionString, PasswordRunsToTheEndWithAnyCharacter) {
     EXPECT_FALSE(cs.IntegratedSecurity());
 
     const QString odbc = cs.OdbcConnectionString(QStringLiteral("FreeTDS"));
-    // Braced, with "}" doubled, so the driver reads the password back unchanged.
-    EXPECT_TRUE(odbc.contains(QStringLiteral("PWD={a;b=c{d}}e;Initial Catalog=x }")));
+    // Braced; FreeTDS takes the braces' content verbatim up to "};".
+    EXPECT_TRUE(odbc.contains(QStringLiteral("PWD={a;b=c{d}e;Initial Catalog=x };")));
+    // The standard form doubles a closing brace.
+    EXPECT_TRUE(cs.OdbcConnectionString(QStringLiteral("ODBC Driver 18 for SQL Server"))
+                    .contains(QStringLiteral("PWD={a;b=c{d}}e;Initial Catalog=x };")));
+    // A "};" inside cannot be given to FreeTDS at all: refused clearly instead of a failed login.
+    TAdoConnectionString bad(QStringLiteral("Data Source=s;User ID=u;Password=x};y"));
+    EXPECT_THROW(bad.OdbcConnectionString(QStringLiteral("FreeTDS")), EDatabaseError);
     EXPECT_TRUE(odbc.contains(QStringLiteral("TDS_Version=7.4")));
     EXPECT_TRUE(odbc.contains(QStringLiteral("ClientCharset=UTF-8")));
     EXPECT_TRUE(odbc.startsWith(QStringLiteral("DRIVER={FreeTDS};SERVER=srv;DATABASE=db1;UID={sa};")));

@@ -1,0 +1,372 @@
+// The data layer against the simulator through unixODBC and the FreeTDS driver.
+#include "EDatabaseError.h"
+#include "Server.h"
+#include "ShopResponder.h"
+#include "TADOConnection.h"
+#include "TADOQuery.h"
+#include "TADORecordset.h"
+#include "Variants.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <unistd.h>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace {
+
+class DataServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char path[] = "/tmp/marlinde-data-XXXXXX";
+        const int fd = ::mkstemp(path);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+        m_logPath = path;
+        m_log = std::make_unique<std::ofstream>(m_logPath);
+        m_server = std::make_unique<sqlsim::Server>(m_responder, m_log.get());
+        m_port = m_server->start(0);
+        ASSERT_GT(m_port, 0);
+    }
+    void TearDown() override {
+        m_server.reset();
+        m_log.reset();
+        std::remove(m_logPath.c_str());
+    }
+
+    QString connectionString(const QString& user = "sa", const QString& password = "Secret1",
+                             const QString& database = "Shop") const {
+        return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=127.0.0.1,%1;"
+                              "Initial Catalog=%2;User ID=%3;Password=%4")
+            .arg(m_port)
+            .arg(database, user, password);
+    }
+    std::unique_ptr<TADOConnection> open() {
+        auto c = std::make_unique<TADOConnection>();
+        c->SetConnectionString(connectionString());
+        c->Open();
+        return c;
+    }
+    std::vector<QJsonObject> log() {
+        m_log->flush();
+        std::vector<QJsonObject> out;
+        std::ifstream in(m_logPath);
+        std::string line;
+        while (std::getline(in, line))
+            out.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
+        return out;
+    }
+    // The statements sent, batch texts and sp_executesql texts alike.
+    QStringList statements() {
+        QStringList out;
+        for (const QJsonObject& o : log()) {
+            if (o.value("type") == "batch")
+                out << o.value("text").toString();
+            else if (o.value("type") == "rpc") {
+                QString line = o.value("proc").toString() + ":";
+                for (const QJsonValue& p : o.value("params").toArray())
+                    line += " " + p.toObject().value("value").toString();
+                out << line;
+            }
+        }
+        return out;
+    }
+
+    ShopResponder m_responder;
+    std::string m_logPath;
+    std::unique_ptr<std::ofstream> m_log;
+    std::unique_ptr<sqlsim::Server> m_server;
+    int m_port = 0;
+};
+
+QStringList descriptions(const QList<TAdoError>& errors) {
+    QStringList out;
+    for (const TAdoError& e : errors)
+        out << QStringLiteral("%1:%2").arg(e.NativeError).arg(e.Description);
+    return out;
+}
+
+} // namespace
+
+TEST_F(DataServer, LogsOnWithPasswordsHoldingSeparatorsAndReportsRefusals) {
+    TADOConnection c;
+    c.SetConnectionString(connectionString("sa", "wrong"));
+    try {
+        c.Open();
+        FAIL() << "a wrong password logged on";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Login failed for user 'sa'.");
+        EXPECT_EQ(e.NativeError(), 18456);
+    }
+    EXPECT_FALSE(c.Connected());
+    c.SetConnectionString(connectionString("anna", "p;a=s{s}}="));
+    c.Open();
+    EXPECT_TRUE(c.Connected());
+    auto rs = c.Execute("select suser_sname()");
+    ASSERT_TRUE(rs);
+    EXPECT_EQ(rs->Fields(0).Text(), "anna");
+    c.Close();
+    EXPECT_FALSE(c.Connected());
+    c.SetConnectionString(
+        connectionString("olga", QStringLiteral("\u041f\u0430\u0440\u043e\u043b\u044c =;{")));
+    c.Open();
+    EXPECT_TRUE(c.Connected());
+}
+
+TEST_F(DataServer, BatchResultsAndMessagesInServerOrder) {
+    auto c = open();
+    auto rs = c->Execute("select 1 as a; print 'between'; select N'x' as b; print 'after'");
+    ASSERT_TRUE(rs);
+    ASSERT_TRUE(rs->IsOpen());
+    EXPECT_EQ(rs->RecordCount(), 2);
+    EXPECT_EQ(rs->Fields(0).Name(), "a");
+    EXPECT_EQ(rs->Fields(0).Type(), adInteger);
+    rs->MoveNext();
+    EXPECT_EQ(rs->Fields(0).Value().toInt(), 2);
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof());
+    QStringList walked;
+    while (rs->NextRecordset())
+        walked << (rs->IsOpen() ? rs->Fields(0).Name() + "=" + rs->Fields(0).Text()
+                                : QStringLiteral("count %1").arg(rs->RecordsAffected()));
+    EXPECT_EQ(walked, QStringList({"count 4", "b=x"}));
+    EXPECT_EQ(descriptions(c->Errors()), QStringList({"0:before", "0:between", "0:after"}));
+    EXPECT_TRUE(c->Errors()[0].Informational);
+
+    // eoExecuteNoRecords reads everything, keeps the messages and gives no recordset.
+    EXPECT_EQ(c->Execute("print 'only'", TADOConnection::cmdText, TADOConnection::eoExecuteNoRecords),
+              nullptr);
+    EXPECT_EQ(descriptions(c->Errors()), QStringList({"0:only"}));
+}
+
+TEST_F(DataServer, ErrorsCarryTheServerTextAndNumberAfterEarlierResults) {
+    auto c = open();
+    try {
+        c->Execute("select 1/0");
+        FAIL() << "no error raised";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Divide by zero error encountered.");
+        EXPECT_EQ(e.NativeError(), 8134);
+    }
+    EXPECT_EQ(descriptions(c->Errors()), QStringList({"0:first", "8134:Divide by zero error encountered."}));
+
+    auto rs = c->Execute("select 1 as a; select 1/0");
+    ASSERT_TRUE(rs);
+    EXPECT_EQ(rs->Fields(0).Value().toInt(), 1);
+    EXPECT_THROW(rs->NextRecordset(), EDatabaseError);
+    EXPECT_TRUE(descriptions(c->Errors()).contains("0:still delivered"));
+    // The session goes on after an error.
+    rs = c->Execute("select 7");
+    EXPECT_EQ(rs->Fields(0).Value().toInt(), 7);
+}
+
+TEST_F(DataServer, ParametersAreSentTypedNeverSpliced) {
+    auto c = open();
+    TADOQuery q;
+    q.SetConnection(c.get());
+    q.SetSQLText("select :s, :cyr, :i, :b, :n, :u, :big, :at, :s");
+    const QString quoted = QStringLiteral("O'Brien ]] -- '; drop table x");
+    const QString cyrillic = QStringLiteral("\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440");
+    const QString big(9000, QChar('w'));
+    EXPECT_EQ(q.Parameters().Count(), 8);
+    q.Parameters().ParamByName("S").SetValue(quoted);
+    q.Parameters().ParamByName("cyr").SetValue(cyrillic);
+    q.Parameters().ParamByName("i").SetValue(-42);
+    q.Parameters().ParamByName("b").SetValue(true);
+    q.Parameters().ParamByName("n").SetValue(NullVariant());
+    q.Parameters().ParamByName("big").SetValue(big);
+    q.Parameters().ParamByName("at").SetValue(QDateTime(QDate(2004, 3, 15), QTime(13, 45, 7, 123)));
+    EXPECT_THROW(q.Parameters().ParamByName("missing"), EDatabaseError);
+    q.Open();
+    ASSERT_EQ(q.FieldCount(), 9);
+    EXPECT_EQ(q.Fields()[0]->AsString(), quoted);
+    EXPECT_EQ(q.Fields()[1]->AsString(), cyrillic);
+    EXPECT_EQ(q.Fields()[2]->AsInteger(), -42);
+    EXPECT_TRUE(q.Fields()[3]->AsBoolean());
+    EXPECT_TRUE(q.Fields()[4]->IsNull());
+    EXPECT_TRUE(q.Fields()[5]->IsNull()); // unassigned is NULL
+    EXPECT_EQ(q.Fields()[6]->AsString(), big);
+    EXPECT_EQ(q.Fields()[7]->AsString(), "2004-03-15 13:45:07.123");
+    EXPECT_EQ(q.Fields()[8]->AsString(), quoted);
+    // The column names carry the declared types: real parameters, text kept out of the statement.
+    EXPECT_TRUE(q.Fields()[2]->FieldName().endsWith(":int"));
+    EXPECT_TRUE(q.Fields()[3]->FieldName().endsWith(":bit"));
+    EXPECT_TRUE(q.Fields()[7]->FieldName().contains("datetime"));
+    // The statement text holds markers only; the values travel as parameters.
+    QJsonObject rpc;
+    for (const QJsonObject& o : log()) {
+        if (o.value("type") == "rpc")
+            rpc = o;
+    }
+    const QJsonArray params = rpc.value("params").toArray();
+    ASSERT_GE(params.size(), 3);
+    EXPECT_TRUE(params[0].toObject().value("value").toString().startsWith("select @P1, @P2"));
+    EXPECT_FALSE(params[0].toObject().value("value").toString().contains("Brien"));
+    EXPECT_EQ(params[2].toObject().value("value").toString(), quoted);
+}
+
+TEST_F(DataServer, DateTimeMillisecondsDecimalsAndNulls) {
+    auto c = open();
+    TADOQuery q;
+    q.SetConnection(c.get());
+    q.SetSQLText("select when");
+    q.Open();
+    EXPECT_EQ(q.FieldByName("at")->AsDateTime(), QDateTime(QDate(2004, 3, 15), QTime(13, 45, 7, 123)));
+    EXPECT_EQ(q.FieldByName("at")->DataType(), ftDateTime);
+    EXPECT_EQ(q.FieldByName("at")->AdoType(), adDBTimeStamp);
+    EXPECT_EQ(q.FieldByName("amount")->AsString(), "-1234.56");
+    EXPECT_EQ(q.FieldByName("amount")->AdoType(), adNumeric);
+    EXPECT_TRUE(q.FieldByName("flag")->AsBoolean());
+    EXPECT_EQ(q.FieldByName("flag")->AdoType(), adBoolean);
+    q.Next();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(q.Fields()[i]->IsNull());
+        EXPECT_TRUE(IsNullValue(q.Fields()[i]->Value()));
+    }
+}
+
+TEST_F(DataServer, BookmarksLocateAndRefreshAgainstTheServer) {
+    auto c = open();
+    TADOQuery q;
+    q.SetConnection(c.get());
+    q.SetSQLText("select * from Orders");
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 3);
+    ASSERT_TRUE(q.Locate("name", "CARL", loCaseInsensitive));
+    const TBookmark carl = q.GetBookmark();
+    q.First();
+    q.GotoBookmark(carl);
+    EXPECT_EQ(q.FieldByName("id")->AsInteger(), 3);
+    TField* name = q.FieldByName("name");
+
+    {
+        std::lock_guard lock(m_server->modelLock());
+        m_responder.orders[0].name = "Anna-Maria";
+        m_responder.orders.pop_back();
+    }
+    q.Refresh();
+    EXPECT_EQ(q.RecordCount(), 2);
+    q.First();
+    EXPECT_EQ(name->AsString(), "Anna-Maria"); // the same field object shows the new value
+    EXPECT_FALSE(q.Locate("name", "carl", loCaseInsensitive));
+}
+
+TEST_F(DataServer, SharedConnectionObjectUsesTheSameSession) {
+    auto a = open();
+    TADOConnection b;
+    EXPECT_FALSE(b.Connected());
+    b.SetConnectionObject(a->ConnectionObject());
+    EXPECT_TRUE(b.Connected());
+    b.Execute("use master", TADOConnection::cmdText, TADOConnection::eoExecuteNoRecords);
+    auto rs = a->Execute("select db_name()");
+    EXPECT_EQ(rs->Fields(0).Text(), "master");
+    rs = b.Execute("select @@spid");
+    const int spidB = rs->Fields(0).Value().toInt();
+    rs = a->Execute("select @@spid");
+    EXPECT_EQ(rs->Fields(0).Value().toInt(), spidB);
+    a->Close();
+    EXPECT_FALSE(b.Connected());
+}
+
+TEST_F(DataServer, WriteBackInsertEditDeleteWithFailingConstraint) {
+    auto c = open();
+    TADOQuery q;
+    q.SetConnection(c.get());
+    q.SetSQLText("select * from Orders");
+    q.Open();
+    EXPECT_TRUE(q.CanModify());
+    EXPECT_TRUE(q.FieldByName("id")->IsKeyColumn());
+    EXPECT_FALSE(q.FieldByName("name")->IsKeyColumn());
+
+    q.Append();
+    q.FieldByName("id")->SetAsInteger(1);
+    q.FieldByName("name")->SetAsString("O'Neil");
+    try {
+        q.Post();
+        FAIL() << "duplicate key accepted";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().startsWith("Violation of PRIMARY KEY constraint 'PK_Orders'"));
+        EXPECT_EQ(e.NativeError(), 2627);
+    }
+    EXPECT_EQ(q.State(), dsInsert);
+    q.FieldByName("id")->SetAsInteger(4);
+    q.Post();
+    EXPECT_EQ(q.State(), dsBrowse);
+    EXPECT_EQ(q.RecordCount(), 4);
+
+    ASSERT_TRUE(q.Locate("id", 2));
+    q.Edit();
+    q.FieldByName("note")->Clear();
+    q.Post();
+    q.Edit();
+    q.FieldByName("name")->Clear(); // not null on the server
+    EXPECT_THROW(q.Post(), EDatabaseError);
+    EXPECT_EQ(q.State(), dsEdit);
+    q.Cancel();
+    ASSERT_TRUE(q.Locate("id", 3));
+    q.Delete();
+    EXPECT_EQ(q.RecordCount(), 3);
+    {
+        std::lock_guard lock(m_server->modelLock());
+        ASSERT_EQ(m_responder.orders.size(), 3u);
+        EXPECT_EQ(m_responder.orders[1].id, 2);
+        EXPECT_TRUE(m_responder.orders[1].note.isNull());
+        EXPECT_EQ(m_responder.orders[2].id, 4);
+        EXPECT_EQ(m_responder.orders[2].name, "O'Neil");
+    }
+    const QStringList sent = statements();
+    EXPECT_TRUE(sent.filter("UPDATE [Orders] SET [note] = @P1 WHERE [id] = @P2").size() == 1)
+        << sent.join("\n").toStdString();
+    EXPECT_EQ(sent.filter("DELETE FROM [Orders] WHERE [id] = @P1").size(), 1);
+
+    TADOQuery join;
+    join.SetConnection(c.get());
+    join.SetSQLText("select o.id, o.name from orders o join orders p on p.id = o.id");
+    join.Open();
+    EXPECT_FALSE(join.CanModify());
+    EXPECT_THROW(join.Edit(), EDatabaseError);
+}
+
+TEST_F(DataServer, CatalogsSchemaListsDatabases) {
+    auto c = open();
+    auto rs = c->OpenSchema(TADOConnection::siCatalogs);
+    ASSERT_TRUE(rs && rs->IsOpen());
+    QStringList names;
+    for (; !rs->Eof(); rs->MoveNext())
+        names << rs->Fields(0).Text();
+    EXPECT_TRUE(names.contains("master"));
+    EXPECT_TRUE(names.contains("Shop"));
+}
+
+TEST_F(DataServer, ServerGoneRaisesAndDisconnectsWithoutHanging) {
+    auto c = open();
+    TADOQuery q;
+    q.SetConnection(c.get());
+    q.SetSQLText("select * from Orders");
+    q.Open();
+    m_server->stop();
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        c->Execute("select 1");
+        FAIL() << "no error after the server went away";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Connection to the server was lost.");
+    }
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_FALSE(c->Connected());
+    // Rows already read stay readable: nothing in memory is lost with the connection.
+    EXPECT_TRUE(q.Active());
+    EXPECT_EQ(q.RecordCount(), 3);
+    EXPECT_THROW(c->Execute("select 1"), EDatabaseError);
+}

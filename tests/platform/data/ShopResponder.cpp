@@ -1,0 +1,177 @@
+#include "ShopResponder.h"
+
+#include <regex>
+
+using namespace sqlsim;
+using C = const std::vector<std::string>&;
+
+namespace {
+
+const Param* param(const Request& r, const std::string& name) {
+    return r.param(name);
+}
+
+ResultSet ordersResult(const std::vector<ShopResponder::Order>& orders) {
+    ResultSet rs;
+    rs.column("id", ColumnType::of(SqlType::Int), false)
+        .column("name", ColumnType::of(SqlType::NVarChar, 50), false)
+        .column("note", ColumnType::of(SqlType::NVarChar, 100));
+    for (const auto& o : orders)
+        rs.row({o.id, o.name, o.note});
+    return rs;
+}
+
+// "[col] = @P1, [col2] = @P2" -> pairs of column and parameter name.
+std::vector<std::pair<std::string, std::string>> assignments(const std::string& text) {
+    std::vector<std::pair<std::string, std::string>> out;
+    static const std::regex one(R"(\[(\w+)\]\s*=\s*(@P\d+))");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), one); it != std::sregex_iterator(); ++it)
+        out.emplace_back((*it)[1], (*it)[2]);
+    return out;
+}
+
+} // namespace
+
+ShopResponder::ShopResponder() : FixedCatalog("Secret1") {
+    addLogin("anna", "p;a=s{s}}=");
+    addLogin("olga", "\xd0\x9f\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c =;{");
+    addDatabase("Shop");
+    orders = {{1, "Anna", SqlValue()}, {2, "Boris", SqlValue("first")}, {3, "carl", SqlValue("x")}};
+
+    addRule(Match::Regex, R"(select \* from (\[dbo\]\.)?\[?orders\]?)",
+            [this](const Request&, Session&, Response& out, C) { out.resultSet(ordersResult(orders)); });
+    addRule(Match::Regex, R"(select o\.id, o\.name from orders o join orders p on p\.id = o\.id)",
+            [this](const Request&, Session&, Response& out, C) { out.resultSet(ordersResult(orders)); });
+    addProcedure("sp_pkeys", [](const Request& r, Session& s, Response& out, C) {
+        const Param* table = param(r, "table_name");
+        ResultSet rs;
+        rs.column("TABLE_QUALIFIER", ColumnType::of(SqlType::NVarChar, 128))
+            .column("TABLE_OWNER", ColumnType::of(SqlType::NVarChar, 128))
+            .column("TABLE_NAME", ColumnType::of(SqlType::NVarChar, 128))
+            .column("COLUMN_NAME", ColumnType::of(SqlType::NVarChar, 128))
+            .column("KEY_SEQ", ColumnType::of(SqlType::SmallInt))
+            .column("PK_NAME", ColumnType::of(SqlType::NVarChar, 128));
+        if (table != nullptr && equalsNoCase(table->value.toText(), "Orders"))
+            rs.row({s.database, "dbo", "Orders", "id", 1, "PK_Orders"});
+        out.resultSet(rs);
+    });
+    addProcedure("sp_tables", [this](const Request&, Session&, Response& out, C) {
+        ResultSet rs;
+        rs.column("TABLE_QUALIFIER", ColumnType::of(SqlType::NVarChar, 128))
+            .column("TABLE_OWNER", ColumnType::of(SqlType::NVarChar, 128))
+            .column("TABLE_NAME", ColumnType::of(SqlType::NVarChar, 128))
+            .column("TABLE_TYPE", ColumnType::of(SqlType::VarChar, 32))
+            .column("REMARKS", ColumnType::of(SqlType::VarChar, 254));
+        for (const std::string& db : databases())
+            rs.row({db, SqlValue(), SqlValue(), SqlValue(), SqlValue()});
+        out.resultSet(rs);
+    });
+    addRule(
+        Match::Regex, R"(INSERT INTO \[Orders\] \(([^)]*)\) VALUES \(([^)]*)\))",
+        [this](const Request& r, Session&, Response& out, C cap) {
+            Order o{0, {}, SqlValue()};
+            std::vector<std::string> cols;
+            static const std::regex name(R"(\[(\w+)\])");
+            for (auto it = std::sregex_iterator(cap[1].begin(), cap[1].end(), name);
+                 it != std::sregex_iterator(); ++it)
+                cols.push_back((*it)[1]);
+            bool nameGiven = false;
+            for (size_t i = 0; i < cols.size() && i < r.params.size(); ++i) {
+                const SqlValue& v = r.params[i].value;
+                if (cols[i] == "id")
+                    o.id = int(v.toInt());
+                else if (cols[i] == "name" && !v.isNull())
+                    o.name = v.toText(), nameGiven = true;
+                else if (cols[i] == "note")
+                    o.note = v;
+            }
+            if (!nameGiven) {
+                out.error(515, 16,
+                          "Cannot insert the value NULL into column 'name', table 'Shop.dbo.Orders'; column "
+                          "does not allow nulls. INSERT fails.");
+                return;
+            }
+            for (const auto& e : orders) {
+                if (e.id == o.id) {
+                    out.error(2627, 14,
+                              "Violation of PRIMARY KEY constraint 'PK_Orders'. Cannot insert duplicate key "
+                              "in object 'dbo.Orders'. The duplicate key value is (" +
+                                  std::to_string(o.id) + ").");
+                    return;
+                }
+            }
+            orders.push_back(o);
+            out.rowCount(1);
+        });
+    addRule(Match::Regex, R"(UPDATE \[Orders\] SET (.*) WHERE \[id\] = (@P\d+))",
+            [this](const Request& r, Session&, Response& out, C cap) {
+                const int id = int(r.param(cap[2])->value.toInt());
+                int n = 0;
+                for (auto& o : orders) {
+                    if (o.id != id)
+                        continue;
+                    for (const auto& [col, p] : assignments(cap[1])) {
+                        const SqlValue& v = r.param(p)->value;
+                        if (col == "name") {
+                            if (v.isNull()) {
+                                out.error(515, 16,
+                                          "Cannot insert the value NULL into column 'name', table "
+                                          "'Shop.dbo.Orders'; column does not allow nulls. UPDATE fails.");
+                                return;
+                            }
+                            o.name = v.toText();
+                        } else if (col == "note") {
+                            o.note = v;
+                        }
+                    }
+                    ++n;
+                }
+                out.rowCount(n);
+            });
+    addRule(Match::Regex, R"(DELETE FROM \[Orders\] WHERE \[id\] = (@P\d+))",
+            [this](const Request& r, Session&, Response& out, C cap) {
+                const int id = int(r.param(cap[1])->value.toInt());
+                const auto before = orders.size();
+                std::erase_if(orders, [&](const Order& o) { return o.id == id; });
+                out.rowCount(int64_t(before - orders.size()));
+            });
+
+    addRule(Match::Exact, "select 1 as a; print 'between'; select N'x' as b; print 'after'",
+            [](const Request&, Session&, Response& out, C) {
+                out.info("before");
+                out.resultSet(ResultSet().column("a", ColumnType::of(SqlType::Int)).row({1}).row({2}));
+                out.info("between");
+                out.rowCount(4);
+                out.resultSet(ResultSet().column("b", ColumnType::of(SqlType::NVarChar, 1)).row({"x"}));
+                out.info("after");
+            });
+    addRule(Match::Exact, "select 1 as a; select 1/0", [](const Request&, Session&, Response& out, C) {
+        out.resultSet(ResultSet().column("a", ColumnType::of(SqlType::Int)).row({1}));
+        out.info("still delivered");
+        out.error(8134, 16, "Divide by zero error encountered.");
+    });
+    addRule(Match::Exact, "select 1/0", [](const Request&, Session&, Response& out, C) {
+        out.info("first");
+        out.error(8134, 16, "Divide by zero error encountered.");
+    });
+    addRule(Match::Exact, "select when", [](const Request&, Session&, Response& out, C) {
+        out.resultSet(
+            ResultSet()
+                .column("at", ColumnType::of(SqlType::DateTime))
+                .column("amount", ColumnType::of(SqlType::Decimal, 0, 18, 2))
+                .column("flag", ColumnType::of(SqlType::Bit))
+                .row({DateTimeValue::fromParts(2004, 3, 15, 13, 45, 7, 123), DecimalValue{-123456, 2}, true})
+                .row({SqlValue(), SqlValue(), SqlValue()}));
+    });
+    // Echoes its parameters as they arrived: one column per parameter, with its type in the name.
+    addRule(Match::Regex, R"(select @P\d+(\s*,\s*@P\d+)*)", [](const Request& r, Session&, Response& out, C) {
+        ResultSet rs;
+        Row row;
+        for (const Param& p : r.params) {
+            rs.column(p.name.substr(1) + ":" + p.type.sqlName(),
+                      ColumnType::of(SqlType::NVarChar, ColumnType::kMax));
+            row.push_back(p.value.isNull() ? SqlValue() : SqlValue(p.value.toText()));
+        }
+        out.resultSet(rs.row(row));
+    });
+}
