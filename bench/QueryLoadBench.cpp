@@ -1,0 +1,152 @@
+// Opens a TADOQuery over 1,000,000 rows of (int, nvarchar(50), datetime, decimal(18,2), bit)
+// served by the simulator, and reads the same rows with FreeTDS's bsqldb into /dev/null in the
+// same run. Prints the time ratio and our peak memory per row against the rows' raw size.
+#include "FixedCatalog.h"
+#include "Server.h"
+#include "TADOConnection.h"
+#include "TADOQuery.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr const char* kQuery = "select * from bench_rows";
+
+std::string nameOf(long i) {
+    return "customer " + std::to_string(i * 7919 % 1000003);
+}
+
+class BenchResponder : public sqlsim::FixedCatalog {
+public:
+    explicit BenchResponder(long rows) : FixedCatalog("bench") {
+        using namespace sqlsim;
+        addRule(Match::Exact, kQuery,
+                [rows](const Request&, Session&, Response& out, const std::vector<std::string>&) {
+                    ResultSet rs;
+                    rs.column("id", ColumnType::of(SqlType::Int), false)
+                        .column("name", ColumnType::of(SqlType::NVarChar, 50))
+                        .column("created", ColumnType::of(SqlType::DateTime))
+                        .column("amount", ColumnType::of(SqlType::Decimal, 0, 18, 2))
+                        .column("flag", ColumnType::of(SqlType::Bit));
+                    auto next = std::make_shared<long>(0);
+                    const DateTimeValue base = DateTimeValue::fromParts(2020, 1, 1);
+                    rs.generator = [rows, next, base](Row& row) {
+                        if (*next >= rows)
+                            return false;
+                        const long i = (*next)++;
+                        DateTimeValue at = base;
+                        at.days += int32_t(i / 86400);
+                        at.micros = int64_t(i % 86400) * 1000000 + (i % 1000) * 1000;
+                        row.resize(5);
+                        row[0] = SqlValue(int64_t(i));
+                        row[1] = SqlValue(nameOf(i));
+                        row[2] = SqlValue(at);
+                        row[3] = SqlValue(DecimalValue{__int128(i) * 37 - 5000, 2});
+                        row[4] = SqlValue(i % 3 == 0);
+                        return true;
+                    };
+                    out.resultSet(std::move(rs));
+                });
+    }
+};
+
+long kib(const char* field) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const int runs = 3;
+    BenchResponder responder(rows);
+    sqlsim::Server server(responder);
+    const int port = server.start(0);
+
+    // The values' own size: int 4, nvarchar 2 per character, datetime 8, decimal(18,2) 9, bit 1.
+    double rawBytes = 0;
+    for (long i = 0; i < rows; ++i)
+        rawBytes += 4 + 2.0 * double(nameOf(i).size()) + 8 + 9 + 1;
+
+    QTemporaryDir dir;
+    QFile conf(dir.filePath(QStringLiteral("freetds.conf")));
+    conf.open(QIODevice::WriteOnly);
+    conf.write(
+        QStringLiteral("[sim]\n  host = 127.0.0.1\n  port = %1\n  tds version = 7.4\n").arg(port).toUtf8());
+    conf.close();
+    qint64 peerBest = -1;
+    for (int r = 0; r < runs; ++r) {
+        QProcess bsqldb;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("FREETDSCONF"), conf.fileName());
+        bsqldb.setProcessEnvironment(env);
+        bsqldb.setStandardOutputFile(QProcess::nullDevice());
+        bsqldb.setStandardErrorFile(QProcess::nullDevice());
+        QElapsedTimer t;
+        t.start();
+        bsqldb.start(QStringLiteral("bsqldb"), {"-S", "sim", "-U", "sa", "-P", "bench"});
+        bsqldb.write(QByteArray(kQuery) + "\n");
+        bsqldb.closeWriteChannel();
+        if (!bsqldb.waitForFinished(600000) || bsqldb.exitCode() != 0) {
+            std::fprintf(stderr, "bsqldb failed\n");
+            return 1;
+        }
+        const qint64 ms = t.elapsed();
+        peerBest = peerBest < 0 ? ms : std::min(peerBest, ms);
+    }
+
+    TADOConnection connection;
+    connection.SetConnectionString(
+        QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;User ID=sa;Password=bench").arg(port));
+    connection.Open();
+    const long baseline = kib("VmRSS:");
+    qint64 ourBest = -1;
+    size_t storeBytes = 0;
+    for (int r = 0; r < runs; ++r) {
+        TADOQuery query;
+        query.SetConnection(&connection);
+        query.SetSQLText(QString::fromLatin1(kQuery));
+        QElapsedTimer t;
+        t.start();
+        query.Open();
+        const qint64 ms = t.elapsed();
+        if (query.RecordCount() != rows) {
+            std::fprintf(stderr, "read %d rows, expected %ld\n", query.RecordCount(), rows);
+            return 1;
+        }
+        query.Last();
+        if (query.FieldByName("name")->AsString().toStdString() != nameOf(rows - 1)) {
+            std::fprintf(stderr, "last row differs\n");
+            return 1;
+        }
+        storeBytes = query.Store().MemoryBytes();
+        ourBest = ourBest < 0 ? ms : std::min(ourBest, ms);
+    }
+    const long peak = kib("VmHWM:");
+    const double perRowPeak = double(peak - baseline) * 1024.0 / double(rows);
+    const double perRowRaw = rawBytes / double(rows);
+    std::printf("rows: %ld, best of %d runs each\n", rows, runs);
+    std::printf("bsqldb to /dev/null: %lld ms\n", static_cast<long long>(peerBest));
+    std::printf("TADOQuery.Open:      %lld ms\n", static_cast<long long>(ourBest));
+    std::printf("time ratio (ours / bsqldb): %.2f (target <= 1.5)\n", double(ourBest) / double(peerBest));
+    std::printf("raw data: %.1f bytes/row; row store: %.1f bytes/row; peak process growth: %.1f bytes/row\n",
+                perRowRaw, double(storeBytes) / double(rows), perRowPeak);
+    std::printf("memory ratio (peak growth / raw): %.2f (target <= 2)\n", perRowPeak / perRowRaw);
+    server.stop();
+    return 0;
+}
