@@ -1,5 +1,6 @@
 #include "OdbcTestClient.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace testsupport {
@@ -12,7 +13,66 @@ std::string braced(const std::string& value) {
     return "{" + value + "}";
 }
 
+// UTF-8 to UTF-16 code units in the machine's byte order, as SQL_C_WCHAR expects.
+std::string utf16(const std::string& utf8) {
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char c = static_cast<unsigned char>(utf8[i]);
+        char32_t cp = c;
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (extra > 0) {
+            cp = c & (0x3F >> extra);
+        }
+        for (int k = 1; k <= extra && i + k < utf8.size(); ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        i += size_t(extra) + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += char16_t(0xD800 + (cp >> 10));
+            out += char16_t(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += char16_t(cp);
+        }
+    }
+    return std::string(reinterpret_cast<const char*>(out.data()), out.size() * 2);
+}
+
 } // namespace
+
+BoundParam BoundParam::text(const std::string& utf8) {
+    BoundParam p;
+    p.data = utf16(utf8);
+    p.size = std::max<SQLULEN>(1, p.data.size() / 2);
+    p.sqlType = p.size > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+    return p;
+}
+
+BoundParam BoundParam::integer(int value) {
+    BoundParam p;
+    p.cType = SQL_C_SLONG;
+    p.sqlType = SQL_INTEGER;
+    p.size = 10;
+    p.data.assign(reinterpret_cast<const char*>(&value), sizeof value);
+    return p;
+}
+
+BoundParam BoundParam::bit(bool value) {
+    BoundParam p;
+    p.cType = SQL_C_BIT;
+    p.sqlType = SQL_BIT;
+    p.data.assign(1, value ? '\1' : '\0');
+    return p;
+}
+
+BoundParam BoundParam::null(SQLSMALLINT cType, SQLSMALLINT sqlType) {
+    BoundParam p;
+    p.cType = cType;
+    p.sqlType = sqlType;
+    p.data.assign(16, '\0');
+    p.isNull = true;
+    return p;
+}
 
 OdbcTestClient::OdbcTestClient() {
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env);
@@ -72,6 +132,10 @@ std::vector<OdbcMessage> OdbcTestClient::diagnostics(SQLSMALLINT type, SQLHANDLE
 
 void OdbcTestClient::collect(SQLHSTMT stmt, SQLRETURN rc, OdbcOutcome& out) {
     for (;;) {
+        if (rc == SQL_INVALID_HANDLE) {
+            out.ok = false; // not connected: nothing more will come
+            break;
+        }
         if (rc == SQL_ERROR) {
             out.ok = false;
         }
@@ -163,6 +227,69 @@ OdbcOutcome OdbcTestClient::exec(const std::string& sql, const std::vector<Cell>
                          params[k] ? (SQLPOINTER)params[k]->data() : nullptr, 0, &lengths[k]);
     }
     SQLRETURN rc = SQLExecDirect(stmt, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+OdbcOutcome OdbcTestClient::execBound(const std::string& sql, const std::vector<BoundParam>& params) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    std::vector<std::string> buffers;
+    std::vector<SQLLEN> lengths(params.size());
+    buffers.reserve(params.size());
+    for (size_t k = 0; k < params.size(); ++k) {
+        const BoundParam& p = params[k];
+        buffers.push_back(p.data);
+        lengths[k] = p.isNull ? SQL_NULL_DATA : SQLLEN(p.data.size());
+        SQLBindParameter(stmt, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, p.cType, p.sqlType, p.size, 0,
+                         buffers.back().data(), SQLLEN(buffers.back().size()), &lengths[k]);
+    }
+    SQLRETURN rc = SQLExecDirect(stmt, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+OdbcOutcome OdbcTestClient::catalogs() {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc =
+        SQLTables(stmt, (SQLCHAR*)SQL_ALL_CATALOGS, SQL_NTS, (SQLCHAR*)"", 0, (SQLCHAR*)"", 0, nullptr, 0);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+namespace {
+
+SQLCHAR* orNull(const std::string& s) {
+    return s.empty() ? nullptr : (SQLCHAR*)s.c_str();
+}
+
+} // namespace
+
+OdbcOutcome OdbcTestClient::primaryKeys(const std::string& catalog, const std::string& schema,
+                                        const std::string& table) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc = SQLPrimaryKeys(stmt, orNull(catalog), SQL_NTS, orNull(schema), SQL_NTS,
+                                  (SQLCHAR*)table.c_str(), SQL_NTS);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+OdbcOutcome OdbcTestClient::columns(const std::string& catalog, const std::string& schema,
+                                    const std::string& table) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc = SQLColumns(stmt, orNull(catalog), SQL_NTS, orNull(schema), SQL_NTS,
+                              (SQLCHAR*)table.c_str(), SQL_NTS, nullptr, 0);
     collect(stmt, rc, out);
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     return out;

@@ -32,6 +32,21 @@ struct OdbcOutcome {
     std::vector<std::string> order;
 };
 
+// A parameter bound with its own C and SQL types, as the data layer binds them: text as wide
+// characters (nvarchar), whole numbers as int, booleans as bit; a null keeps its type.
+struct BoundParam {
+    SQLSMALLINT cType = SQL_C_WCHAR;
+    SQLSMALLINT sqlType = SQL_WVARCHAR;
+    SQLULEN size = 1;
+    std::string data;
+    bool isNull = false;
+
+    static BoundParam text(const std::string& utf8);
+    static BoundParam integer(int value);
+    static BoundParam bit(bool value);
+    static BoundParam null(SQLSMALLINT cType, SQLSMALLINT sqlType);
+};
+
 class OdbcTestClient {
 public:
     OdbcTestClient();
@@ -45,6 +60,13 @@ public:
     bool connect(const std::string& connectionString, std::string* error = nullptr);
     // Executes text with the parameters bound as nvarchar (nullopt = NULL) and reads every result.
     OdbcOutcome exec(const std::string& sql, const std::vector<Cell>& params = {});
+    // Executes text with typed parameters bound to its "?" markers and reads every result.
+    OdbcOutcome execBound(const std::string& sql, const std::vector<BoundParam>& params);
+    // Asks the driver for the catalog list: SQLTables with SQL_ALL_CATALOGS and empty schema and table.
+    OdbcOutcome catalogs();
+    // SQLPrimaryKeys and SQLColumns on a table (an empty catalog or schema is left out).
+    OdbcOutcome primaryKeys(const std::string& catalog, const std::string& schema, const std::string& table);
+    OdbcOutcome columns(const std::string& catalog, const std::string& schema, const std::string& table);
     // Prepares once and executes once per parameter set.
     std::vector<OdbcOutcome> prepareAndRun(const std::string& sql,
                                            const std::vector<std::vector<Cell>>& runs);
