@@ -1,6 +1,7 @@
 #include "InstanceResponder.h"
 
 #include "BatchRunner.h"
+#include "CatalogProcedures.h"
 #include "Names.h"
 #include "ScriptStatements.h"
 #include "SecurityProcedures.h"
@@ -14,6 +15,7 @@ namespace sqlsim::model {
 InstanceResponder::InstanceResponder(std::unique_ptr<Instance> instance) : m_instance(std::move(instance)) {
     SecurityProcedures::registerAll(m_procedures);
     SystemProcedures::registerAll(m_procedures);
+    CatalogProcedures::registerAll(m_procedures);
     UsersStatements::registerAll(*this);
     ScriptStatements::registerAll(*this);
 }
@@ -43,6 +45,24 @@ bool InstanceResponder::canAccess(const std::string& login, const std::string& d
 }
 
 void InstanceResponder::sessionStarted(Session& session) {
+    auto& processes = m_instance->processes();
+    auto taken = processes.find(session.spid);
+    if (taken != processes.end()) {
+        // A simulated process holds the number the server gave this session: it moves aside.
+        int free = session.spid + 1;
+        while (processes.count(free)) {
+            ++free;
+        }
+        Process moved = taken->second;
+        moved.spid = free;
+        for (auto& [spid, other] : processes) {
+            if (other.blockedBy == session.spid) {
+                other.blockedBy = free;
+            }
+        }
+        processes.erase(taken);
+        processes[free] = moved;
+    }
     Process p;
     p.spid = session.spid;
     p.login = session.login;

@@ -231,6 +231,10 @@ void ScriptStatements::registerAll(InstanceResponder& responder) {
             .column("grantee", ColumnType::of(SqlType::SmallInt))
             .column("grantor", ColumnType::of(SqlType::SmallInt))
             .column("actadd", ColumnType::of(SqlType::SmallInt));
+        // The rest of syspermissions: changed-permission and column bitmaps, none used here.
+        for (const char* name : {"actmod", "seladd", "selmod", "updadd", "updmod", "refadd", "refmod"}) {
+            rs.column(name, ColumnType::of(name[0] == 'a' ? SqlType::SmallInt : SqlType::VarBinary, 4000));
+        }
         ObjectDef* o = db.findObject(tab);
         for (const auto& p : db.permissions) {
             if (!o || p.objectId != o->id) {
@@ -244,7 +248,8 @@ void ScriptStatements::registerAll(InstanceResponder& responder) {
             rs.row({grantee ? SqlValue("grant " + what + " on " + tab + " to " + grantee->name)
                             : SqlValue::null(),
                     SqlValue(int64_t(p.objectId)), SqlValue(int64_t(p.grantee)), SqlValue(int64_t(p.grantor)),
-                    SqlValue(int64_t(p.actions))});
+                    SqlValue(int64_t(p.actions)), SqlValue(int64_t(0)), SqlValue::null(), SqlValue::null(),
+                    SqlValue::null(), SqlValue::null(), SqlValue::null(), SqlValue::null()});
         }
         ctx.response.resultSet(std::move(rs));
     });

@@ -129,19 +129,34 @@ void membership(Context& ctx, const TextTemplate::Values& v) {
     if (nameNull) {
         return; // exec of a NULL string runs nothing
     }
+    // The order by clause may lose its end and still be whole ("order by 2 desc", "order by 2").
+    std::string order = "desc1";
     if (sql.size() > 512) {
         std::string cut = sql.substr(0, 512);
+        while (!cut.empty() && cut.back() == ' ') {
+            cut.pop_back();
+        }
         auto quotes = std::count(cut.begin(), cut.end(), '\'');
         if (quotes % 2 == 1) {
             std::string rest = cut.substr(cut.rfind('\'') + 1);
             ctx.response.error(105, 15, "Unclosed quotation mark after the character string '" + rest + "'.",
                                1, {}, 1);
             ctx.response.error(102, 15, "Incorrect syntax near '" + rest + "'.", 1, {}, 1);
-        } else {
-            auto space = cut.find_last_of(" ");
-            ctx.response.error(102, 15, "Incorrect syntax near '" + cut.substr(space + 1) + "'.", 1, {}, 1);
+            return;
         }
-        return;
+        auto endsWith = [&](const std::string& e) {
+            return cut.size() >= e.size() && cut.compare(cut.size() - e.size(), e.size(), e) == 0;
+        };
+        if (endsWith(" order by 2 desc")) {
+            order = "desc";
+        } else if (endsWith(" order by 2")) {
+            order = "asc";
+        } else {
+            // The server names the last token it read: a trailing comma, or the last word.
+            std::string near = cut.back() == ',' ? std::string(",") : cut.substr(cut.find_last_of(" (,") + 1);
+            ctx.response.error(102, 15, "Incorrect syntax near '" + near + "'.", 1, {}, 1);
+            return;
+        }
     }
     Database& db = ctx.db();
     DbPrincipal* target = db.principal(name);
@@ -158,7 +173,13 @@ void membership(Context& ctx, const TextTemplate::Values& v) {
         bool checked = target && (retLogin ? member(uid, target->uid) : member(target->uid, uid));
         rows.push_back({SqlValue(p.name), SqlValue(checked)});
     }
-    sortRows(rows);
+    if (order == "desc1") {
+        sortRows(rows);
+    } else {
+        std::stable_sort(rows.begin(), rows.end(), [&order](const Row& a, const Row& b) {
+            return order == "desc" ? a[1].toInt() > b[1].toInt() : a[1].toInt() < b[1].toInt();
+        });
+    }
     rs.rows = std::move(rows);
     ctx.response.resultSet(std::move(rs));
 }
