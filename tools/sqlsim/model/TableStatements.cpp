@@ -4,6 +4,9 @@
 #include "TextTemplate.h"
 #include "TypeInfo.h"
 
+#include <map>
+#include <set>
+
 namespace sqlsim::model {
 
 namespace {
@@ -258,6 +261,52 @@ std::unique_ptr<Expr> whereClause(Cursor& c) {
     return p.parse();
 }
 
+// Deletes rows hit of t. Rows of other tables that reference them go too where the key cascades (and
+// so on down); any other reference refuses the whole delete with 547 before anything is removed.
+void deleteWithReferences(Database& db, ObjectDef& t, const std::vector<size_t>& hit) {
+    std::map<int, std::set<size_t>> doomed; // table id -> row indexes
+    std::vector<std::pair<int, size_t>> queue;
+    for (size_t r : hit) {
+        doomed[t.id].insert(r);
+        queue.push_back({t.id, r});
+    }
+    while (!queue.empty()) {
+        auto [tableId, r] = queue.back();
+        queue.pop_back();
+        ObjectDef& parent = *db.object(tableId);
+        for (auto& [id, other] : db.objects) {
+            for (const auto& fk : other.foreignKeys) {
+                if (fk.refTableId != tableId) {
+                    continue;
+                }
+                int ci = other.columnIndex(fk.column), ri = parent.columnIndex(fk.refColumn);
+                for (size_t o = 0; o < other.rows.size(); ++o) {
+                    auto cmp = Evaluator::compare(other.rows[o][size_t(ci)], parent.rows[r][size_t(ri)]);
+                    if (!cmp || *cmp != 0 || doomed[id].count(o)) {
+                        continue;
+                    }
+                    if (!fk.deleteCascade) {
+                        throw SqlError(547, 16,
+                                       "The DELETE statement conflicted with the REFERENCE constraint \"" +
+                                           fk.name + "\". The conflict occurred in database \"" + db.name +
+                                           "\", table \"" + db.fullName(other) + "\", column '" + fk.column +
+                                           "'.",
+                                       0);
+                    }
+                    doomed[id].insert(o);
+                    queue.push_back({id, o});
+                }
+            }
+        }
+    }
+    for (auto& [id, rows] : doomed) {
+        ObjectDef& o = *db.object(id);
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+            o.rows.erase(o.rows.begin() + long(*it));
+        }
+    }
+}
+
 void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate) {
     ++c.pos;
     if (!isUpdate && c.at().isWord("from")) {
@@ -324,37 +373,29 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
                 t.rows[hit[k]] = std::move(updated[k]);
             }
         } else {
-            for (auto& [id, other] : db.objects) {
-                for (const auto& fk : other.foreignKeys) {
-                    if (fk.refTableId != t.id || fk.deleteCascade) {
-                        continue;
-                    }
-                    int ci = other.columnIndex(fk.column), ri = t.columnIndex(fk.refColumn);
-                    for (size_t r : hit) {
-                        for (const auto& orow : other.rows) {
-                            auto cmp = Evaluator::compare(orow[size_t(ci)], t.rows[r][size_t(ri)]);
-                            if (cmp && *cmp == 0) {
-                                throw SqlError(
-                                    547, 16,
-                                    "The DELETE statement conflicted with the REFERENCE constraint \"" +
-                                        fk.name + "\". The conflict occurred in database \"" + db.name +
-                                        "\", table \"" + db.fullName(other) + "\", column '" + fk.column +
-                                        "'.",
-                                    0);
-                            }
-                        }
-                    }
-                }
-            }
-            for (auto it = hit.rbegin(); it != hit.rend(); ++it) {
-                t.rows.erase(t.rows.begin() + long(*it));
-            }
+            deleteWithReferences(db, t, hit);
         }
     } catch (const SqlError& e) {
         terminated(ctx, e);
         return;
     }
     ctx.rowCount(int64_t(hit.size()));
+}
+
+// True when the parentheses of text pair up without closing one opened before it.
+bool balancedInside(const std::string& text) {
+    int depth = 0;
+    bool quoted = false;
+    for (char ch : text) {
+        if (ch == '\'') {
+            quoted = !quoted;
+        } else if (!quoted && ch == '(') {
+            ++depth;
+        } else if (!quoted && ch == ')' && --depth < 0) {
+            return false;
+        }
+    }
+    return depth == 0;
 }
 
 void createTable(Context& ctx, Cursor& c) {
@@ -371,8 +412,16 @@ void createTable(Context& ctx, Cursor& c) {
     }
     c.expect("(");
     std::vector<TableColumn> columns;
-    std::vector<std::pair<std::string, std::string>> defaults; // column, text
-    std::string pkColumn;
+    struct Named {
+        std::string column, text, name; // name empty: the server makes one up
+    };
+    struct Reference {
+        std::string column, table, refColumn, name;
+        bool cascade = false;
+    };
+    std::vector<Named> defaults; // text: the default with its parentheses
+    std::vector<Reference> references;
+    std::string pkColumn, pkName;
     while (true) {
         if (c.at().isWord("constraint") || c.at().isWord("primary") || c.at().isWord("foreign")) {
             throw SqlError(50000, 16, "__not_supported__");
@@ -398,7 +447,13 @@ void createTable(Context& ctx, Cursor& c) {
                                ": Cannot find data type " + typeText + ".",
                            6);
         }
+        std::string constraintName;
         while (!c.at().isSymbol(",") && !c.at().isSymbol(")") && c.at().kind != Token::Kind::End) {
+            if (c.at().isWord("constraint")) {
+                constraintName = c.at(1).text;
+                c.pos += 2;
+                continue;
+            }
             if (c.at().isWord("identity")) {
                 col.identity = true;
                 col.nullable = false;
@@ -418,6 +473,7 @@ void createTable(Context& ctx, Cursor& c) {
                 ++c.pos;
             } else if (c.at().isWord("primary") && c.at(1).isWord("key")) {
                 pkColumn = col.name;
+                pkName = constraintName;
                 col.nullable = false;
                 c.pos += 2;
             } else if (c.at().isWord("default")) {
@@ -431,7 +487,29 @@ void createTable(Context& ctx, Cursor& c) {
                     const Token& tk = c.t[k];
                     text += tk.kind == Token::Kind::String ? "'" + quoteDoubled(tk.text) + "'" : tk.text;
                 }
-                defaults.push_back({col.name, "(" + text + ")"});
+                // Stored as the server prints it: redundant parentheses go, a number gets its own pair.
+                while (text.size() >= 2 && text.front() == '(' && text.back() == ')' &&
+                       balancedInside(text.substr(1, text.size() - 2))) {
+                    text = text.substr(1, text.size() - 2);
+                }
+                if (!text.empty() && text.find_first_not_of("0123456789.-+") == std::string::npos) {
+                    text = "(" + text + ")";
+                }
+                defaults.push_back({col.name, "(" + text + ")", constraintName});
+            } else if (c.at().isWord("references")) {
+                ++c.pos;
+                Reference r{col.name, c.name(), {}, constraintName};
+                if (c.at().isSymbol("(")) {
+                    ++c.pos;
+                    r.refColumn = c.at().text;
+                    ++c.pos;
+                    c.expect(")");
+                }
+                if (c.at().isWord("on") && c.at(1).isWord("delete")) {
+                    r.cascade = c.at(2).isWord("cascade");
+                    c.pos += r.cascade ? 3 : 4; // "on delete cascade" or "on delete no action"
+                }
+                references.push_back(r);
             } else {
                 throw SqlError(50000, 16, "__not_supported__");
             }
@@ -456,15 +534,35 @@ void createTable(Context& ctx, Cursor& c) {
     }
     ObjectDef& t = db.addTable(parts.back(), columns, uid);
     int id = t.id;
-    for (const auto& [column, text] : defaults) {
-        db.addDefault(*db.object(id), column,
-                      "DF__" + parts.back().substr(0, 9) + "__" + column.substr(0, 5) + "__" +
-                          std::to_string(id % 100000000),
-                      text);
+    for (const auto& d : defaults) {
+        db.addDefault(*db.object(id), d.column,
+                      !d.name.empty() ? d.name
+                                      : "DF__" + parts.back().substr(0, 9) + "__" + d.column.substr(0, 5) +
+                                            "__" + std::to_string(id % 100000000),
+                      d.text);
     }
     if (!pkColumn.empty()) {
-        db.addPrimaryKey(*db.object(id), "PK__" + parts.back().substr(0, 8) + "__" + std::to_string(id),
+        db.addPrimaryKey(*db.object(id),
+                         !pkName.empty() ? pkName
+                                         : "PK__" + parts.back().substr(0, 8) + "__" + std::to_string(id),
                          {pkColumn});
+    }
+    for (const auto& r : references) {
+        ObjectDef* target = db.findObject(r.table);
+        if (!target || !target->isTable()) {
+            throw SqlError(1767, 16,
+                           "Foreign key '" + (r.name.empty() ? "FK__" + parts.back() : r.name) +
+                               "' references invalid table '" + splitName(r.table).back() + "'.",
+                           1);
+        }
+        std::string refColumn = r.refColumn.empty() && !target->primaryKeyColumns.empty()
+                                    ? target->primaryKeyColumns.front()
+                                    : r.refColumn;
+        db.addForeignKey(*db.object(id), r.column,
+                         !r.name.empty() ? r.name
+                                         : "FK__" + parts.back().substr(0, 8) + "__" + r.column.substr(0, 5) +
+                                               "__" + std::to_string(id % 100000000),
+                         *target, refColumn, r.cascade);
     }
 }
 
