@@ -178,9 +178,11 @@ void TOdbcTypes::Describe(TColumnInfo& c, SQLSMALLINT sqlType, SQLULEN size, SQL
     c.scale = digits;
     const auto text = [&](TFieldType ft, int ado, bool isLong) {
         c.kind = TStorageKind::Text;
-        c.fieldType = ft;
-        c.adoType = ado;
         c.longData = isLong || size == 0 || size > 8000;
+        // (max) types are long values, as text and ntext are.
+        const bool wide = ado == adWChar || ado == adVarWChar || ado == adLongVarWChar;
+        c.fieldType = c.longData && ado != adVariant ? (wide ? ftWideMemo : ftMemo) : ft;
+        c.adoType = c.longData && ado != adVariant ? (wide ? adLongVarWChar : adLongVarChar) : ado;
         c.definedSize = size == 0 || size > 0x7fffffff ? 0x7fffffff : int(size);
     };
     const auto fixed = [&](TStorageKind k, TFieldType ft, int ado, int definedSize) {
@@ -245,6 +247,10 @@ void TOdbcTypes::Describe(TColumnInfo& c, SQLSMALLINT sqlType, SQLULEN size, SQL
                     : sqlType == SQL_VARBINARY ? adVarBinary
                                                : adLongVarBinary;
         c.longData = sqlType == SQL_LONGVARBINARY || size == 0 || size > 8000;
+        if (c.longData) {
+            c.fieldType = ftBlob;
+            c.adoType = adLongVarBinary;
+        }
         c.definedSize = size == 0 || size > 0x7fffffff ? 0x7fffffff : int(size);
         return;
     default:

@@ -370,3 +370,82 @@ TEST_F(DataServer, ServerGoneRaisesAndDisconnectsWithoutHanging) {
     EXPECT_EQ(q.RecordCount(), 3);
     EXPECT_THROW(c->Execute("select 1"), EDatabaseError);
 }
+
+TEST_F(DataServer, LongValuesAreReadInPiecesAndOtherTypesKeepTheirValues) {
+    auto c = open();
+    TADOQuery q;
+    q.SetConnection(c.get());
+    q.SetSQLText("select big");
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), 3);
+    const QString text = q.FieldByName("text")->AsString();
+    ASSERT_EQ(text.size(), 100000);
+    EXPECT_EQ(text[0], QChar('z'));
+    EXPECT_EQ(text[99999], QChar(0x0416));
+    const QByteArray bytes = q.FieldByName("bytes")->Value().toByteArray();
+    ASSERT_EQ(bytes.size(), 150000);
+    EXPECT_EQ(uint8_t(bytes[149999]), uint8_t(149999 * 31));
+    EXPECT_EQ(q.FieldByName("guid")->AsString(), "{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
+    EXPECT_EQ(q.FieldByName("guid")->AdoType(), adGUID);
+    EXPECT_EQ(q.FieldByName("text")->AdoType(), adLongVarWChar);
+    q.Next();
+    EXPECT_TRUE(q.FieldByName("text")->IsNull());
+    EXPECT_TRUE(q.FieldByName("bytes")->IsNull());
+    EXPECT_TRUE(q.FieldByName("guid")->IsNull());
+    q.Next();
+    EXPECT_FALSE(q.FieldByName("text")->IsNull()); // empty, not NULL
+    EXPECT_EQ(q.FieldByName("text")->AsString(), "");
+}
+
+TEST_F(DataServer, KeylessTableIsWrittenByAllColumnsOnlyWhenTheRowIsUnique) {
+    auto c = open();
+    TADOQuery q;
+    q.SetConnection(c.get());
+    q.SetSQLText("select * from Notes");
+    q.Open();
+    EXPECT_TRUE(q.CanModify());
+    EXPECT_FALSE(q.FieldByName("text")->IsKeyColumn());
+    q.Edit();
+    q.FieldByName("text")->SetAsString("edited");
+    q.Post();
+    ASSERT_TRUE(q.Locate("text", "twin"));
+    q.Edit();
+    q.FieldByName("text")->SetAsString("lost twin");
+    try {
+        q.Post();
+        FAIL() << "a row that is not unique was written";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains("uniquely")) << e.Message().toStdString();
+    }
+    EXPECT_EQ(q.State(), dsEdit);
+    q.Cancel();
+    std::lock_guard lock(m_server->modelLock());
+    EXPECT_EQ(m_responder.notes[0].text, "edited");
+    EXPECT_EQ(m_responder.notes[1].text, "twin");
+    EXPECT_EQ(m_responder.notes[2].text, "twin");
+    // The NULL tag was matched with IS NULL, not with a parameter.
+    EXPECT_EQ(
+        statements().filter("UPDATE [Notes] SET [text] = @P1 WHERE [text] = @P2 AND [tag] IS NULL").size(),
+        1);
+}
+
+TEST_F(DataServer, ExecSqlCountsRowsAndANewCommandEndsPendingResults) {
+    auto c = open();
+    TADOQuery update;
+    update.SetConnection(c.get());
+    update.SetSQLText("update Orders set note = :note");
+    update.Parameters().ParamByName("note").SetValue("n");
+    EXPECT_EQ(update.ExecSQL(), 3);
+    EXPECT_EQ(descriptions(c->Errors()), QStringList({"0:updating"}));
+
+    // A recordset still holding results does not block the next command.
+    auto rs = c->Execute("select 1 as a; print 'between'; select N'x' as b; print 'after'");
+    ASSERT_TRUE(rs && rs->IsOpen());
+    TADOQuery q;
+    q.SetConnection(c.get());
+    q.SetSQLText("select * from Orders");
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 3);
+    EXPECT_EQ(q.FieldByName("note")->AsString(), "n");
+    EXPECT_FALSE(rs->NextRecordset());
+}

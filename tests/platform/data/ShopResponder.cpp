@@ -30,6 +30,20 @@ std::vector<std::pair<std::string, std::string>> assignments(const std::string& 
     return out;
 }
 
+// Whether a note matches "[text] = @Pn AND [tag] IS NULL" / "[tag] = @Pm" as the data layer writes it.
+bool noteMatches(const ShopResponder::Note& n, const Request& r, const std::string& condition) {
+    for (const auto& [col, p] : assignments(condition)) {
+        const SqlValue& v = r.param(p)->value;
+        if (col == "text" && v.toText() != n.text)
+            return false;
+        if (col == "tag" && (n.tag.isNull() || v.toText() != n.tag.toText()))
+            return false;
+    }
+    if (condition.find("[tag] IS NULL") != std::string::npos && !n.tag.isNull())
+        return false;
+    return true;
+}
+
 } // namespace
 
 ShopResponder::ShopResponder() : FixedCatalog("Secret1") {
@@ -136,6 +150,58 @@ ShopResponder::ShopResponder() : FixedCatalog("Secret1") {
                 out.rowCount(int64_t(before - orders.size()));
             });
 
+    notes = {{"plain", SqlValue()}, {"twin", SqlValue("t")}, {"twin", SqlValue("t")}};
+    addRule(Match::Exact, "select * from Notes", [this](const Request&, Session&, Response& out, C) {
+        ResultSet rs;
+        rs.column("text", ColumnType::of(SqlType::NVarChar, 50), false)
+            .column("tag", ColumnType::of(SqlType::NVarChar, 10));
+        for (const auto& n : notes)
+            rs.row({n.text, n.tag});
+        out.resultSet(rs);
+    });
+    addRule(Match::Regex, R"(SELECT COUNT\(\*\) FROM \[Notes\] WHERE (.*))",
+            [this](const Request& r, Session&, Response& out, C cap) {
+                int64_t n = 0;
+                for (const auto& note : notes)
+                    n += noteMatches(note, r, cap[1]);
+                out.resultSet(ResultSet().column("", ColumnType::of(SqlType::Int)).row({n}));
+            });
+    addRule(Match::Regex, R"(UPDATE \[Notes\] SET \[text\] = (@P\d+) WHERE (.*))",
+            [this](const Request& r, Session&, Response& out, C cap) {
+                int64_t n = 0;
+                for (auto& note : notes) {
+                    if (noteMatches(note, r, cap[2])) {
+                        note.text = r.param(cap[1])->value.toText();
+                        ++n;
+                    }
+                }
+                out.rowCount(n);
+            });
+    addRule(Match::Regex, R"(update Orders set note = (@P\d+))",
+            [this](const Request& r, Session&, Response& out, C cap) {
+                for (auto& o : orders)
+                    o.note = r.param(cap[1])->value;
+                out.info("updating");
+                out.rowCount(int64_t(orders.size()));
+            });
+    addRule(Match::Exact, "select big", [](const Request&, Session&, Response& out, C) {
+        std::string text;
+        for (int i = 0; i < 100000; ++i)
+            text += i % 2 ? "\xd0\x96" : "z"; // 100,000 characters, half of them Cyrillic
+        Bytes bytes(150000);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = uint8_t(i * 31);
+        GuidValue guid;
+        GuidValue::parse("6F9619FF-8B86-D011-B42D-00C04FC964FF", guid);
+        out.resultSet(ResultSet()
+                          .column("id", ColumnType::of(SqlType::Int))
+                          .column("text", ColumnType::of(SqlType::NVarChar, ColumnType::kMax))
+                          .column("bytes", ColumnType::of(SqlType::VarBinary, ColumnType::kMax))
+                          .column("guid", ColumnType::of(SqlType::UniqueIdentifier))
+                          .row({1, text, bytes, guid})
+                          .row({2, SqlValue(), SqlValue(), SqlValue()})
+                          .row({3, "", Bytes(), guid}));
+    });
     addRule(Match::Exact, "select 1 as a; print 'between'; select N'x' as b; print 'after'",
             [](const Request&, Session&, Response& out, C) {
                 out.info("before");
