@@ -92,13 +92,14 @@ SQLSMALLINT TOdbcTypes::CTypeOf(const TColumnInfo& c, SQLLEN& width) {
         width = sizeof(SQLGUID);
         return SQL_C_GUID;
     case TStorageKind::Text: {
-        // A varchar's bytes may be fewer than its characters in UTF-16 only for UTF-8 collations.
+        // Long values are read in pieces and need no bound buffer. A varchar(n) holds at most n
+        // characters, each of which may take two UTF-16 units.
         const bool unicode = c.sqlType == SQL_WCHAR || c.sqlType == SQL_WVARCHAR;
-        width = SQLLEN(c.definedSize + 1) * (unicode ? 2 : 4);
+        width = c.longData ? 2 : (SQLLEN(c.definedSize) + 1) * (unicode ? 2 : 4);
         return SQL_C_WCHAR;
     }
     case TStorageKind::Binary:
-        width = std::max(1, c.definedSize);
+        width = c.longData ? 1 : std::max(1, c.definedSize);
         return SQL_C_BINARY;
     }
     return SQL_C_WCHAR;
