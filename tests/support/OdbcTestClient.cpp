@@ -140,6 +140,11 @@ void OdbcTestClient::collect(SQLHSTMT stmt, SQLRETURN rc, OdbcOutcome& out) {
             out.ok = false;
         }
         if (rc == SQL_NO_DATA) {
+            // Messages that came after the last result, such as "The statement has been terminated."
+            for (OdbcMessage& m : diagnostics(SQL_HANDLE_STMT, stmt)) {
+                out.order.push_back("message:" + m.text);
+                out.messages.push_back(std::move(m));
+            }
             break;
         }
         for (OdbcMessage& m : diagnostics(SQL_HANDLE_STMT, stmt)) {

@@ -54,7 +54,9 @@ bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t ex
             done.count = uint64_t(m_lastRowCount);
         } else if (auto* m = std::get_if<Message>(&item)) {
             bool isError = m->severity >= 11;
-            if (!(isError && done.pending && (done.status & kDoneError))) {
+            // Messages after an error (another error, or "The statement has been terminated.") belong
+            // to the same failed statement and come before its DONE.
+            if (!(done.pending && (done.status & kDoneError))) {
                 flushDone(done, inProcedure, true);
             }
             writeMessage(*m);

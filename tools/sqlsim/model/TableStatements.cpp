@@ -126,7 +126,7 @@ void checkRow(Context& ctx, ObjectDef& t, Row& row, const char* verb, int skipRo
 
 void terminated(Context& ctx, const SqlError& e) {
     ctx.response.error(e.number(), e.severity(), e.what(), e.state(), {}, e.line());
-    ctx.response.info("The statement has been terminated.", 3621, 0);
+    ctx.response.error(3621, 10, "The statement has been terminated.", 0);
 }
 
 void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
