@@ -56,6 +56,8 @@ public:
     int dbid = 0;
     Bytes ownerSid;
     DateTimeValue created;
+    // 80 lets the non-ANSI outer joins (*=, =*) through; newer levels refuse them with 4147.
+    int compatLevel = 150;
     std::vector<DbFile> files;
     std::map<int, ObjectDef> objects;      // by id
     std::map<int, DbPrincipal> principals; // by uid

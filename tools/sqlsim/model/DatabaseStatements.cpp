@@ -42,6 +42,23 @@ struct Reader {
     }
 };
 
+// What may follow a statement: the end of the batch, ";" or the start of the next statement. Anything
+// else is a syntax error, found before the statement runs.
+void statementEnds(Reader& r) {
+    const Token& t = r.at();
+    if (t.kind == Token::Kind::End || t.isSymbol(";")) {
+        return;
+    }
+    for (const char* w : {"select", "insert", "update",   "delete", "exec",      "execute", "print",
+                          "use",    "create", "drop",     "set",    "raiserror", "backup",  "restore",
+                          "begin",  "commit", "rollback", "if",     "declare",   "go"}) {
+        if (t.isWord(w)) {
+            return;
+        }
+    }
+    syntaxError(t);
+}
+
 void checkName(const std::string& name) {
     if (characterCount(name) > 128) {
         throw SqlError(103, 15,
@@ -193,6 +210,7 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
         pos += 2;
         std::string name = r.name();
         checkName(name);
+        statementEnds(r);
         if (ctx.instance.findDatabase(name)) {
             throw SqlError(1801, 16,
                            "Database '" + name + "' already exists. Choose a different database name.", 3);
@@ -207,6 +225,7 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
     if (r.at().isWord("drop") && r.at(1).isWord("database")) {
         pos += 2;
         std::string name = r.name();
+        statementEnds(r);
         Database* db = ctx.instance.findDatabase(name);
         if (!db) {
             throw SqlError(3701, 11,
@@ -229,6 +248,9 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
         std::string name = r.name();
         r.word("to");
         std::string path = r.disk();
+        if (!r.at().isWord("with")) {
+            statementEnds(r);
+        }
         const char* what = "BACKUP DATABASE";
         Database* db = ctx.instance.findDatabase(name);
         if (!db) {

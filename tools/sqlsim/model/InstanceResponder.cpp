@@ -84,6 +84,17 @@ void InstanceResponder::respond(const Request& request, Session& session, Respon
         process->second.lastBatch = Instance::now();
         process->second.database = session.database;
     }
+    // The process list follows the session into the database a "use" switched to.
+    struct FollowDatabase {
+        Instance& instance;
+        const Session& session;
+        ~FollowDatabase() {
+            auto p = instance.processes().find(session.spid);
+            if (p != instance.processes().end()) {
+                p->second.database = session.database;
+            }
+        }
+    } follow{*m_instance, session};
     try {
         if (request.kind == Request::Kind::Rpc) {
             std::string name = RuleResponder::bareProcedureName(request.procName);

@@ -256,6 +256,17 @@ void ScriptStatements::registerAll(InstanceResponder& responder) {
 
     responder.addStatement(texts::kExtendedProperties, [](Context& ctx, const TextTemplate::Values& v) {
         Database& db = ctx.db();
+        if (db.compatLevel > 80) {
+            throw SqlError(
+                4147, 15,
+                "The query uses non-ANSI outer join operators (\"*=\" or \"=*\"). To run this query "
+                "without modification, please set the compatibility level for current database to 80, "
+                "using the SET COMPATIBILITY_LEVEL option of ALTER DATABASE. It is strongly recommended "
+                "to rewrite the query using ANSI outer join operators (LEFT OUTER JOIN, RIGHT OUTER "
+                "JOIN). In the future versions of SQL Server, non-ANSI join operators will not be "
+                "supported even in backward-compatibility modes.",
+                1, {}, 17);
+        }
         if (!db.hasExtendedPropertiesView()) {
             throw SqlError(208, 16, "Invalid object name 'vs_ExtProps'.", 1, {}, 3);
         }

@@ -92,6 +92,20 @@ std::optional<Relation> SystemTables::read(Context& ctx, Database& db, const std
         }
         return r;
     }
+    if (v == "sysfiles") {
+        col(r, "fileid", kSmall);
+        col(r, "groupid", kSmall);
+        col(r, "size", kInt, false);
+        col(r, "name", kSysname, false);
+        col(r, "filename", ColumnType::of(SqlType::NVarChar, 260), false);
+        int64_t id = 1;
+        for (const auto& f : db.files) {
+            r.rows.push_back({SqlValue(id++), SqlValue(int64_t(f.type == 'D' ? 1 : 0)),
+                              SqlValue(int64_t(f.sizeBytes / 8192)), SqlValue(f.logicalName),
+                              SqlValue(f.physicalName)});
+        }
+        return r;
+    }
     if (!sameName(db.name, "master") && (v == "syslogins" || v == "sysdatabases" || v == "sysservers")) {
         // These are master's views; other databases see them only through their sys schema copy.
     }
@@ -124,7 +138,7 @@ std::optional<Relation> SystemTables::read(Context& ctx, Database& db, const std
         col(r, "filename", ColumnType::of(SqlType::NVarChar, 260));
         for (Database* d : ctx.instance.databases()) {
             r.rows.push_back({SqlValue(d->name), SqlValue(int64_t(d->dbid)), SqlValue(d->ownerSid),
-                              SqlValue(d->created), SqlValue(int64_t(150)),
+                              SqlValue(d->created), SqlValue(int64_t(d->compatLevel)),
                               d->files.empty() ? SqlValue::null() : SqlValue(d->files.front().physicalName)});
         }
         return r;
