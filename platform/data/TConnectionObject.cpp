@@ -59,8 +59,10 @@ void TConnectionObject::collect(SQLSMALLINT handleType, SQLHANDLE handle, QList<
 
 bool TConnectionObject::isLinkFailure(const QList<TAdoError>& records) {
     for (const TAdoError& e : records) {
-        if (e.SQLState.startsWith(QLatin1String("08")) || e.NativeError == 20004 || e.NativeError == 20006 ||
-            e.NativeError == 20047)
+        // A server message carrying an 08 state (911 "Database does not exist" after "use" maps to
+        // 08004) is a statement error on a live link; only the driver's own 08 states mean a lost one.
+        if ((e.SQLState.startsWith(QLatin1String("08")) && e.NativeError == 0) || e.NativeError == 20004 ||
+            e.NativeError == 20006 || e.NativeError == 20047)
             return true;
     }
     return false;
