@@ -1,0 +1,215 @@
+#include "Exception.h"
+#include "ModalDriver.h"
+#include "SimLog.h"
+#include "Spin.h"
+#include "TADOConnection.h"
+#include "TADORecordset.h"
+#include "TAction.h"
+#include "TApplication.h"
+#include "TIniFile.h"
+#include "brinLogin.h"
+#include "ufKestrow.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+using testsupport::ModalDriver;
+using testsupport::SimProcess;
+using testsupport::SimRequests;
+using testsupport::SimServer;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static inline SimProcess* sim = nullptr;
+    QTemporaryDir dir;
+    QStringList errors;
+
+    static void SetUpTestSuite() {
+        sim = new SimProcess({"--demo", "--sa-password", "sa"});
+        ASSERT_TRUE(sim->started());
+        TADOConnection c;
+        c.SetConnectionString("Data Source=" + SimServer(*sim) + ";User ID=sa;Password=sa");
+        c.Open();
+        c.Execute("create database [My DB]");
+    }
+    static void TearDownTestSuite() {
+        delete sim;
+        sim = nullptr;
+    }
+    void SetUp() override {
+        TApplication::Instance()->OnException = [this](const std::exception& e) {
+            errors << ExceptionMessage(e);
+        };
+    }
+    void TearDown() override { TApplication::Instance()->OnException = nullptr; }
+    QString ini() const { return dir.filePath("marlinde.ini"); }
+    QStringList logOn(const QString& database = "master") {
+        return {"-s", SimServer(*sim), "-u", "sa", "-p", "sa", "-d", database};
+    }
+    // The databases in the order the server lists them.
+    static QStringList serverDatabases() {
+        TADOConnection c;
+        c.SetConnectionString("Data Source=" + SimServer(*sim) + ";User ID=sa;Password=sa");
+        c.Open();
+        QStringList names;
+        auto rs = c.Execute("master.dbo.sp_MShasdbaccess");
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            names << rs->Fields(0).Text();
+        return names;
+    }
+    static QStringList items(const QComboBox* box) {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i);
+        return out;
+    }
+    static QStringList batches() { return SimRequests(*sim, "batch", "text"); }
+    static void waitConnected(TfKestrow& w) {
+        w.show();
+        ASSERT_TRUE(SpinUntil([&] { return w.dxbsConnected->text() == "Connected"; }));
+    }
+};
+
+TEST_F(MainWindowTest, LogOnFillsTheStatusBarAndTheSwitcherInServerOrder) {
+    TIniFile(ini()).WriteString("connection", "Password", "stale");
+    const QStringList expected = serverDatabases();
+    const qsizetype before = batches().size();
+    TfKestrow w(ini(), logOn());
+    ASSERT_TRUE(w.LoggedOn());
+    EXPECT_EQ(w.Caption(), "Marlinde");
+    EXPECT_EQ(w.size(), QSize(548, 612));
+    waitConnected(w);
+    EXPECT_EQ(w.dxbsCurrentUser->text(), SimServer(*sim) + " : sa ");
+    EXPECT_GE(expected.size(), 7);
+    EXPECT_EQ(items(w.dxbcDB), expected);
+    EXPECT_EQ(w.dxbcDB->maxVisibleItems(), expected.size());
+    EXPECT_EQ(w.dxbcDB->currentText(), "master");
+    const QStringList sent = batches().mid(before);
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_TRUE(
+        sent[0].startsWith("master.dbo.sp_MShasdbaccess\n/*\nselect name \nfrom master..sysdatabases "));
+    EXPECT_EQ(sent[1], "use [master]");
+    EXPECT_TRUE(errors.isEmpty());
+
+    TIniFile f(ini());
+    EXPECT_EQ(f.ReadString("connection", "Server", ""), SimServer(*sim));
+    EXPECT_EQ(f.ReadString("connection", "DB", ""), "master");
+    EXPECT_EQ(f.ReadString("connection", "User", ""), "sa");
+    EXPECT_EQ(f.ReadString("connection", "TrustConnection", ""), "0");
+    EXPECT_FALSE(f.ValueExists("connection", "Password"));
+}
+
+TEST_F(MainWindowTest, PagesToolBarAndStatusItemsAreInPlace) {
+    TfKestrow w(ini(), logOn());
+    QStringList captions, names;
+    for (int i = 0; i < w.pc->count(); ++i) {
+        captions << w.pc->tabText(i);
+        names << w.pc->widget(i)->objectName();
+    }
+    EXPECT_EQ(captions, QStringList({"Objects", "Users", "Query", "Activity", "DB", "Servers"}));
+    EXPECT_EQ(names, QStringList({"tsObjects", "tsUsers", "tsQuery", "tsActivity", "tsDB", "tsServers"}));
+    const auto actions = w.ActionToolBar2->actions();
+    ASSERT_EQ(actions.size(), 2);
+    EXPECT_TRUE(actions[0]->isSeparator());
+    EXPECT_EQ(actions[1], w.aClose);
+    EXPECT_EQ(w.aClose->text(), "Close");
+    EXPECT_EQ(w.dxbcDB->width(), 136);
+    EXPECT_EQ(w.dxbsConnected->toolTip(), "Connection status");
+    EXPECT_EQ(w.dxbsCurrentUser->toolTip(), "Current user");
+}
+
+TEST_F(MainWindowTest, SwitchingRunsThePageStepsAndARefreshReturnsToTheLogOnDatabase) {
+    TfKestrow w(ini(), logOn());
+    QStringList steps;
+    w.SetDatabaseChanged(w.tsUsers, [&] { steps << "users changed"; });
+    w.SetDatabaseChanged(w.tsObjects, [&] { steps << "objects changed"; });
+    w.SetPageActivation(w.tsObjects, [&] { steps << "objects active"; });
+    waitConnected(w);
+    EXPECT_EQ(steps, QStringList({"objects changed", "users changed", "objects active"}));
+    steps.clear();
+
+    const int sales = w.dxbcDB->findText("Sales");
+    ASSERT_GE(sales, 0);
+    w.dxbcDB->setCurrentIndex(sales);
+    emit w.dxbcDB->activated(sales);
+    EXPECT_EQ(batches().last(), "use [Sales]");
+    EXPECT_EQ(steps, QStringList({"objects changed", "users changed", "objects active"}));
+    // Picking the same name again changes nothing.
+    emit w.dxbcDB->activated(sales);
+    EXPECT_EQ(steps.size(), 3);
+
+    const qsizetype before = batches().size();
+    w.aDBDBListChanged(nullptr);
+    EXPECT_EQ(w.dxbcDB->currentText(), "master");
+    const QStringList sent = batches().mid(before);
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent[1], "use [master]");
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(MainWindowTest, TypedNameWithABlankSwitchesAndAnUnknownOneShowsTheServerError) {
+    TfKestrow w(ini(), logOn());
+    int activations = 0;
+    w.SetPageActivation(w.tsObjects, [&] { ++activations; });
+    waitConnected(w);
+    activations = 0;
+    w.dxbcDB->setEditText("My DB");
+    QTest::keyClick(w.dxbcDB->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(batches().last(), "use [My DB]");
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(";").toStdString();
+    EXPECT_EQ(activations, 1);
+
+    w.dxbcDB->setEditText("No]Such");
+    QTest::keyClick(w.dxbcDB->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(batches().last(), "use [No]]Such]");
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("No]Such")) << errors[0].toStdString();
+    EXPECT_EQ(activations, 1); // the switch stopped at the failing "use"
+    EXPECT_TRUE(w.ADOConnection->Connected());
+}
+
+TEST_F(MainWindowTest, EmptyLogOnDatabaseLeavesTheSwitcherEmptyAndSendsNoUse) {
+    TfKestrow w(ini(), logOn(""));
+    int activations = 0;
+    w.SetPageActivation(w.tsObjects, [&] { ++activations; });
+    const qsizetype before = batches().size();
+    waitConnected(w);
+    ASSERT_TRUE(SpinUntil([&] { return w.dxbcDB->count() > 0; }));
+    EXPECT_EQ(w.dxbcDB->currentText(), "");
+    EXPECT_EQ(batches().mid(before).size(), 1); // the database list only
+    EXPECT_EQ(activations, 0);
+}
+
+TEST_F(MainWindowTest, CancelledLogOnTerminatesAndWritesNothing) {
+    ModalDriver driver({[](QWidget* w) {
+        auto* login = qobject_cast<TfBrinLogin*>(w);
+        ASSERT_NE(login, nullptr);
+        login->bCancel->click();
+    }});
+    TfKestrow w(ini(), {});
+    EXPECT_EQ(driver.Remaining(), 0);
+    EXPECT_FALSE(w.LoggedOn());
+    EXPECT_TRUE(TApplication::Instance()->Terminated());
+    EXPECT_FALSE(QFile::exists(ini()));
+}
+
+TEST_F(MainWindowTest, StatusBarShowsNotConnectedAfterTheConnectionIsGone) {
+    TfKestrow w(ini(), logOn());
+    waitConnected(w);
+    w.ADOConnection->Close();
+    w.aRefreshStatusBar->Execute();
+    EXPECT_EQ(w.dxbsConnected->text(), "Not connected");
+    EXPECT_EQ(w.dxbsCurrentUser->text(), "");
+}
+
+} // namespace
