@@ -3,6 +3,8 @@
 #include "EDatabaseError.h"
 #include "Variants.h"
 
+#include <QDateTime>
+
 TADOQuery::TADOQuery(QObject* owner) : TDataSet(owner) {}
 
 TADOQuery::~TADOQuery() {
@@ -155,6 +157,19 @@ TOdbcStatement::Parameter TADOQuery::originalValue(int row, int column) const {
     // Exact numbers go as their text, so the comparison on the server loses no digits.
     if (c.kind == TStorageKind::Decimal64 || c.kind == TStorageKind::Decimal128)
         return {QVariant(Store().Text(row, column)), ftString};
+    // A date-time goes as text the server converts to the column's own type: a datetime's
+    // 1/300 s ticks would not compare equal to a datetime2 parameter.
+    if (c.kind == TStorageKind::DateTime) {
+        const QDateTime at = Store().Value(row, column).toDateTime();
+        const bool datetime = c.typeName.compare(QLatin1String("datetime"), Qt::CaseInsensitive) == 0 ||
+                              c.typeName.compare(QLatin1String("smalldatetime"), Qt::CaseInsensitive) == 0;
+        const int64_t micros = Store().Integer(row, column);
+        QString text = at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        text += datetime ? at.toString(QStringLiteral(".zzz"))
+                         : QStringLiteral(".%1").arg(((micros % 1000000) + 1000000) % 1000000, 6, 10,
+                                                     QLatin1Char('0'));
+        return {QVariant(text), ftString};
+    }
     return {Store().Value(row, column), c.fieldType};
 }
 

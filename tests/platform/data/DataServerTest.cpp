@@ -449,3 +449,24 @@ TEST_F(DataServer, ExecSqlCountsRowsAndANewCommandEndsPendingResults) {
     EXPECT_EQ(q.FieldByName("note")->AsString(), "n");
     EXPECT_FALSE(rs->NextRecordset());
 }
+
+TEST_F(DataServer, DateTimeKeysAreComparedAsTheColumnsOwnType) {
+    auto c = open();
+    TADOQuery q;
+    q.SetConnection(c.get());
+    q.SetSQLText("select * from Stamps");
+    q.Open();
+    q.Edit();
+    q.FieldByName("label")->SetAsString("b");
+    q.Post();
+    // As text the server turns into a datetime; a datetime2 parameter would miss the 1/300 s tick.
+    QJsonArray params;
+    for (const QJsonObject& o : log()) {
+        const QJsonArray p = o.value("params").toArray();
+        if (!p.isEmpty() && p[0].toObject().value("value").toString().startsWith("UPDATE [Stamps]"))
+            params = p;
+    }
+    ASSERT_EQ(params.size(), 5) << QJsonDocument(params).toJson().toStdString();
+    EXPECT_EQ(params[3].toObject().value("value").toString(), "2004-03-15 13:45:07.123");
+    EXPECT_TRUE(params[3].toObject().value("type").toString().startsWith("nvarchar"));
+}

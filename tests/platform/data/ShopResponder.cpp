@@ -177,6 +177,18 @@ ShopResponder::ShopResponder() : FixedCatalog("Secret1") {
                 }
                 out.rowCount(n);
             });
+    addRule(Match::Exact, "select * from Stamps", [](const Request&, Session&, Response& out, C) {
+        out.resultSet(ResultSet()
+                          .column("at", ColumnType::of(SqlType::DateTime), false)
+                          .column("label", ColumnType::of(SqlType::NVarChar, 10))
+                          .row({DateTimeValue::fromParts(2004, 3, 15, 13, 45, 7, 123), "a"}));
+    });
+    addRule(Match::Regex, R"(SELECT COUNT\(\*\) FROM \[Stamps\] WHERE .*)",
+            [](const Request&, Session&, Response& out, C) {
+                out.resultSet(ResultSet().column("", ColumnType::of(SqlType::Int)).row({1}));
+            });
+    addRule(Match::Regex, R"(UPDATE \[Stamps\] SET .*)",
+            [](const Request&, Session&, Response& out, C) { out.rowCount(1); });
     addRule(Match::Regex, R"(update Orders set note = (@P\d+))",
             [this](const Request& r, Session&, Response& out, C cap) {
                 for (auto& o : orders)
