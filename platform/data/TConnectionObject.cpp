@@ -95,6 +95,8 @@ void TConnectionObject::Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE ha
         if (!e.Informational && (first == nullptr || (first->NativeError == 0 && e.NativeError != 0)))
             first = &e;
     }
+    if (first == nullptr && !records.isEmpty())
+        first = &records.back();
     if (first == nullptr)
         throw EDatabaseError(QStringLiteral("The driver reported an error without a message."));
     throw EDatabaseError(first->Description, first->NativeError, first->SQLState);
@@ -139,6 +141,9 @@ void TConnectionObject::Open(const QString& odbcConnectionString, int loginTimeo
             if (!e.Informational && (best == nullptr || (best->NativeError == 0 && e.NativeError != 0)))
                 best = &e;
         }
+        // The driver manager reports a driver it cannot load as a warning only.
+        if (best == nullptr && !records.isEmpty())
+            best = &records.front();
         if (best == nullptr)
             throw EDatabaseError(QStringLiteral("Unable to connect to the server."));
         throw EDatabaseError(best->Description, best->NativeError, best->SQLState);

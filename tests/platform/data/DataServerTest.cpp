@@ -470,3 +470,32 @@ TEST_F(DataServer, DateTimeKeysAreComparedAsTheColumnsOwnType) {
     EXPECT_EQ(params[3].toObject().value("value").toString(), "2004-03-15 13:45:07.123");
     EXPECT_TRUE(params[3].toObject().value("type").toString().startsWith("nvarchar"));
 }
+
+TEST_F(DataServer, DriverComesFromTheSettingOrTheEnvironment) {
+    const QByteArray saved = qgetenv("MARLINDE_ODBC_DRIVER");
+    TADOConnection c;
+    c.SetConnectionString(connectionString());
+    qunsetenv("MARLINDE_ODBC_DRIVER");
+    TADOConnection::SetDefaultDriver("No Such Driver");
+    try {
+        c.Open();
+        FAIL() << "opened through a driver that does not exist";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains("No Such Driver")) << e.Message().toStdString();
+        EXPECT_FALSE(e.Message().startsWith('[')) << e.Message().toStdString();
+    }
+    EXPECT_FALSE(c.Connected());
+    // The environment wins over the setting; a library path works as well as a registered name.
+    qputenv("MARLINDE_ODBC_DRIVER", "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so");
+    EXPECT_TRUE(
+        c.OdbcConnectionString().startsWith("DRIVER={/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so};"));
+    c.Open();
+    EXPECT_TRUE(c.Connected());
+    TADOConnection::SetDefaultDriver({});
+    if (saved.isEmpty())
+        qunsetenv("MARLINDE_ODBC_DRIVER");
+    else
+        qputenv("MARLINDE_ODBC_DRIVER", saved);
+    EXPECT_EQ(TADOConnection::DriverName(),
+              saved.isEmpty() ? QString("FreeTDS") : QString::fromLocal8Bit(saved));
+}
