@@ -76,6 +76,11 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
             return SqlValue(ctx->session.language);
         if (n == "@@trancount")
             return SqlValue(int64_t(ctx->session.inTransaction ? 1 : 0));
+        if (n == "@@identity") {
+            auto it = ctx->instance.lastIdentity().find(ctx->session.spid);
+            return it == ctx->instance.lastIdentity().end() ? SqlValue::null()
+                                                            : SqlValue(DecimalValue{it->second, 0});
+        }
         if (n == "@@rowcount" || n == "@@error")
             return SqlValue(int64_t(0));
         if (const Param* p = request->param(name)) {
@@ -84,6 +89,22 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
         throw SqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
     };
     s.function = [ctx](const std::string& f, const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
+        if (f == "scope_identity" && a.empty()) {
+            auto it = ctx->instance.lastIdentity().find(ctx->session.spid);
+            return it == ctx->instance.lastIdentity().end() ? SqlValue::null()
+                                                            : SqlValue(DecimalValue{it->second, 0});
+        }
+        if (f == "ident_current" && a.size() == 1) {
+            ObjectDef* t = a[0].isNull() ? nullptr : ctx->db().findObject(a[0].toText());
+            if (!t || t->identityColumn() < 0) {
+                return SqlValue::null();
+            }
+            // The last value handed out, or the seed before the first insert.
+            const TableColumn& c = t->columns[size_t(t->identityColumn())];
+            int64_t last =
+                t->identityNext == c.identitySeed ? c.identitySeed : t->identityNext - c.identityStep;
+            return SqlValue(DecimalValue{last, 0});
+        }
         if (f == "db_name") {
             if (a.empty())
                 return SqlValue(ctx->session.database);

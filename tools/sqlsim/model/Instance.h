@@ -94,6 +94,8 @@ public:
     void removeServer(const std::string& name);
 
     std::map<int, Process>& processes() { return m_processes; }
+    // The identity value each session inserted last (SCOPE_IDENTITY(), @@IDENTITY), by spid.
+    std::map<int, int64_t>& lastIdentity() { return m_lastIdentity; }
 
     // Files on the server's disk. Paths compare without case, "/" and "\" alike.
     bool directoryExists(const std::string& path) const;
@@ -111,6 +113,7 @@ private:
     std::map<std::string, Login> m_logins;                        // by lower-case name
     std::vector<LinkedServer> m_servers;
     std::map<int, Process> m_processes;
+    std::map<int, int64_t> m_lastIdentity;
     std::set<std::string> m_directories;
     std::map<std::string, BackupFile> m_backups;
     int m_nextSid = 1000;

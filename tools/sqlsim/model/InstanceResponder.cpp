@@ -75,6 +75,7 @@ void InstanceResponder::sessionStarted(Session& session) {
 
 void InstanceResponder::sessionEnded(const Session& session) {
     m_instance->processes().erase(session.spid);
+    m_instance->lastIdentity().erase(session.spid);
 }
 
 void InstanceResponder::respond(const Request& request, Session& session, Response& response) {

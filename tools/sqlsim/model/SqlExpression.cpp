@@ -624,6 +624,8 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
             return ColumnType::of(SqlType::SmallInt);
         if (n == "@@rowcount" || n == "@@error" || n == "@@trancount")
             return ColumnType::of(SqlType::Int);
+        if (n == "@@identity")
+            return ColumnType::of(SqlType::Numeric, 0, 38, 0);
         return ColumnType::of(SqlType::NVarChar, n == "@@version" ? 300 : 128);
     }
     case Expr::Kind::Binary:
@@ -659,6 +661,8 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
         }
         if (e.name == "getdate")
             return ColumnType::of(SqlType::DateTime);
+        if (e.name == "scope_identity" || e.name == "ident_current")
+            return ColumnType::of(SqlType::Numeric, 0, 38, 0);
         return ColumnType::of(SqlType::NVarChar, 128);
     default:
         return ColumnType::of(SqlType::Int);

@@ -234,6 +234,7 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
             if (identity >= 0) {
                 int64_t v = row[size_t(identity)].toInt();
                 t.identityNext = std::max(t.identityNext, v + t.columns[size_t(identity)].identityStep);
+                ctx.instance.lastIdentity()[ctx.session.spid] = v;
             }
             t.rows.push_back(std::move(row));
             ++count;
