@@ -1,5 +1,8 @@
 #include "TableStatements.h"
 
+#include "TableDefinitions.h"
+#include "TokenCursor.h"
+
 #include "Names.h"
 #include "TextTemplate.h"
 #include "TypeInfo.h"
@@ -10,36 +13,6 @@
 namespace sqlsim::model {
 
 namespace {
-
-struct Cursor {
-    const std::vector<Token>& t;
-    size_t& pos;
-    const Token& at(size_t ahead = 0) const { return pos + ahead < t.size() ? t[pos + ahead] : t.back(); }
-    void expect(const char* s) {
-        if (!at().isSymbol(s)) {
-            syntaxError(at());
-        }
-        ++pos;
-    }
-    std::string name() {
-        std::string n;
-        if (!at().isName()) {
-            syntaxError(at());
-        }
-        while (true) {
-            if (at().isName()) {
-                n += "[" + at().text + "]";
-                ++pos;
-            }
-            if (at().isSymbol(".")) {
-                n += ".";
-                ++pos;
-                continue;
-            }
-            return n;
-        }
-    }
-};
 
 ObjectDef& userTable(Context& ctx, const std::string& name) {
     ObjectDef* o = ctx.db().findObject(name);
@@ -383,214 +356,6 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     ctx.rowCount(int64_t(hit.size()));
 }
 
-// True when the parentheses of text pair up without closing one opened before it.
-bool balancedInside(const std::string& text) {
-    int depth = 0;
-    bool quoted = false;
-    for (char ch : text) {
-        if (ch == '\'') {
-            quoted = !quoted;
-        } else if (!quoted && ch == '(') {
-            ++depth;
-        } else if (!quoted && ch == ')' && --depth < 0) {
-            return false;
-        }
-    }
-    return depth == 0;
-}
-
-void createTable(Context& ctx, Cursor& c) {
-    c.pos += 2;
-    std::string name = c.name();
-    auto parts = splitName(name);
-    Database& db = ctx.db();
-    if (parts.back().rfind("#", 0) == 0) {
-        throw SqlError(50000, 16, "__not_supported__");
-    }
-    if (db.findObject(name)) {
-        throw SqlError(2714, 16, "There is already an object named '" + parts.back() + "' in the database.",
-                       6);
-    }
-    c.expect("(");
-    std::vector<TableColumn> columns;
-    struct Named {
-        std::string column, text, name; // name empty: the server makes one up
-    };
-    struct Reference {
-        std::string column, table, refColumn, name;
-        bool cascade = false;
-    };
-    std::vector<Named> defaults; // text: the default with its parentheses
-    std::vector<Reference> references;
-    std::string pkColumn, pkName;
-    while (true) {
-        if (c.at().isWord("constraint") || c.at().isWord("primary") || c.at().isWord("foreign")) {
-            throw SqlError(50000, 16, "__not_supported__");
-        }
-        TableColumn col;
-        col.name = c.at().text;
-        ++c.pos;
-        std::string typeText = c.at().text;
-        ++c.pos;
-        if (c.at().isSymbol("(")) {
-            typeText += "(";
-            ++c.pos;
-            while (!c.at().isSymbol(")") && c.at().kind != Token::Kind::End) {
-                typeText += c.at().text;
-                ++c.pos;
-            }
-            c.expect(")");
-            typeText += ")";
-        }
-        if (!TypeInfo::parse(typeText, col.type)) {
-            throw SqlError(2715, 16,
-                           "Column, parameter, or variable #" + std::to_string(columns.size() + 1) +
-                               ": Cannot find data type " + typeText + ".",
-                           6);
-        }
-        std::string constraintName;
-        while (!c.at().isSymbol(",") && !c.at().isSymbol(")") && c.at().kind != Token::Kind::End) {
-            if (c.at().isWord("constraint")) {
-                constraintName = c.at(1).text;
-                c.pos += 2;
-                continue;
-            }
-            if (c.at().isWord("identity")) {
-                col.identity = true;
-                col.nullable = false;
-                ++c.pos;
-                if (c.at().isSymbol("(")) {
-                    ++c.pos;
-                    col.identitySeed = std::stoll(c.at().text);
-                    c.pos += 2;
-                    col.identityStep = std::stoll(c.at().text);
-                    ++c.pos;
-                    c.expect(")");
-                }
-            } else if (c.at().isWord("not") && c.at(1).isWord("null")) {
-                col.nullable = false;
-                c.pos += 2;
-            } else if (c.at().isWord("null")) {
-                ++c.pos;
-            } else if (c.at().isWord("primary") && c.at(1).isWord("key")) {
-                pkColumn = col.name;
-                pkName = constraintName;
-                col.nullable = false;
-                c.pos += 2;
-            } else if (c.at().isWord("default")) {
-                ++c.pos;
-                size_t start = c.pos;
-                static const std::string none;
-                ExpressionParser p(c.t, c.pos, none);
-                p.parse();
-                std::string text;
-                for (size_t k = start; k < c.pos; ++k) {
-                    const Token& tk = c.t[k];
-                    text += tk.kind == Token::Kind::String ? "'" + quoteDoubled(tk.text) + "'" : tk.text;
-                }
-                // Stored as the server prints it: redundant parentheses go, a number gets its own pair.
-                while (text.size() >= 2 && text.front() == '(' && text.back() == ')' &&
-                       balancedInside(text.substr(1, text.size() - 2))) {
-                    text = text.substr(1, text.size() - 2);
-                }
-                if (!text.empty() && text.find_first_not_of("0123456789.-+") == std::string::npos) {
-                    text = "(" + text + ")";
-                }
-                defaults.push_back({col.name, "(" + text + ")", constraintName});
-            } else if (c.at().isWord("references")) {
-                ++c.pos;
-                Reference r{col.name, c.name(), {}, constraintName};
-                if (c.at().isSymbol("(")) {
-                    ++c.pos;
-                    r.refColumn = c.at().text;
-                    ++c.pos;
-                    c.expect(")");
-                }
-                if (c.at().isWord("on") && c.at(1).isWord("delete")) {
-                    r.cascade = c.at(2).isWord("cascade");
-                    c.pos += r.cascade ? 3 : 4; // "on delete cascade" or "on delete no action"
-                }
-                references.push_back(r);
-            } else {
-                throw SqlError(50000, 16, "__not_supported__");
-            }
-        }
-        columns.push_back(col);
-        if (c.at().isSymbol(",")) {
-            ++c.pos;
-            continue;
-        }
-        c.expect(")");
-        break;
-    }
-    int uid = Database::kDboUid;
-    if (parts.size() >= 2 && !parts[parts.size() - 2].empty()) {
-        DbPrincipal* owner = db.principal(parts[parts.size() - 2]);
-        if (!owner) {
-            throw SqlError(2760, 16,
-                           "The specified schema name \"" + parts[parts.size() - 2] +
-                               "\" either does not exist or you do not have permission to use it.");
-        }
-        uid = owner->uid;
-    }
-    ObjectDef& t = db.addTable(parts.back(), columns, uid);
-    int id = t.id;
-    for (const auto& d : defaults) {
-        db.addDefault(*db.object(id), d.column,
-                      !d.name.empty() ? d.name
-                                      : "DF__" + parts.back().substr(0, 9) + "__" + d.column.substr(0, 5) +
-                                            "__" + std::to_string(id % 100000000),
-                      d.text);
-    }
-    if (!pkColumn.empty()) {
-        db.addPrimaryKey(*db.object(id),
-                         !pkName.empty() ? pkName
-                                         : "PK__" + parts.back().substr(0, 8) + "__" + std::to_string(id),
-                         {pkColumn});
-    }
-    for (const auto& r : references) {
-        ObjectDef* target = db.findObject(r.table);
-        if (!target || !target->isTable()) {
-            throw SqlError(1767, 16,
-                           "Foreign key '" + (r.name.empty() ? "FK__" + parts.back() : r.name) +
-                               "' references invalid table '" + splitName(r.table).back() + "'.",
-                           1);
-        }
-        std::string refColumn = r.refColumn.empty() && !target->primaryKeyColumns.empty()
-                                    ? target->primaryKeyColumns.front()
-                                    : r.refColumn;
-        db.addForeignKey(*db.object(id), r.column,
-                         !r.name.empty() ? r.name
-                                         : "FK__" + parts.back().substr(0, 8) + "__" + r.column.substr(0, 5) +
-                                               "__" + std::to_string(id % 100000000),
-                         *target, refColumn, r.cascade);
-    }
-}
-
-void dropTable(Context& ctx, Cursor& c) {
-    c.pos += 2;
-    std::string name = c.name();
-    Database& db = ctx.db();
-    ObjectDef* o = db.findObject(name);
-    if (!o || !o->isTable()) {
-        throw SqlError(3701, 11,
-                       "Cannot drop the table '" + splitName(name).back() +
-                           "', because it does not exist or you do not have permission.",
-                       5);
-    }
-    for (const auto& [id, other] : db.objects) {
-        for (const auto& fk : other.foreignKeys) {
-            if (fk.refTableId == o->id && other.id != o->id) {
-                throw SqlError(3726, 16,
-                               "Could not drop object '" + db.fullName(*o) +
-                                   "' because it is referenced by a FOREIGN KEY constraint.",
-                               1);
-            }
-        }
-    }
-    db.dropObject(o->id);
-}
-
 } // namespace
 
 void TableStatements::run(BatchRunner& runner, Context& ctx, size_t& pos) {
@@ -603,9 +368,9 @@ void TableStatements::run(BatchRunner& runner, Context& ctx, size_t& pos) {
     } else if (t.isWord("delete")) {
         updateOrDelete(runner, ctx, c, false);
     } else if (t.isWord("create")) {
-        createTable(ctx, c);
+        TableDefinitions::create(ctx, c);
     } else {
-        dropTable(ctx, c);
+        TableDefinitions::drop(ctx, c);
     }
 }
 

@@ -1,0 +1,16 @@
+#pragma once
+// create table (columns with identity, null, defaults, primary keys and references, named or not)
+// and drop table on user tables.
+#include "Context.h"
+#include "TokenCursor.h"
+
+namespace sqlsim::model {
+
+class TableDefinitions {
+public:
+    // At "create table" / "drop table"; moves past the statement.
+    static void create(Context& ctx, Cursor& c);
+    static void drop(Context& ctx, Cursor& c);
+};
+
+} // namespace sqlsim::model
