@@ -499,3 +499,20 @@ TEST_F(DataServer, DriverComesFromTheSettingOrTheEnvironment) {
     EXPECT_EQ(TADOConnection::DriverName(),
               saved.isEmpty() ? QString("FreeTDS") : QString::fromLocal8Bit(saved));
 }
+
+TEST_F(DataServer, IdentityIsReadOnlyAndTheInsertedRowGetsItsNewValue) {
+    auto c = open();
+    TADOQuery q;
+    q.SetConnection(c.get());
+    q.SetSQLText("select * from Tickets");
+    q.Open();
+    TField* id = q.FieldByName("id");
+    EXPECT_TRUE(id->ReadOnly());
+    EXPECT_EQ(id->DataType(), ftAutoInc);
+    q.Append();
+    EXPECT_THROW(id->SetAsInteger(5), EDatabaseError);
+    q.FieldByName("title")->SetAsString("new");
+    q.Post();
+    EXPECT_EQ(id->AsInteger(), 41);
+    EXPECT_EQ(q.RecordCount(), 2);
+}

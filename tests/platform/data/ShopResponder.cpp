@@ -177,6 +177,20 @@ ShopResponder::ShopResponder() : FixedCatalog("Secret1") {
                 }
                 out.rowCount(n);
             });
+    addRule(Match::Exact, "select * from Tickets", [](const Request&, Session&, Response& out, C) {
+        ResultSet rs;
+        rs.columns.push_back(Column{"id", ColumnType::of(SqlType::Int), false, true, false});
+        rs.column("title", ColumnType::of(SqlType::NVarChar, 40));
+        out.resultSet(rs.row({40, "old"}));
+    });
+    addRule(Match::Regex,
+            R"(INSERT INTO \[Tickets\] \(\[title\]\) VALUES \(@P1\); SELECT SCOPE_IDENTITY\(\))",
+            [](const Request&, Session&, Response& out, C) {
+                out.rowCount(1);
+                out.resultSet(ResultSet()
+                                  .column("", ColumnType::of(SqlType::Numeric, 0, 38, 0))
+                                  .row({DecimalValue{41, 0}}));
+            });
     addRule(Match::Exact, "select * from Stamps", [](const Request&, Session&, Response& out, C) {
         out.resultSet(ResultSet()
                           .column("at", ColumnType::of(SqlType::DateTime), false)
