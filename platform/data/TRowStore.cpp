@@ -192,11 +192,19 @@ uint32_t TRowStore::RowId(int row) const {
 }
 
 int TRowStore::FindRow(uint32_t id, int hint) const {
-    if (hint >= 0 && hint < RowCount() && RowId(hint) == id)
-        return hint;
-    for (int r = 0; r < RowCount(); ++r) {
-        if (RowId(r) == id)
-            return r;
+    // Rows move only by inserts and deletes near them: look outward from where the row was.
+    const int n = RowCount();
+    if (n == 0)
+        return -1;
+    const int start = qBound(0, hint, n - 1);
+    for (int d = 0; d < n; ++d) {
+        const int below = start - d, above = start + d;
+        if (below < 0 && above >= n)
+            break;
+        if (above < n && RowId(above) == id)
+            return above;
+        if (below >= 0 && d > 0 && RowId(below) == id)
+            return below;
     }
     return -1;
 }
