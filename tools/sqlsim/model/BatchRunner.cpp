@@ -46,17 +46,94 @@ void BatchRunner::run() {
             if (abortsBatch) {
                 return;
             }
-            while (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";")) {
+            skipStatement(pos);
+        }
+    }
+}
+
+bool BatchRunner::startsStatement(const Token& t) {
+    for (const char* w : {"select",  "insert", "update", "delete", "exec", "execute",   "print",
+                          "use",     "create", "drop",   "alter",  "set",  "raiserror", "backup",
+                          "restore", "if",     "else",   "begin",  "end",  "declare"}) {
+        if (t.isWord(w)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void BatchRunner::skipStatement(size_t& pos) {
+    if (at(pos).isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction")) {
+        // A block: up to its matching end.
+        int depth = 0;
+        do {
+            if (at(pos).isWord("begin") && !at(pos + 1).isWord("tran") &&
+                !at(pos + 1).isWord("transaction")) {
+                ++depth;
+            } else if (at(pos).isWord("end")) {
+                --depth;
+            }
+            ++pos;
+        } while (depth > 0 && at(pos).kind != Token::Kind::End);
+        return;
+    }
+    bool isIf = at(pos).isWord("if");
+    while (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";")) {
+        ++pos;
+        if (isIf && !at(pos).isSymbol("(") && startsStatement(at(pos)) && !at(pos).isWord("select")) {
+            skipStatement(pos); // the statement the if governs
+            if (at(pos).isWord("else")) {
                 ++pos;
-                const Token& t = at(pos);
-                if (t.isWord("select") || t.isWord("insert") || t.isWord("update") || t.isWord("delete") ||
-                    t.isWord("exec") || t.isWord("execute") || t.isWord("print") || t.isWord("use") ||
-                    t.isWord("create") || t.isWord("drop") || t.isWord("set") || t.isWord("raiserror") ||
-                    t.isWord("backup") || t.isWord("restore")) {
-                    break;
+                skipStatement(pos);
+            }
+            return;
+        }
+        if (!isIf && startsStatement(at(pos))) {
+            return;
+        }
+    }
+}
+
+// if [not] exists (select ...) statement-or-block [else statement-or-block]
+void BatchRunner::runIf(size_t& pos) {
+    ++pos;
+    bool negate = at(pos).isWord("not");
+    if (negate) {
+        ++pos;
+    }
+    if (!at(pos).isWord("exists")) {
+        notSupported();
+    }
+    ++pos;
+    expectSymbol(pos, "(");
+    bool found = !select(pos).rows.empty();
+    expectSymbol(pos, ")");
+    bool condition = found != negate;
+    auto branch = [this, &pos](bool execute) {
+        if (!execute) {
+            skipStatement(pos);
+        } else if (at(pos).isWord("begin") && !at(pos + 1).isWord("tran") &&
+                   !at(pos + 1).isWord("transaction")) {
+            ++pos;
+            while (!at(pos).isWord("end") && at(pos).kind != Token::Kind::End) {
+                if (at(pos).isSymbol(";")) {
+                    ++pos;
+                } else {
+                    runStatement(pos);
                 }
             }
+            if (!at(pos).isWord("end")) {
+                syntaxError(at(pos));
+            }
+            ++pos;
+        } else {
+            runStatement(pos);
         }
+    };
+    branch(condition);
+    if (at(pos).isWord("else")) {
+        ++pos;
+        branch(!condition);
     }
 }
 
@@ -110,12 +187,14 @@ bool BatchRunner::runStatement(size_t& pos) {
         m_ctx.rowCount(n);
     } else if (t.isWord("insert") || t.isWord("update") || t.isWord("delete")) {
         TableStatements::run(*this, m_ctx, pos);
-    } else if ((t.isWord("create") || t.isWord("drop")) && at(pos + 1).isWord("table")) {
+    } else if ((t.isWord("create") || t.isWord("drop") || t.isWord("alter")) && at(pos + 1).isWord("table")) {
         TableStatements::run(*this, m_ctx, pos);
     } else if (t.isWord("create") || t.isWord("drop") || t.isWord("backup") || t.isWord("restore")) {
         if (!DatabaseStatements::run(m_ctx, m_tokens, pos)) {
             notSupported();
         }
+    } else if (t.isWord("if")) {
+        runIf(pos);
     } else if (t.isWord("print")) {
         runPrint(pos);
     } else if (t.isWord("raiserror")) {

@@ -30,6 +30,10 @@ private:
     void runPrint(size_t& pos);
     void runRaiserror(size_t& pos);
     void runSet(size_t& pos);
+    void runIf(size_t& pos);
+    // Moves past one statement (or a begin ... end block, or an if with its branches) without running it.
+    void skipStatement(size_t& pos);
+    static bool startsStatement(const Token& t);
     std::string readName(size_t& pos);
     const Token& at(size_t pos) const { return pos < m_tokens.size() ? m_tokens[pos] : m_tokens.back(); }
     void expectSymbol(size_t& pos, const char* symbol);

@@ -24,6 +24,72 @@ bool balancedInside(const std::string& text) {
     return depth == 0;
 }
 
+struct Named {
+    std::string column, text, name; // name empty: the server makes one up
+};
+struct Reference {
+    std::string column, table, refColumn, name;
+    bool cascade = false;
+};
+
+// After "default": the expression, stored as the server prints it: redundant parentheses go, a number
+// gets its own pair, and the whole is put in one pair.
+std::string readDefault(Cursor& c) {
+    size_t start = c.pos;
+    static const std::string none;
+    ExpressionParser p(c.t, c.pos, none);
+    p.parse();
+    std::string text;
+    for (size_t k = start; k < c.pos; ++k) {
+        const Token& tk = c.t[k];
+        text += tk.kind == Token::Kind::String ? "'" + quoteDoubled(tk.text) + "'" : tk.text;
+    }
+    while (text.size() >= 2 && text.front() == '(' && text.back() == ')' &&
+           balancedInside(text.substr(1, text.size() - 2))) {
+        text = text.substr(1, text.size() - 2);
+    }
+    if (!text.empty() && text.find_first_not_of("0123456789.-+") == std::string::npos) {
+        text = "(" + text + ")";
+    }
+    return "(" + text + ")";
+}
+
+// After "references": the table, its column and the delete rule.
+Reference readReference(Cursor& c, const std::string& column, const std::string& name) {
+    Reference r{column, c.name(), {}, name};
+    if (c.at().isSymbol("(")) {
+        ++c.pos;
+        r.refColumn = c.at().text;
+        ++c.pos;
+        c.expect(")");
+    }
+    if (c.at().isWord("on") && c.at(1).isWord("delete")) {
+        r.cascade = c.at(2).isWord("cascade");
+        c.pos += r.cascade ? 3 : 4; // "on delete cascade" or "on delete no action"
+    }
+    return r;
+}
+
+// Adds a foreign key as declared; 1767 when the referenced table is not there.
+void addReference(Database& db, int tableId, const Reference& r) {
+    ObjectDef& table = *db.object(tableId);
+    ObjectDef* target = db.findObject(r.table);
+    if (!target || !target->isTable()) {
+        throw SqlError(1767, 16,
+                       "Foreign key '" + (r.name.empty() ? "FK__" + table.name : r.name) +
+                           "' references invalid table '" + splitName(r.table).back() + "'.",
+                       1);
+    }
+    std::string refColumn = r.refColumn.empty() && !target->primaryKeyColumns.empty()
+                                ? target->primaryKeyColumns.front()
+                                : r.refColumn;
+    db.addForeignKey(table, r.column,
+                     !r.name.empty() ? r.name
+                                     : "FK__" + table.name.substr(0, 8) + "__" + r.column.substr(0, 5) +
+                                           "__" + std::to_string(tableId % 100000000),
+                     *target, refColumn, r.cascade);
+}
+
 } // namespace
 
 void TableDefinitions::create(Context& ctx, Cursor& c) {
@@ -40,13 +106,6 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
     }
     c.expect("(");
     std::vector<TableColumn> columns;
-    struct Named {
-        std::string column, text, name; // name empty: the server makes one up
-    };
-    struct Reference {
-        std::string column, table, refColumn, name;
-        bool cascade = false;
-    };
     std::vector<Named> defaults; // text: the default with its parentheses
     std::vector<Reference> references;
     std::string pkColumn, pkName;
@@ -106,38 +165,10 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
                 c.pos += 2;
             } else if (c.at().isWord("default")) {
                 ++c.pos;
-                size_t start = c.pos;
-                static const std::string none;
-                ExpressionParser p(c.t, c.pos, none);
-                p.parse();
-                std::string text;
-                for (size_t k = start; k < c.pos; ++k) {
-                    const Token& tk = c.t[k];
-                    text += tk.kind == Token::Kind::String ? "'" + quoteDoubled(tk.text) + "'" : tk.text;
-                }
-                // Stored as the server prints it: redundant parentheses go, a number gets its own pair.
-                while (text.size() >= 2 && text.front() == '(' && text.back() == ')' &&
-                       balancedInside(text.substr(1, text.size() - 2))) {
-                    text = text.substr(1, text.size() - 2);
-                }
-                if (!text.empty() && text.find_first_not_of("0123456789.-+") == std::string::npos) {
-                    text = "(" + text + ")";
-                }
-                defaults.push_back({col.name, "(" + text + ")", constraintName});
+                defaults.push_back({col.name, readDefault(c), constraintName});
             } else if (c.at().isWord("references")) {
                 ++c.pos;
-                Reference r{col.name, c.name(), {}, constraintName};
-                if (c.at().isSymbol("(")) {
-                    ++c.pos;
-                    r.refColumn = c.at().text;
-                    ++c.pos;
-                    c.expect(")");
-                }
-                if (c.at().isWord("on") && c.at(1).isWord("delete")) {
-                    r.cascade = c.at(2).isWord("cascade");
-                    c.pos += r.cascade ? 3 : 4; // "on delete cascade" or "on delete no action"
-                }
-                references.push_back(r);
+                references.push_back(readReference(c, col.name, constraintName));
             } else {
                 throw SqlError(50000, 16, "__not_supported__");
             }
@@ -176,21 +207,7 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
                          {pkColumn});
     }
     for (const auto& r : references) {
-        ObjectDef* target = db.findObject(r.table);
-        if (!target || !target->isTable()) {
-            throw SqlError(1767, 16,
-                           "Foreign key '" + (r.name.empty() ? "FK__" + parts.back() : r.name) +
-                               "' references invalid table '" + splitName(r.table).back() + "'.",
-                           1);
-        }
-        std::string refColumn = r.refColumn.empty() && !target->primaryKeyColumns.empty()
-                                    ? target->primaryKeyColumns.front()
-                                    : r.refColumn;
-        db.addForeignKey(*db.object(id), r.column,
-                         !r.name.empty() ? r.name
-                                         : "FK__" + parts.back().substr(0, 8) + "__" + r.column.substr(0, 5) +
-                                               "__" + std::to_string(id % 100000000),
-                         *target, refColumn, r.cascade);
+        addReference(db, id, r);
     }
 }
 
@@ -216,6 +233,62 @@ void TableDefinitions::drop(Context& ctx, Cursor& c) {
         }
     }
     db.dropObject(o->id);
+}
+
+void TableDefinitions::alter(Context& ctx, Cursor& c) {
+    c.pos += 2;
+    std::string name = c.name();
+    Database& db = ctx.db();
+    ObjectDef* t = db.findObject(name);
+    if (!t || !t->isTable()) {
+        throw SqlError(4902, 16,
+                       "Cannot find the object \"" + splitName(name).back() +
+                           "\" because it does not exist or you do not have permissions.",
+                       1);
+    }
+    int id = t->id;
+    if (!c.at().isWord("add") || !c.at(1).isWord("constraint")) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
+    std::string constraint = c.at(2).text;
+    c.pos += 3;
+    if (db.findObject(constraint)) {
+        throw SqlError(2714, 16, "There is already an object named '" + constraint + "' in the database.", 1);
+    }
+    if (c.at().isWord("default")) {
+        ++c.pos;
+        std::string text = readDefault(c);
+        if (!c.at().isWord("for")) {
+            syntaxError(c.at());
+        }
+        std::string column = c.at(1).text;
+        c.pos += 2;
+        int ci = t->columnIndex(column);
+        if (ci < 0) {
+            throw SqlError(1752, 16,
+                           "Column '" + column + "' in table '" + t->name +
+                               "' is invalid for creating a default constraint.",
+                           1);
+        }
+        if (t->columns[size_t(ci)].defaultId) {
+            ctx.response.error(1781, 16, "Column already has a DEFAULT bound to it.", 1);
+            throw SqlError(1750, 16, "Could not create constraint or index. See previous errors.", 0);
+        }
+        db.addDefault(*t, t->columns[size_t(ci)].name, constraint, text);
+    } else if (c.at().isWord("foreign") && c.at(1).isWord("key")) {
+        c.pos += 2;
+        c.expect("(");
+        std::string column = c.at().text;
+        ++c.pos;
+        c.expect(")");
+        if (!c.at().isWord("references")) {
+            syntaxError(c.at());
+        }
+        ++c.pos;
+        addReference(db, id, readReference(c, column, constraint));
+    } else {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
 }
 
 } // namespace sqlsim::model

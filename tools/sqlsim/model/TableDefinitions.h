@@ -1,6 +1,6 @@
 #pragma once
 // create table (columns with identity, null, defaults, primary keys and references, named or not)
-// and drop table on user tables.
+// drop table, and alter table adding a default or a foreign key, on user tables.
 #include "Context.h"
 #include "TokenCursor.h"
 
@@ -11,6 +11,8 @@ public:
     // At "create table" / "drop table"; moves past the statement.
     static void create(Context& ctx, Cursor& c);
     static void drop(Context& ctx, Cursor& c);
+    // "alter table T add constraint C default (...) for column" or "... foreign key (column) references".
+    static void alter(Context& ctx, Cursor& c);
 };
 
 } // namespace sqlsim::model

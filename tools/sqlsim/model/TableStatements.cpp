@@ -367,6 +367,8 @@ void TableStatements::run(BatchRunner& runner, Context& ctx, size_t& pos) {
         updateOrDelete(runner, ctx, c, true);
     } else if (t.isWord("delete")) {
         updateOrDelete(runner, ctx, c, false);
+    } else if (t.isWord("alter")) {
+        TableDefinitions::alter(ctx, c);
     } else if (t.isWord("create")) {
         TableDefinitions::create(ctx, c);
     } else {
