@@ -114,6 +114,14 @@ TEST_F(QueryOverOdbc, TablesAreCreatedFilledAndDropped) {
     OdbcOutcome dup = m_sa->exec("insert into dbo.Tmp (id) values (1)");
     ASSERT_FALSE(dup.messages.empty());
     EXPECT_EQ(dup.messages[0].native, 2627);
+    OdbcOutcome secondDefault =
+        m_sa->exec("alter table dbo.Tmp add constraint DF_Tmp_note default (0) for note");
+    EXPECT_EQ(messages(secondDefault),
+              (Strings{"1781: Column already has a DEFAULT bound to it.",
+                       "1750: Could not create constraint or index. See previous errors."}));
+    OdbcOutcome notThere = m_sa->exec("if exists (select * from sysobjects where id = object_id('dbo.Nope')) "
+                                      "drop table dbo.Nope else print 'no such table'");
+    EXPECT_EQ(messages(notThere), (Strings{"0: no such table"}));
     ASSERT_TRUE(m_sa->exec("drop table dbo.Tmp").ok);
     OdbcOutcome again = m_sa->exec("drop table dbo.Tmp");
     EXPECT_EQ(
