@@ -190,6 +190,20 @@ TEST_F(MainWindowTest, EmptyLogOnDatabaseLeavesTheSwitcherEmptyAndSendsNoUse) {
     EXPECT_EQ(activations, 0);
 }
 
+TEST_F(MainWindowTest, DropDownShowsAtMostTwentyRows) {
+    {
+        TADOConnection c;
+        c.SetConnectionString("Data Source=" + SimServer(*sim) + ";User ID=sa;Password=sa");
+        c.Open();
+        for (int i = 0; i < 20; ++i)
+            c.Execute(QStringLiteral("create database [Extra%1]").arg(i));
+    }
+    TfKestrow w(ini(), logOn());
+    waitConnected(w);
+    EXPECT_GT(w.dxbcDB->count(), 20);
+    EXPECT_EQ(w.dxbcDB->maxVisibleItems(), 20);
+}
+
 TEST_F(MainWindowTest, CancelledLogOnTerminatesAndWritesNothing) {
     ModalDriver driver({[](QWidget* w) {
         auto* login = qobject_cast<TfBrinLogin*>(w);

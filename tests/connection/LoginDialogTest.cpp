@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -55,7 +56,10 @@ protected:
             EXPECT_EQ(w, &dialog);
             if (look)
                 look();
-            press->click();
+            if (press)
+                press->click();
+            else // Enter in a field presses the default button
+                QTest::keyClick(dialog.ePassword, Qt::Key_Return);
         };
     }
     ModalDriver::Step onMessage(QStringList& texts) {
@@ -173,6 +177,19 @@ TEST_F(LoginDialogTest, CommandLineTrustedLogOnThatFailsShowsTheErrorThenTheFill
     EXPECT_FALSE(connection.Connected());
 }
 
+TEST_F(LoginDialogTest, CommandLineUserWithoutPasswordTriesAnEmptyOne) {
+    SimProcess sim({"--demo", "--sa-password", "sa"});
+    ASSERT_TRUE(sim.started());
+    readIni("", "", "", false);
+    dialog.SetParameters({"-s", testsupport::SimServer(sim), "-d", "master", "-u", "sa"});
+    QStringList messages;
+    ModalDriver driver(
+        {onMessage(messages), onDialog([&] { EXPECT_EQ(dialog.Password(), ""); }, dialog.bCancel)});
+    EXPECT_FALSE(dialog.Execute());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Login failed for user 'sa'.")) << messages[0].toStdString();
+}
+
 TEST_F(LoginDialogTest, ServerAndUserWithoutDatabaseOnlyFillTheFields) {
     readIni("ini-server", "", "ini-user", true);
     dialog.SetParameters({"-s", "cmd-server", "-u", "cmd-user", "-p"}); // a trailing switch is ignored
@@ -222,7 +239,7 @@ TEST_F(LoginDialogTest, WrongPasswordThenRightOneRetriesWithTheTypedValues) {
                                 EXPECT_EQ(dialog.Database(), "master");
                                 dialog.SetPassword("sa");
                             },
-                            dialog.bOk)});
+                            nullptr)});
     EXPECT_TRUE(dialog.Execute());
     EXPECT_EQ(driver.Remaining(), 0);
     ASSERT_EQ(messages.size(), 1);
