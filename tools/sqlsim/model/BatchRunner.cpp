@@ -23,6 +23,13 @@ void BatchRunner::notSupported() {
 
 void BatchRunner::run() {
     size_t pos = 0;
+    // A "]" that closes no bracketed name (as in [dbo].[a]b]) fails the whole batch when it compiles.
+    for (const Token& t : m_tokens) {
+        if (t.isSymbol("]")) {
+            m_ctx.response.error(102, 15, "Incorrect syntax near ']'.", 1, {}, int(t.line));
+            return;
+        }
+    }
     while (at(pos).kind != Token::Kind::End) {
         if (at(pos).isSymbol(";")) {
             ++pos;

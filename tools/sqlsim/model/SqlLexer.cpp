@@ -106,6 +106,7 @@ std::vector<Token> SqlLexer::tokenize(const std::string& s) {
             char close = c == '[' ? ']' : '"';
             t.kind = Token::Kind::QuotedName;
             ++i;
+            bool closed = false;
             while (i < s.size()) {
                 if (s[i] == close) {
                     if (at(i + 1) == static_cast<unsigned char>(close)) {
@@ -114,9 +115,15 @@ std::vector<Token> SqlLexer::tokenize(const std::string& s) {
                         continue;
                     }
                     ++i;
+                    closed = true;
                     break;
                 }
                 t.text += s[i++];
+            }
+            if (!closed) {
+                throw SqlError(105, 15,
+                               "Unclosed quotation mark after the character string '" + t.text + "'.", 1, {},
+                               int(t.line));
             }
         } else if (c == '0' && (at(i + 1) == 'x' || at(i + 1) == 'X')) {
             t.kind = Token::Kind::Binary;
