@@ -101,6 +101,13 @@ TEST_F(BrowserOverOdbc, ShowDataReturnsTheRowsAndTheDriverFindsTheKeyThroughSpPk
     // A table without a primary key has no rows; the Cyrillic table has its own.
     EXPECT_EQ(column(sa->primaryKeys("", "", "Сотрудники"), 3), (Strings{"id"}));
 
+    // A table whose name holds "]" cannot be shown: the statement, built without escaping, breaks.
+    ASSERT_TRUE(sa->exec("create table dbo.[Odd]]Name] (id int null)").ok);
+    OdbcOutcome odd = sa->exec("select * from [dbo].[Odd]Name]");
+    EXPECT_FALSE(odd.ok);
+    EXPECT_EQ(messages(odd), (Strings{"102: Incorrect syntax near ']'."}));
+    EXPECT_TRUE(sa->exec("select * from [dbo].[Odd]]Name]").ok);
+
     OdbcOutcome procedure = sa->exec("select * from [dbo].[p_CustomerOrders]");
     EXPECT_FALSE(procedure.ok);
     EXPECT_EQ(messages(procedure), (Strings{"208: Invalid object name 'dbo.p_CustomerOrders'."}));
