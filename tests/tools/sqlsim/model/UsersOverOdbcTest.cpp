@@ -126,6 +126,14 @@ TEST_F(UsersOverOdbc, ServerLoginsAndRolesAddAndDeleteWithTheServersErrors) {
     EXPECT_EQ(loginCount("Гость2"), "1");
     ASSERT_TRUE(remove(1, 1, "Гость2").ok);
     EXPECT_EQ(loginCount("Гость2"), "0");
+    // A login with a database user, or with a session, stays.
+    ASSERT_TRUE(add(0, 1, "mapped", "pw").ok);
+    EXPECT_EQ(
+        messages(remove(1, 1, "mapped")),
+        (Strings{"15175: Login 'mapped' is aliased or mapped to a user in one or more database(s). Drop the "
+                 "user or alias before dropping the login."}));
+    EXPECT_EQ(messages(remove(1, 1, "clerk")),
+              (Strings{"15434: Could not drop login 'clerk' as the user is currently logged in."}));
     OdbcOutcome missing = remove(1, 1, "Гость2");
     EXPECT_FALSE(missing.ok);
     EXPECT_EQ(messages(missing),
