@@ -2,11 +2,11 @@
 
 #include "Exception.h"
 #include "TApplication.h"
+#include "TClassRegistry.h"
 #include "TCollection.h"
 #include "TForm.h"
 #include "TMessageBox.h"
 #include "TShell.h"
-#include "uClassRegistry.h"
 
 #include <QAbstractItemView>
 #include <QBoxLayout>

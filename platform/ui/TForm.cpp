@@ -46,9 +46,8 @@ void TForm::SetButtonResult(QAbstractButton* button, int result) {
 void TForm::Dock(QWidget* container) {
     setWindowFlags(Qt::Widget);
     setParent(container);
-    auto* layout = qobject_cast<QVBoxLayout*>(container->layout());
+    QLayout* layout = container->layout();
     if (!layout) {
-        delete container->layout();
         layout = new QVBoxLayout(container);
         layout->setContentsMargins(0, 0, 0, 0);
     }

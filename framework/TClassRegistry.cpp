@@ -1,4 +1,4 @@
-#include "uClassRegistry.h"
+#include "TClassRegistry.h"
 
 #include "Exception.h"
 
