@@ -103,4 +103,28 @@ TEST_F(ParameterFormsOverOdbc, UsersStatements) {
                                                  {"name2", text("NoSuchRole")}});
 }
 
+TEST_F(ParameterFormsOverOdbc, CrLfLineBreaksAreAnsweredAsLf) {
+    auto crlf = [](const std::string& text) {
+        std::string out;
+        for (char ch : text) {
+            out += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+        }
+        return out;
+    };
+    for (const char* text : {texts::kDatabaseList, texts::kBrowserObjects, texts::kEditorObjects,
+                             texts::kDatabaseIcons, texts::kLinkedServers}) {
+        OdbcOutcome lf = m_sa->exec(text), windows = m_sa->exec(crlf(text));
+        ASSERT_TRUE(lf.ok) << text;
+        ASSERT_EQ(lf.results.size(), 1u) << text;
+        ASSERT_EQ(windows.results.size(), 1u) << text;
+        EXPECT_EQ(windows.results[0].rows, lf.results[0].rows) << text;
+    }
+    OdbcOutcome recreated = m_sa->exec(crlf(std::string("use Sales") + texts::kRecreateUsersBody));
+    EXPECT_TRUE(recreated.ok) << ::testing::PrintToString(messages(recreated));
+    EXPECT_EQ(column(run(*m_sa, crlf(texts::kPrincipals),
+                         {{"isLogin", BoundParam::integer(1)}, {"isserver", BoundParam::integer(1)}}),
+                     0),
+              (std::vector<std::string>{"admin", "clerk", "manager", "sa", "Оператор"}));
+}
+
 } // namespace
