@@ -90,6 +90,20 @@ TEST_F(BrowserOverOdbc, ShowDataReturnsTheRowsAndTheDriverFindsTheKeyThroughSpPk
     EXPECT_EQ(rows.results[0].rows[0],
               (std::vector<testsupport::Cell>{"1", "1", "2004-03-01 13:45:07.123", {}}));
 
+    // The driver sees the identity column as auto-increment, as the data layer asks it.
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, sa->connection(), &stmt);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt, (SQLCHAR*)"select * from [dbo].[OrderLines]", SQL_NTS)));
+    std::vector<SQLLEN> autoIncrement;
+    for (SQLUSMALLINT c = 1; c <= 6; ++c) {
+        SQLLEN flag = -1;
+        SQLColAttribute(stmt, c, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &flag);
+        autoIncrement.push_back(flag);
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    EXPECT_EQ(autoIncrement,
+              (std::vector<SQLLEN>{SQL_TRUE, SQL_FALSE, SQL_FALSE, SQL_FALSE, SQL_FALSE, SQL_FALSE}));
+
     OdbcOutcome keys = sa->primaryKeys("Sales", "dbo", "Orders");
     ASSERT_TRUE(keys.ok) << ::testing::PrintToString(messages(keys));
     ASSERT_EQ(keys.results.size(), 1u);
