@@ -1,5 +1,6 @@
 #include "Exception.h"
 #include "ModalDriver.h"
+#include "Spin.h"
 #include "TAction.h"
 #include "TApplication.h"
 #include "TForm.h"
@@ -26,19 +27,6 @@ protected:
         };
     }
     void TearDown() override { TApplication::Instance()->OnException = nullptr; }
-    // Spins a real event loop (the idle pass hangs off the loop about to block) until done.
-    static bool spinUntil(const std::function<bool()>& done, int ms = 5000) {
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (done())
-                loop.quit();
-        });
-        poll.start(5);
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        loop.exec();
-        return done();
-    }
 };
 
 TEST_F(UiTest, ErrorsOfActionsPostedMessagesAndTimersReachTheHandlerAndTheProgramGoesOn) {
@@ -54,11 +42,11 @@ TEST_F(UiTest, ErrorsOfActionsPostedMessagesAndTimersReachTheHandlerAndTheProgra
     };
     form.show();
     form.PostMessage(1026, 5, 0);
-    ASSERT_TRUE(spinUntil([&] { return errors.size() == 2; }));
+    ASSERT_TRUE(SpinUntil([&] { return errors.size() == 2; }));
     EXPECT_EQ(errors[1], "message failed");
 
     QTimer::singleShot(0, [] { SafeCall([] { throw Exception("timer failed"); }); });
-    ASSERT_TRUE(spinUntil([&] { return errors.size() == 3; }));
+    ASSERT_TRUE(SpinUntil([&] { return errors.size() == 3; }));
     EXPECT_EQ(errors[2], "timer failed");
 
     // The silent abort shows nothing.
@@ -91,7 +79,7 @@ TEST_F(UiTest, PostedMessageWaitsUntilTheFormIsShown) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(received.isEmpty());
     form.show();
-    ASSERT_TRUE(spinUntil([&] { return !received.isEmpty(); }));
+    ASSERT_TRUE(SpinUntil([&] { return !received.isEmpty(); }));
     EXPECT_EQ(received, QList<int>({1027}));
 }
 
@@ -134,9 +122,9 @@ TEST_F(UiTest, IdlePassUpdatesActionsOfVisibleFormsOnly) {
     a.OnUpdate = [&](TAction* sender) { sender->SetEnabled(state); };
     b.OnUpdate = [&](TAction*) { ++hiddenUpdates; };
     shown.show();
-    ASSERT_TRUE(spinUntil([&] { return !a.Enabled(); }));
+    ASSERT_TRUE(SpinUntil([&] { return !a.Enabled(); }));
     state = true;
-    ASSERT_TRUE(spinUntil([&] { return a.Enabled(); }));
+    ASSERT_TRUE(SpinUntil([&] { return a.Enabled(); }));
     EXPECT_EQ(hiddenUpdates, 0);
 }
 
