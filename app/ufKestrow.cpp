@@ -52,15 +52,27 @@ TfKestrow::TfKestrow(const QString& iniFileName, const QStringList& parameters)
 TfKestrow::~TfKestrow() = default;
 
 QString TfKestrow::DefaultIniFileName() {
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    const QFileInfo dir(exe.absolutePath());
-    if (dir.isDir() && dir.isWritable())
-        return exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".ini");
+    return IniFileNameFor(QCoreApplication::applicationFilePath());
+}
+
+QString TfKestrow::IniFileNameFor(const QString& executable) {
+    const QFileInfo exe(executable);
+    const QString dir = exe.absolutePath();
+    const QFileInfo dirInfo(dir);
+    // An installed program (its desktop entry in ../share/applications) keeps its settings in the
+    // user's configuration directory even when its directory happens to be writable (root).
+    const bool installed = QFileInfo::exists(dir + QStringLiteral("/../share/applications/marlinde.desktop"));
+    const bool readOnly = !qEnvironmentVariableIsEmpty("MARLINDE_PROGRAM_DIR_READONLY");
+    if (!installed && !readOnly && dirInfo.isDir() && dirInfo.isWritable())
+        return dir + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".ini");
+    // A relative XDG_CONFIG_HOME is invalid and ignored.
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
+    if (config.isEmpty() || QDir::isRelativePath(config))
         config = QDir::homePath() + QStringLiteral("/.config");
-    QDir().mkpath(config + QStringLiteral("/marlinde"));
-    return config + QStringLiteral("/marlinde/marlinde.ini");
+    const QString settingsDir = QDir::cleanPath(config + QStringLiteral("/marlinde"));
+    // A failure here surfaces when the file is written.
+    QDir().mkpath(settingsDir);
+    return settingsDir + QStringLiteral("/marlinde.ini");
 }
 
 void TfKestrow::createComponents() {

@@ -35,9 +35,13 @@ public:
                        const QStringList& parameters = QCoreApplication::arguments().mid(1));
     ~TfKestrow() override;
 
-    // The executable's path with ".ini"; where that directory is not writable, marlinde.ini in
-    // the user's configuration directory.
+    // The settings file of the running program (IniFileNameFor its executable).
     static QString DefaultIniFileName();
+    // The executable's path with ".ini" when the program runs from a writable directory of its
+    // own (a build tree, a copied binary); for an installed program, a read-only directory or
+    // with MARLINDE_PROGRAM_DIR_READONLY set, $XDG_CONFIG_HOME/marlinde/marlinde.ini (by default
+    // ~/.config/marlinde/marlinde.ini). Profiles are kept beside the file either way.
+    static QString IniFileNameFor(const QString& executable);
 
     QString IniFileName() const { return m_iniFileName; }
     TfBrinLogin* LoginDialog() const { return m_login.get(); }

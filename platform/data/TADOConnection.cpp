@@ -4,6 +4,7 @@
 #include "TADORecordset.h"
 #include "TAdoConnectionString.h"
 #include "TDataSet.h"
+#include "TOdbcDriverLocator.h"
 #include "TOdbcStatement.h"
 
 #include <QCoreApplication>
@@ -34,7 +35,7 @@ QString TADOConnection::DriverName() {
         return env;
     if (!configuredDriver().isEmpty())
         return configuredDriver();
-    return QStringLiteral("FreeTDS");
+    return TOdbcDriverLocator::FreeTdsDriver();
 }
 
 QString TADOConnection::OdbcConnectionString() const {

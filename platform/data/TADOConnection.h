@@ -70,7 +70,8 @@ public:
     std::unique_ptr<TADORecordset> OpenSchema(TSchemaInfo schema);
 
     // The ODBC driver (a registered name or a library path). Set from the settings file;
-    // MARLINDE_ODBC_DRIVER overrides it, and without either it is FreeTDS.
+    // MARLINDE_ODBC_DRIVER overrides it, and without either it is FreeTDS (TOdbcDriverLocator:
+    // the registered driver or its library; an error saying what to install when neither exists).
     static void SetDefaultDriver(const QString& driver);
     static QString DriverName();
     // The ODBC string this component's connection string translates to.
