@@ -76,4 +76,22 @@ TEST_F(ProgramTest, LogsOnWhenTheDriverIsNotRegistered) {
     EXPECT_TRUE(logOn());
 }
 
+TEST(ProgramVersion, PrintsTheVersionWithoutADisplayAndTouchesNoSettings) {
+    QTemporaryDir dir;
+    const QString exe = dir.filePath("marlinde");
+    ASSERT_TRUE(QFile::copy(MARLINDE_BINARY, exe));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(exe, {"--version"});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.readAllStandardOutput(), QByteArray("marlinde " MARLINDE_VERSION "\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"marlinde"});
+}
+
 } // namespace
