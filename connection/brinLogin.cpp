@@ -8,6 +8,7 @@
 #include "TImageList.h"
 #include "TIniFile.h"
 #include "TMessageBox.h"
+#include "TStarPasswordStyle.h"
 #include "uComponentUtils.h"
 #include "uTLumTranslator.h"
 
@@ -16,23 +17,11 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
 
 namespace {
-
-// Shows each character of a password as "*".
-class TStarPasswordStyle : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '*';
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
 
 const QString kNoConnection = QStringLiteral("Подключение не найдено.");
 
@@ -139,10 +128,7 @@ void TfBrinLogin::FormCreate() {
     eDB->setEditable(true);
     eDB->setInsertPolicy(QComboBox::NoInsert);
     eDB->OnDropDown = [this] { eDBDropDown(); };
-    ePassword->setEchoMode(QLineEdit::Password);
-    auto* style = new TStarPasswordStyle;
-    style->setParent(ePassword);
-    ePassword->setStyle(style);
+    TStarPasswordStyle::Apply(ePassword);
     SetDefaultButton(bOk);
     SetCancelButton(bCancel);
     bOk->setDefault(true);
