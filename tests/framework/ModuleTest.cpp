@@ -35,6 +35,7 @@ public:
         Translator->AddLanguage("English");
         Translator->AddKey("lTitle.Caption", {"Заголовок", "Title"});
         resize(300, 200);
+        OnCloseQuery = [](TForm*, bool& canClose) { canClose = !refuseClose; };
     }
     static void DeclareParams(TLumModuleParams* params) { params->Add()->SetName("sName"); }
     void RefreshData() override {
@@ -53,6 +54,7 @@ public:
     QLabel* lTitle;
     int refreshes = 0, paramsApplied = 0, afterShows = 0, activations = 0;
     static inline bool failRefresh = false;
+    static inline bool refuseClose = false;
 };
 
 class TTestModuleAction : public TLumCustomModuleAction {
@@ -64,11 +66,13 @@ public:
         Loaded();
     }
     void ConfigureModule() override { ++configured; }
+    void ModuleOk() override { ++oks; }
     QString GetModuleName() override {
         return dottedName.isEmpty() ? TLumCustomModuleAction::GetModuleName() : dottedName;
     }
     TfTestModule* Module() { return static_cast<TfTestModule*>(GetModuleForm()); }
     int configured = 0;
+    int oks = 0;
     QString dottedName;
 };
 
@@ -82,6 +86,7 @@ protected:
 
     void SetUp() override {
         TfTestModule::failRefresh = false;
+        TfTestModule::refuseClose = false;
         context->SetIniFileName(dir.filePath("marlinde.ini"));
         action->SetModuleInterface(context);
         action->SetParent(page);
@@ -194,6 +199,23 @@ TEST_F(ModuleTest, ModalRunsReturnTheirResultAndStoreTheirPlacementApart) {
     EXPECT_EQ(visible.mid(2), QList<bool>{false});
     EXPECT_EQ(file.ReadInteger("fTestModule.fTestModule", "WindowState_modal", 0), 2);
     EXPECT_EQ(file.ReadInteger("fTestModule.fTestModule", "Left_modal", 0), 44); // kept for later
+}
+
+TEST_F(ModuleTest, TheModuleDecidesWhetherItsWindowMayClose) {
+    action->SetShowModal(true);
+    TfTestModule::refuseClose = true;
+    bool stayed = false;
+    ModalDriver driver({[&](QWidget* w) {
+        auto* frame = static_cast<TfModuleParent*>(w);
+        frame->DlgButtonPanel->Button(0)->click(); // the hook runs, the module refuses
+        stayed = frame->isVisible();
+        TfTestModule::refuseClose = false;
+        frame->DlgButtonPanel->Button(0)->click();
+    }});
+    EXPECT_TRUE(action->Execute());
+    EXPECT_EQ(driver.Remaining(), 0);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(action->oks, 2);
 }
 
 TEST_F(ModuleTest, AModuleHigherThanTheWorkAreaIsShrunkFirst) {
