@@ -9,6 +9,7 @@
 #include "brinLogin.h"
 #include "uDatabaseUtils.h"
 #include "uKestrowImages.h"
+#include "uTLumModuleInterface.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -79,6 +80,10 @@ void TfKestrow::createComponents() {
     ADOConnection = new TADOConnection(this);
     ADOConnection->setObjectName(QStringLiteral("ADOConnection"));
     ADOConnection->SetLoginPrompt(false);
+
+    LumModuleInterface1 = new TLumModuleInterface(this, QStringLiteral("LumModuleInterface1"));
+    LumModuleInterface1->SetADOConnection(ADOConnection);
+    LumModuleInterface1->SetLanguage(QStringLiteral("English"));
 
     qDBs = new TADOQuery(this);
     qDBs->setObjectName(QStringLiteral("qDBs"));
@@ -176,7 +181,10 @@ void TfKestrow::FormCreate(const QStringList& parameters) {
     m_login->SetParameters(parameters);
     m_login->SetConnection(ADOConnection);
     m_login->ReadIni(m_iniFileName, QStringLiteral("connection"));
-    // The stored window settings and the interface language are applied at this point.
+    // The stored window settings and the interface language are applied at this point; the
+    // modules and the login dialog then take the language.
+    LumModuleInterface1->SetIniFileName(m_iniFileName);
+    m_login->SetLanguage(LumModuleInterface1->Language());
 
     if (!EnsureConnected()) {
         if (TApplication* app = TApplication::Instance())

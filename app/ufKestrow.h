@@ -21,6 +21,7 @@ class TADOConnection;
 class TADOQuery;
 class TAction;
 class TImageList;
+class TLumModuleInterface;
 class TfBrinLogin;
 
 class TfKestrow : public TForm {
@@ -61,6 +62,8 @@ public:
     void SetDatabaseChanged(QWidget* page, TPageStep step) { m_databaseChanged[page] = std::move(step); }
 
     TADOConnection* ADOConnection;
+    // What every module of the window shares: the connection, the settings file, the language.
+    TLumModuleInterface* LumModuleInterface1;
     QTabWidget* pc;
     QWidget* tsObjects;
     QWidget* tsUsers;

@@ -8,30 +8,20 @@
 #include "TImageList.h"
 #include "TIniFile.h"
 #include "TMessageBox.h"
+#include "TStarPasswordStyle.h"
 #include "uComponentUtils.h"
+#include "uTLumTranslator.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
 
 namespace {
-
-// Shows each character of a password as "*".
-class TStarPasswordStyle : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '*';
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
 
 const QString kNoConnection = QStringLiteral("Подключение не найдено.");
 
@@ -116,6 +106,7 @@ TfBrinLogin::TfBrinLogin(QWidget* parent) : TForm(parent) {
     Image3 = make(new QLabel(this), "Image3");
     Image4 = make(new QLabel(this), "Image4");
     ilProfiles = make(new TImageList(16, 16, this), "ilProfiles");
+    Translator = new TLumTranslator(this, QStringLiteral("Translator"));
     FormCreate();
 }
 
@@ -128,33 +119,22 @@ void TfBrinLogin::FormCreate() {
     setAttribute(Qt::WA_AlwaysShowToolTips);
 
     const int rows[] = {8, 32, 56, 80};
-    QLabel* labels[] = {Label1, Label2, Label3, Label4};
     QLabel* images[] = {Image1, Image2, Image3, Image4};
     const TImageList::TPainter pictures[] = {paintServer, paintDatabase, paintUser, paintKey};
-    QWidget* fields[] = {eServer, eDB, eUser, ePassword};
     for (int i = 0; i < 4; ++i) {
         images[i]->setGeometry(8, rows[i] + 3, 16, 16);
         images[i]->setPixmap(TImageList::Paint(16, 16, pictures[i]));
-        labels[i]->setGeometry(28, rows[i], 64, 21);
-        fields[i]->setGeometry(96, rows[i], 192, 21);
     }
     eDB->setEditable(true);
     eDB->setInsertPolicy(QComboBox::NoInsert);
     eDB->OnDropDown = [this] { eDBDropDown(); };
-    ePassword->setEchoMode(QLineEdit::Password);
-    auto* style = new TStarPasswordStyle;
-    style->setParent(ePassword);
-    ePassword->setStyle(style);
-    cbTrustConnection->setGeometry(96, 104, 192, 17);
-    bOk->setGeometry(132, 128, 75, 25);
-    bCancel->setGeometry(213, 128, 75, 25);
+    TStarPasswordStyle::Apply(ePassword);
     SetDefaultButton(bOk);
     SetCancelButton(bCancel);
     bOk->setDefault(true);
     SetButtonResult(bOk, mrOk);
     SetButtonResult(bCancel, mrCancel);
 
-    sbProfiles->setGeometry(72, 8, 21, 21);
     sbProfiles->setAutoRaise(true);
     sbProfiles->setToolTip(QStringLiteral("Profiles"));
     sbProfiles->setFocusPolicy(Qt::NoFocus);
@@ -163,6 +143,7 @@ void TfBrinLogin::FormCreate() {
     ilProfiles->Add(paintAdd);
     ilProfiles->Add(paintSettings);
     ilProfiles->Add(paintUser);
+    createTranslations();
 
     for (QWidget* w :
          {static_cast<QWidget*>(eServer), static_cast<QWidget*>(eDB), static_cast<QWidget*>(eUser),
@@ -180,9 +161,62 @@ void TfBrinLogin::FormCreate() {
     cbTrustConnectionClick();
     OnShow = [this](TForm*) { FormShow(); };
 
-    // The outer width ends 10 pixels right of the server field.
+    placeFields();
+}
+
+void TfBrinLogin::createTranslations() {
+    struct TText {
+        const char* key;
+        const char* english;
+        const char* russian;
+    };
+    static const TText texts[] = {
+        {"Label4.Caption", "Password", "Пароль"},
+        {"Label3.Caption", "User", "Пользователь"},
+        {"Label2.Caption", "Database", "База"},
+        {"Label1.Caption", "Server", "Сервер"},
+        {"cbTrustConnection.Caption", "Trust Connection", "Использовать логин Windows"},
+        {"bOk.Caption", "Ok", "Ok"},
+        {"bCancel.Caption", "Cancel", "Отмена"},
+        {"TfBrinLogin.Caption", "Login", "Подсоединение к серверу"},
+        {"sbProfiles.Hint", "Profiles", "Профили"},
+    };
+    Translator->AddLanguage(QStringLiteral("English"));
+    Translator->AddLanguage(QStringLiteral("Russian"));
+    for (const TText& t : texts)
+        Translator->AddKey(QString::fromUtf8(t.key),
+                           {QString::fromUtf8(t.english), QString::fromUtf8(t.russian)});
+}
+
+void TfBrinLogin::SetLanguage(const QString& value) {
+    m_language = value;
+    Translator->SelectLanguage(value);
+    Translator->Apply();
+    placeFields();
+}
+
+void TfBrinLogin::placeFields() {
+    // The label column is 64 pixels wide at the design font; a longer text (another language, a
+    // larger font) widens it and moves the fields and buttons right instead of clipping it.
+    int labelWidth = 64;
+    for (QLabel* label : {Label1, Label2, Label3, Label4})
+        labelWidth = qMax(labelWidth, label->sizeHint().width());
+    const int left = 28 + labelWidth + 4;
+    const int rows[] = {8, 32, 56, 80};
+    QLabel* labels[] = {Label1, Label2, Label3, Label4};
+    QWidget* fields[] = {eServer, eDB, eUser, ePassword};
+    for (int i = 0; i < 4; ++i) {
+        labels[i]->setGeometry(28, rows[i], labelWidth, 21);
+        fields[i]->setGeometry(left, rows[i], 192, 21);
+    }
+    const int fieldRight = left + 192;
+    cbTrustConnection->setGeometry(left, 104, qMax(192, cbTrustConnection->sizeHint().width()), 17);
+    bOk->setGeometry(fieldRight - 156, 128, 75, 25);
+    bCancel->setGeometry(fieldRight - 75, 128, 75, 25);
+    sbProfiles->setGeometry(left - 24, 8, 21, 21);
+    // The outer width ends 10 pixels right of the server field (or of a longer check box text).
     if (!parentWidget())
-        setFixedSize(eServer->geometry().right() + 1 + 10, 159);
+        setFixedSize(qMax(fieldRight, cbTrustConnection->geometry().right() + 1) + 10, 159);
 }
 
 void TfBrinLogin::FormShow() {

@@ -18,6 +18,7 @@ class QPushButton;
 class QToolButton;
 class TDropDownComboBox;
 class TImageList;
+class TLumTranslator;
 
 class TfBrinLogin : public TForm {
     Q_OBJECT
@@ -42,7 +43,9 @@ public:
     bool TrustConnection() const;
     void SetTrustConnection(bool value);
     QString Language() const { return m_language; }
-    void SetLanguage(const QString& value) { m_language = value; }
+    // Shows the dialog's texts in the language of that name (a name it does not know keeps the
+    // current language).
+    void SetLanguage(const QString& value);
     void SetProfilesVisible(bool value);
     // Seconds a log-on may take before it fails; kept in the INI section as "LoginTimeout".
     int LoginTimeout() const { return m_loginTimeout; }
@@ -79,10 +82,14 @@ public:
     QLabel* Image3;
     QLabel* Image4;
     TImageList* ilProfiles;
+    TLumTranslator* Translator;
 
 private:
     void FormCreate();
     void FormShow();
+    void createTranslations();
+    // Places the label column, fields and buttons after the texts changed.
+    void placeFields();
     // Command-line log-on; true when it opened the connection.
     bool commandLineLogOn();
     // Runs an open of the connection; its error names the server.

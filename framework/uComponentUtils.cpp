@@ -62,12 +62,30 @@ bool ConfirmBox(const QString& text) {
 
 namespace {
 
-QMetaProperty findProperty(const QObject* instance, const QString& name) {
+QMetaProperty findOwnProperty(const QObject* instance, const QString& name) {
     const QMetaObject* meta = instance->metaObject();
     for (int i = 0; i < meta->propertyCount(); ++i) {
         const QMetaProperty p = meta->property(i);
         if (QString::fromLatin1(p.name()).compare(name, Qt::CaseInsensitive) == 0)
             return p;
+    }
+    return QMetaProperty();
+}
+
+// A property by name; Qt's own widgets answer to the component model's names too: a label's or
+// button's Caption is its text (a group box's its title), a Hint is the tool tip.
+QMetaProperty findProperty(const QObject* instance, const QString& name) {
+    QMetaProperty p = findOwnProperty(instance, name);
+    if (p.isValid())
+        return p;
+    if (name.compare(QLatin1String("Caption"), Qt::CaseInsensitive) == 0) {
+        for (const char* alias : {"text", "title", "windowTitle"}) {
+            p = findOwnProperty(instance, QString::fromLatin1(alias));
+            if (p.isValid())
+                return p;
+        }
+    } else if (name.compare(QLatin1String("Hint"), Qt::CaseInsensitive) == 0) {
+        return findOwnProperty(instance, QStringLiteral("toolTip"));
     }
     return QMetaProperty();
 }

@@ -27,7 +27,8 @@ void ShowError(const QString& text);
 bool ConfirmBox(const QString& text);
 
 // Sets a text property (or the whole text of a string-list property) named propName, letter
-// case ignored. False, with nothing changed, for no instance, no such property or another kind.
+// case ignored (Caption and Hint also name a Qt widget's text, title or tool tip). False, with
+// nothing changed, for no instance, no such property or another kind.
 bool SetStringProperty(QObject* instance, const QString& propName, const QString& value);
 // Resolves "Component.Object.Items[i].Property" against root (whose class name as the first
 // segment means root itself). instance is nullptr when the path does not resolve. Raises for a

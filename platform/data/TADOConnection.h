@@ -52,8 +52,9 @@ public:
 
     virtual bool Connected() const;
     virtual void SetConnected(bool value);
-    void Open();
-    void Close();
+    // Virtual so that a connection sharing another's session can refuse to open or close it.
+    virtual void Open();
+    virtual void Close();
 
     // The underlying connection; setting it makes this component use that connection as it is.
     std::shared_ptr<TConnectionObject> ConnectionObject() const { return m_connection; }

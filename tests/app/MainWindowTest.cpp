@@ -8,6 +8,7 @@
 #include "TApplication.h"
 #include "TIniFile.h"
 #include "brinLogin.h"
+#include "uTLumModuleInterface.h"
 #include "ufKestrow.h"
 
 #include <QComboBox>
@@ -88,6 +89,11 @@ TEST_F(MainWindowTest, LogOnFillsTheStatusBarAndTheSwitcherInServerOrder) {
     ASSERT_TRUE(w.LoggedOn());
     EXPECT_EQ(w.Caption(), "Marlinde");
     EXPECT_EQ(w.size(), QSize(548, 612));
+    // The module context carries the connection, the settings file and the language.
+    EXPECT_EQ(w.LumModuleInterface1->ADOConnection(), w.ADOConnection);
+    EXPECT_EQ(w.LumModuleInterface1->IniFileName(), ini());
+    EXPECT_EQ(w.LumModuleInterface1->Language(), "English");
+    EXPECT_EQ(w.LoginDialog()->Language(), "English");
     waitConnected(w);
     EXPECT_EQ(w.dxbsCurrentUser->text(), SimServer(*sim) + " : sa ");
     EXPECT_GE(expected.size(), 7);

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -124,6 +125,46 @@ TEST_F(LoginDialogTest, LayoutCaptionsAndTabOrder) {
     }
     EXPECT_EQ(order, QList<QWidget*>({dialog.eServer, dialog.eDB, dialog.eUser, dialog.ePassword,
                                       dialog.cbTrustConnection, dialog.bOk, dialog.bCancel}));
+}
+
+TEST_F(LoginDialogTest, TextsSwitchBetweenEnglishAndRussianWhileTheProgramRuns) {
+    auto texts = [this] {
+        return QStringList{dialog.Caption(),      dialog.Label1->text(),  dialog.Label2->text(),
+                           dialog.Label3->text(), dialog.Label4->text(),  dialog.cbTrustConnection->text(),
+                           dialog.bOk->text(),    dialog.bCancel->text(), dialog.sbProfiles->toolTip()};
+    };
+    const QStringList english{"Login", "Server", "Database", "User", "Password", "Trust Connection",
+                              "Ok",    "Cancel", "Profiles"};
+    const QStringList russian{"Подсоединение к серверу",    "Сервер", "База",   "Пользователь", "Пароль",
+                              "Использовать логин Windows", "Ok",     "Отмена", "Профили"};
+    EXPECT_EQ(texts(), english);
+    dialog.SetLanguage("Russian");
+    EXPECT_EQ(texts(), russian);
+    EXPECT_EQ(dialog.Language(), "Russian");
+    // No text is clipped: each label fits its place, and the fields sit right of the labels.
+    for (QLabel* label : {dialog.Label1, dialog.Label2, dialog.Label3, dialog.Label4}) {
+        EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+        EXPECT_LE(label->geometry().right(), dialog.eServer->x());
+    }
+    EXPECT_GE(dialog.cbTrustConnection->width(), dialog.cbTrustConnection->sizeHint().width());
+    EXPECT_LE(dialog.bCancel->geometry().right(), dialog.width());
+
+    // Switched back while the dialog is on screen.
+    QStringList seenOpen;
+    ModalDriver driver({onDialog(
+        [&] {
+            seenOpen = texts();
+            dialog.SetLanguage("English");
+            seenOpen += texts();
+        },
+        dialog.bCancel)});
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(driver.Remaining(), 0);
+    EXPECT_EQ(seenOpen, russian + english);
+    EXPECT_EQ(dialog.width(), 298);
+
+    dialog.SetLanguage("russian"); // language names are exact: nothing changes
+    EXPECT_EQ(texts(), english);
 }
 
 TEST_F(LoginDialogTest, TrustedAuthenticationMakesCredentialsReadOnlyButKeepsThem) {

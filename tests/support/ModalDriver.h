@@ -1,7 +1,7 @@
 #pragma once
 // Drives the modal windows a GUI test opens: each step runs on the next modal window that
 // appears (after the one of the previous step has gone). A deadline closes whatever is still
-// modal, so a test that goes wrong fails instead of blocking.
+// modal and fails the running test, so a test that goes wrong fails instead of blocking.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,6 +12,8 @@
 
 #include <deque>
 #include <functional>
+
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
@@ -44,7 +46,11 @@ private:
     void tick(int deadlineMs) {
         QWidget* modal = QApplication::activeModalWidget();
         if (m_clock.elapsed() > deadlineMs) {
-            m_timedOut = !m_steps.empty();
+            if (!m_timedOut && (!m_steps.empty() || (modal && modal->isVisible()))) {
+                m_timedOut = true;
+                ADD_FAILURE() << "a modal window was still waiting when the driver's deadline passed ("
+                              << m_steps.size() << " steps not run)";
+            }
             m_steps.clear();
             if (modal)
                 modal->close();
