@@ -1,5 +1,6 @@
 #include "brinLogin.h"
 
+#include "EDatabaseError.h"
 #include "Exception.h"
 #include "TADOConnection.h"
 #include "TADORecordset.h"
@@ -275,6 +276,8 @@ void TfBrinLogin::withServerNamed(const std::function<void()>& open) {
     m_connection->SetConnectionTimeout(m_loginTimeout);
     try {
         open();
+    } catch (const ECancelled&) {
+        throw;
     } catch (const std::exception& e) {
         // The reason alone ("Unable to connect") does not say which server was tried.
         QString message = ExceptionMessage(e);
@@ -332,6 +335,8 @@ bool TfBrinLogin::commandLineLogOn() {
     try {
         Connect();
         return true;
+    } catch (const ECancelled&) {
+        return false; // the user stopped it: on to the dialog without a message
     } catch (const std::exception& e) {
         ShowError(ExceptionMessage(e));
         return false;
@@ -339,13 +344,17 @@ bool TfBrinLogin::commandLineLogOn() {
 }
 
 bool TfBrinLogin::Execute() {
-    if (commandLineLogOn())
+    // The command line is for the first log-on; a later one (after a lost connection) shows the
+    // dialog with the values in use.
+    if (std::exchange(m_commandLineUsed, true) == false && commandLineLogOn())
         return true;
     for (;;) {
         if (ShowModal() != mrOk)
             return false;
         try {
             Connect();
+        } catch (const ECancelled&) {
+            // Cancelled in the wait window: straight back to the dialog as it was typed.
         } catch (const std::exception& e) {
             MessageDlg(ExceptionMessage(e), mtError, mbOK);
             if (m_connection)

@@ -29,7 +29,10 @@ public:
 
     TADOConnection* Connection() const { return m_connection; }
     void SetConnection(TADOConnection* connection) { m_connection = connection; }
-    void SetParameters(const QStringList& parameters) { m_parameters = parameters; }
+    void SetParameters(const QStringList& parameters) {
+        m_parameters = parameters;
+        m_commandLineUsed = false;
+    }
 
     QString Server() const;
     void SetServer(const QString& value);
@@ -93,4 +96,5 @@ private:
     QString m_section;
     QString m_language;
     int m_loginTimeout = 15;
+    bool m_commandLineUsed = false;
 };

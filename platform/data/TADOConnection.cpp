@@ -20,6 +20,8 @@ QString& configuredDriver() {
 TADOConnection::TADOConnection(QObject* owner) : QObject(owner) {}
 
 TADOConnection::~TADOConnection() {
+    if (m_connection && m_lostListener != 0)
+        m_connection->RemoveLostListener(m_lostListener);
     for (TDataSet* d : m_dataSets)
         d->ConnectionDestroyed();
 }
@@ -58,9 +60,16 @@ void TADOConnection::Open() {
         return;
     if (BeforeConnect)
         BeforeConnect(this);
-    if (!m_connection)
+    if (!m_connection) {
         m_connection = std::make_shared<TConnectionObject>();
-    m_connection->Open(OdbcConnectionString(), m_connectionTimeout);
+        listen();
+    }
+    const TAdoConnectionString parsed(m_connectionString);
+    if (parsed.DataSource().trimmed().isEmpty())
+        throw EDatabaseError(QStringLiteral("No server name was given."));
+    m_connection->Open(OdbcConnectionString(), m_connectionTimeout, parsed.DataSource(),
+                       parsed.IntegratedSecurity());
+    m_lost = false;
     if (AfterConnect)
         AfterConnect(this);
 }
@@ -86,7 +95,20 @@ void TADOConnection::SetConnectionObject(std::shared_ptr<TConnectionObject> conn
     if (m_connection == connection)
         return;
     CloseDataSets();
+    if (m_connection && m_lostListener != 0)
+        m_connection->RemoveLostListener(m_lostListener);
+    m_lostListener = 0;
     m_connection = std::move(connection);
+    if (m_connection)
+        listen();
+}
+
+void TADOConnection::listen() {
+    m_lostListener = m_connection->AddLostListener([this] {
+        m_lost = true;
+        if (OnConnectionLost)
+            OnConnectionLost(this);
+    });
 }
 
 QList<TAdoError> TADOConnection::Errors() const {
@@ -98,6 +120,7 @@ std::unique_ptr<TADORecordset> TADOConnection::Execute(const QString& commandTex
     if (!Connected())
         throw EDatabaseError(QStringLiteral("The connection to the server is not open."));
     auto statement = std::make_unique<TOdbcStatement>(m_connection);
+    statement->SetTimeout(m_commandTimeout);
     statement->Execute(commandText);
     if (options.testFlag(eoExecuteNoRecords)) {
         statement->Drain();
@@ -110,6 +133,7 @@ std::unique_ptr<TADORecordset> TADOConnection::OpenSchema(TSchemaInfo) {
     if (!Connected())
         Open();
     auto statement = std::make_unique<TOdbcStatement>(m_connection);
+    statement->SetTimeout(m_commandTimeout);
     statement->Catalogs();
     return std::make_unique<TADORecordset>(std::move(statement));
 }

@@ -23,10 +23,14 @@ int TForm::ShowModal() {
     setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     m_modalLoop = &loop;
+    const QPointer<TForm> self(this);
     show();
     raise();
     activateWindow();
     loop.exec(QEventLoop::DialogExec);
+    // Something in the loop may have deleted the form: then there is nothing left to hide.
+    if (!self)
+        return mrCancel;
     m_modalLoop = nullptr;
     hide();
     setWindowModality(Qt::NonModal);

@@ -29,10 +29,10 @@ TEST(ProgramTest, CommandLineLogOnOpensTheMainWindowOnTheDatabaseAndWritesTheIni
     ASSERT_TRUE(program.waitForStarted());
     QElapsedTimer clock;
     clock.start();
-    while (!testsupport::SimRequests(sim, "batch", "text").contains("use [Склад]") &&
+    while (!testsupport::SimRequests(sim, "batch", "text").contains("use Склад") &&
            clock.elapsed() < 20000 && program.state() == QProcess::Running)
         program.waitForFinished(50); // a short wait for the program, not a fixed sleep
-    EXPECT_TRUE(testsupport::SimRequests(sim, "batch", "text").contains("use [Склад]"));
+    EXPECT_TRUE(testsupport::SimRequests(sim, "batch", "text").contains("use Склад"));
     EXPECT_EQ(program.state(), QProcess::Running);
     TIniFile ini(dir.filePath("marlinde.ini"));
     EXPECT_EQ(ini.ReadString("connection", "DB", ""), "Склад");
