@@ -181,8 +181,10 @@ void TConnectionObject::Open(const QString& odbcConnectionString, int loginTimeo
             a.connected = SQL_SUCCEEDED(rc);
             if (rc != SQL_SUCCESS)
                 collect(SQL_HANDLE_DBC, a.dbc, a.records);
-            const bool serverSpoke = std::any_of(a.records.begin(), a.records.end(),
-                                                 [](const TAdoError& e) { return e.NativeError != 0; });
+            // The driver numbers its own messages 20000 to 20999; others come from the server.
+            const bool serverSpoke = std::any_of(a.records.begin(), a.records.end(), [](const TAdoError& e) {
+                return e.NativeError != 0 && (e.NativeError < 20000 || e.NativeError > 20999);
+            });
             if (!a.connected && !serverSpoke && !serverName.isEmpty())
                 a.diagnosis = TConnectDiagnosis::Explain(serverName, integratedSecurity, loginTimeoutSeconds,
                                                          clock.elapsed());
