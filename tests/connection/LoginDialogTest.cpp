@@ -118,9 +118,10 @@ TEST_F(LoginDialogTest, ConnectionStringInsertsValuesAsTyped) {
 
 TEST_F(LoginDialogTest, IniSectionNeverHoldsThePassword) {
     {
+        // The foreign section comes first: a delete that ignored the section would hit it.
         TIniFile f(ini());
-        f.WriteString("connection", "Password", "old secret");
         f.WriteString("other", "Password", "not ours");
+        f.WriteString("connection", "Password", "old secret");
     }
     readIni("host", "Склад", "clerk", true);
     EXPECT_TRUE(dialog.Password().isEmpty());
