@@ -12,6 +12,8 @@
 #include "uComponentUtils.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -128,17 +130,37 @@ void TfBrinLogin::FormCreate() {
     SetCaption(QStringLiteral("Login"));
     setAttribute(Qt::WA_AlwaysShowToolTips);
 
-    const int rows[] = {8, 32, 56, 80};
+    // The design at the default font: pictures at 8, labels at 28 (64 wide), fields at 96 (192
+    // wide), rows 24 apart, the buttons under the fields' right edge, 10 pixels to the border. A
+    // longer text or a larger font widens the column that holds it instead of clipping it.
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(8, 8, 10, 6);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(3);
     QLabel* labels[] = {Label1, Label2, Label3, Label4};
     QLabel* images[] = {Image1, Image2, Image3, Image4};
     const TImageList::TPainter pictures[] = {paintServer, paintDatabase, paintUser, paintKey};
     QWidget* fields[] = {eServer, eDB, eUser, ePassword};
     for (int i = 0; i < 4; ++i) {
-        images[i]->setGeometry(8, rows[i] + 3, 16, 16);
+        images[i]->setFixedSize(16, 16);
         images[i]->setPixmap(TImageList::Paint(16, 16, pictures[i]));
-        labels[i]->setGeometry(28, rows[i], 64, 21);
-        fields[i]->setGeometry(96, rows[i], 192, 21);
+        labels[i]->setMinimumWidth(64);
+        labels[i]->setMinimumHeight(21);
+        fields[i]->setMinimumWidth(192);
+        grid->addWidget(images[i], i, 0, Qt::AlignVCenter);
+        if (i == 0) {
+            // The profiles button sits at the end of the server label's cell.
+            auto* cell = new QHBoxLayout;
+            cell->setSpacing(0);
+            cell->addWidget(labels[i], 1);
+            cell->addWidget(sbProfiles, 0, Qt::AlignRight);
+            grid->addLayout(cell, i, 1);
+        } else {
+            grid->addWidget(labels[i], i, 1);
+        }
+        grid->addWidget(fields[i], i, 2);
     }
+    grid->setColumnStretch(2, 1);
     eDB->setEditable(true);
     eDB->setInsertPolicy(QComboBox::NoInsert);
     eDB->OnDropDown = [this] { eDBDropDown(); };
@@ -146,16 +168,22 @@ void TfBrinLogin::FormCreate() {
     auto* style = new TStarPasswordStyle;
     style->setParent(ePassword);
     ePassword->setStyle(style);
-    cbTrustConnection->setGeometry(96, 104, 192, 17);
-    bOk->setGeometry(132, 128, 75, 25);
-    bCancel->setGeometry(213, 128, 75, 25);
+    grid->addWidget(cbTrustConnection, 4, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    buttons->addStretch(1);
+    for (QPushButton* b : {bOk, bCancel}) {
+        b->setMinimumSize(75, 25);
+        buttons->addWidget(b);
+    }
+    grid->addLayout(buttons, 5, 2);
     SetDefaultButton(bOk);
     SetCancelButton(bCancel);
     bOk->setDefault(true);
     SetButtonResult(bOk, mrOk);
     SetButtonResult(bCancel, mrCancel);
 
-    sbProfiles->setGeometry(72, 8, 21, 21);
+    sbProfiles->setFixedSize(21, 21);
     sbProfiles->setAutoRaise(true);
     sbProfiles->setToolTip(QStringLiteral("Profiles"));
     sbProfiles->setFocusPolicy(Qt::NoFocus);
@@ -181,9 +209,12 @@ void TfBrinLogin::FormCreate() {
     cbTrustConnectionClick();
     OnShow = [this](TForm*) { FormShow(); };
 
-    // The outer width ends 10 pixels right of the server field.
-    if (!parentWidget())
-        setFixedSize(eServer->geometry().right() + 1 + 10, 159);
+    // A single fixed border: the dialog is as large as its contents need, at the default font
+    // 10 pixels right of the server field (298 wide).
+    if (!parentWidget()) {
+        grid->setSizeConstraint(QLayout::SetFixedSize);
+        grid->activate();
+    }
 }
 
 void TfBrinLogin::FormShow() {

@@ -11,6 +11,8 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -153,6 +155,30 @@ TEST_F(LoginDialogTest, LayoutCaptionsAndTabOrder) {
     }
     EXPECT_EQ(order, QList<QWidget*>({dialog.eServer, dialog.eDB, dialog.eUser, dialog.ePassword,
                                       dialog.cbTrustConnection, dialog.bOk, dialog.bCancel}));
+}
+
+TEST_F(LoginDialogTest, LongerTextsAndALargerFontWidenTheDialogInsteadOfClipping) {
+    dialog.show();
+    const int designWidth = dialog.width();
+    dialog.cbTrustConnection->setText(QStringLiteral("Использовать логин Windows для входа на сервер"));
+    dialog.Label3->setText(QStringLiteral("Пользователь сервера"));
+    QFont big = dialog.font();
+    big.setPointSizeF(big.pointSizeF() * 2);
+    dialog.setFont(big);
+    QApplication::processEvents();
+    dialog.layout()->activate();
+    EXPECT_GT(dialog.width(), designWidth);
+    for (QWidget* w :
+         {static_cast<QWidget*>(dialog.Label1), static_cast<QWidget*>(dialog.Label3),
+          static_cast<QWidget*>(dialog.cbTrustConnection), static_cast<QWidget*>(dialog.bCancel)}) {
+        EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
+        EXPECT_GE(w->height(), w->sizeHint().height()) << w->objectName().toStdString();
+        EXPECT_TRUE(dialog.rect().contains(w->geometry())) << w->objectName().toStdString();
+    }
+    // Fields stay in one column, right of every label.
+    EXPECT_GT(dialog.eServer->x(), dialog.Label3->geometry().right());
+    EXPECT_EQ(dialog.eServer->x(), dialog.ePassword->x());
+    dialog.hide();
 }
 
 TEST_F(LoginDialogTest, TrustedAuthenticationMakesCredentialsReadOnlyButKeepsThem) {
