@@ -170,8 +170,9 @@ void TConnectionObject::Open(const QString& odbcConnectionString, int loginTimeo
                 a.failure = QStringLiteral("The ODBC connection could not be allocated.");
                 return;
             }
-            SQLSetConnectAttr(a.dbc, SQL_ATTR_LOGIN_TIMEOUT,
-                              reinterpret_cast<SQLPOINTER>(SQLLEN(loginTimeoutSeconds)), 0);
+            // A driver that does not take the login timeout is said so; Cancel still stops the wait.
+            bool timeoutTaken = SQL_SUCCEEDED(SQLSetConnectAttr(
+                a.dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLLEN(loginTimeoutSeconds)), 0));
             // Autocommit stays on: the program sends its own transaction statements.
             SQLSetConnectAttr(a.dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
             const SQLRETURN rc = SQLDriverConnectW(
@@ -181,6 +182,18 @@ void TConnectionObject::Open(const QString& odbcConnectionString, int loginTimeo
             a.connected = SQL_SUCCEEDED(rc);
             if (rc != SQL_SUCCESS)
                 collect(SQL_HANDLE_DBC, a.dbc, a.records);
+            SQLUINTEGER timeout = 0;
+            if (a.connected && timeoutTaken &&
+                SQL_SUCCEEDED(SQLGetConnectAttr(a.dbc, SQL_ATTR_LOGIN_TIMEOUT, &timeout, 0, nullptr)))
+                timeoutTaken = timeout == SQLUINTEGER(loginTimeoutSeconds);
+            if (!timeoutTaken) {
+                TAdoError warning;
+                warning.Description = QStringLiteral("The driver did not take a login timeout of %1 seconds.")
+                                          .arg(loginTimeoutSeconds);
+                warning.SQLState = QStringLiteral("01S02");
+                warning.Informational = true;
+                a.records.append(warning);
+            }
             // The driver numbers its own messages 20000 to 20999; others come from the server.
             const bool serverSpoke = std::any_of(a.records.begin(), a.records.end(), [](const TAdoError& e) {
                 return e.NativeError != 0 && (e.NativeError < 20000 || e.NativeError > 20999);
