@@ -1,5 +1,6 @@
 // Calls that wait on the server: the event loop keeps turning, the wait window appears after
 // about a second, Cancel stops the statement, and the connection is usable afterwards.
+#include "DemoSimSuite.h"
 #include "EDatabaseError.h"
 #include "ModalDriver.h"
 #include "SimLog.h"
@@ -20,25 +21,19 @@
 
 #include <cstdio>
 
+using testsupport::DemoSimSuite;
 using testsupport::ModalDriver;
-using testsupport::SimProcess;
 using testsupport::SimServer;
 
 namespace {
 
-class ServerWaitTest : public ::testing::Test {
+class ServerWaitTest : public DemoSimSuite {
 protected:
-    static inline SimProcess* sim = nullptr;
     TADOConnection connection;
 
-    static void SetUpTestSuite() { sim = new SimProcess({"--demo", "--sa-password", "sa"}); }
-    static void TearDownTestSuite() {
-        delete sim;
-        sim = nullptr;
-    }
     void SetUp() override {
         ASSERT_TRUE(sim->started());
-        connection.SetConnectionString("Data Source=" + SimServer(*sim) + ";User ID=sa;Password=sa");
+        connection.SetConnectionString(SaConnectionString());
         connection.Open();
     }
     int firstValue(const QString& sql) {

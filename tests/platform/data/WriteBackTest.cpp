@@ -1,36 +1,28 @@
 // Write-back of inserts, edits and deletes against the simulator's demo instance through the
 // real driver: a row changed or deleted by someone else is not taken as written, a key-less
 // delete never hits duplicates, and server errors keep the record in editing.
+#include "DemoSimSuite.h"
 #include "EDatabaseError.h"
-#include "SimProcess.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "TADORecordset.h"
 
 #include <gtest/gtest.h>
 
-using testsupport::SimProcess;
+using testsupport::DemoSimSuite;
 
 namespace {
 
-class WriteBack : public ::testing::Test {
+class WriteBack : public DemoSimSuite {
 protected:
-    static inline SimProcess* sim = nullptr;
     TADOConnection connection; // the editing session
     TADOConnection other;      // someone else on the same server
     TADOQuery query;
 
-    static void SetUpTestSuite() { sim = new SimProcess({"--demo", "--sa-password", "sa"}); }
-    static void TearDownTestSuite() {
-        delete sim;
-        sim = nullptr;
-    }
     void SetUp() override {
         ASSERT_TRUE(sim->started());
         for (TADOConnection* c : {&connection, &other}) {
-            c->SetConnectionString(
-                QStringLiteral("Data Source=127.0.0.1,%1;Initial Catalog=Sales;User ID=sa;Password=sa")
-                    .arg(sim->port()));
+            c->SetConnectionString(SaConnectionString("Sales"));
             c->Open();
         }
         query.SetConnection(&connection);
