@@ -22,8 +22,14 @@ TADOConnection::TADOConnection(QObject* owner) : QObject(owner) {}
 TADOConnection::~TADOConnection() {
     if (m_connection && m_lostListener != 0)
         m_connection->RemoveLostListener(m_lostListener);
-    for (TDataSet* d : m_dataSets)
-        d->ConnectionDestroyed();
+    // Closing a data set runs its events; nothing they raise may leave a destructor.
+    for (TDataSet* d : m_dataSets) {
+        try {
+            d->ConnectionDestroyed();
+        } catch (const std::exception& e) {
+            qWarning("Closing %s: %s", qPrintable(d->objectName()), e.what());
+        }
+    }
 }
 
 void TADOConnection::SetDefaultDriver(const QString& driver) {

@@ -194,4 +194,18 @@ TEST_F(WriteBack, IdentityIsReadOnlyAndTheInsertedRowGetsItsNewValue) {
     other.Execute("drop table WbTickets");
 }
 
+TEST_F(WriteBack, AConnectionDestroyedUnderARaisingCloseEventGoesQuietly) {
+    auto own = std::make_unique<TADOConnection>();
+    own->SetConnectionString(SaConnectionString("Sales"));
+    own->Open();
+    TADOQuery orders;
+    orders.SetConnection(own.get());
+    orders.SetSQLText("select id from Orders");
+    orders.Open();
+    orders.AfterClose = [](TDataSet*) { throw EDatabaseError("after close failed"); };
+    // The query closes with its connection; its event's error must not leave the destructor.
+    EXPECT_NO_THROW(own.reset());
+    EXPECT_FALSE(orders.Active());
+}
+
 } // namespace
