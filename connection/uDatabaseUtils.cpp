@@ -148,4 +148,3 @@ QString GetSQLDataRoot(const QString& instanceName) {
     }
     return root;
 }
-

@@ -11,6 +11,7 @@
 #include "ufKestrow.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -279,6 +280,31 @@ TEST_F(MainWindowTest, LostServerIsNoticedAndTheNextSwitchLogsOnAgainIntoTheSwit
     EXPECT_EQ(w.dxbcDB->currentText(), "Склад");
     auto rs = w.ADOConnection->Execute("select db_name()");
     EXPECT_EQ(rs->Fields(0).Text(), "Склад");
+}
+
+TEST_F(MainWindowTest, FailedLogOnThenCancelEndsAtOnce) {
+    QElapsedTimer clock;
+    qint64 cancelledAt = -1;
+    QString message;
+    ModalDriver driver({[&](QWidget* modal) {
+                            message = ModalDriver::Text(modal);
+                            ModalDriver::ClickDefault(modal);
+                        },
+                        [&](QWidget* modal) {
+                            auto* login = qobject_cast<TfBrinLogin*>(modal);
+                            ASSERT_NE(login, nullptr);
+                            clock.start();
+                            cancelledAt = 0;
+                            login->bCancel->click();
+                        }});
+    TfKestrow w(ini(), {"-s", "127.0.0.1,1", "-d", "master", "-u", "sa", "-p", "x"});
+    const qint64 ended = clock.isValid() ? clock.elapsed() : -1;
+    EXPECT_EQ(driver.Remaining(), 0);
+    EXPECT_EQ(message, "Cannot connect to 127.0.0.1,1: connection refused at 127.0.0.1:1.");
+    ASSERT_EQ(cancelledAt, 0);
+    EXPECT_LT(ended, 300) << "Cancel to the end of the log-on: " << ended << " ms";
+    EXPECT_TRUE(TApplication::Instance()->Terminated());
+    EXPECT_FALSE(QFile::exists(ini()));
 }
 
 TEST_F(MainWindowTest, StatusBarShowsNotConnectedAfterTheConnectionIsGone) {
