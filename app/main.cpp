@@ -6,11 +6,35 @@
 #include <cstring>
 #include <memory>
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: marlinde [-s server] [-d database] [-u user] [-p password] [-t]\n"
+    "\n"
+    "Logs on to a Microsoft SQL Server and opens the main window. With a server, a database and\n"
+    "either a user or -t the log-on dialog is skipped; otherwise it is shown with the values given.\n"
+    "\n"
+    "  -s server     the server: host, host,port or host\\instance\n"
+    "  -d database   the database to start in\n"
+    "  -u user       log on with SQL Server authentication as this login\n"
+    "  -p password   its password (empty when left out)\n"
+    "  -t            log on with integrated security (a Kerberos ticket)\n"
+    "  --help        print this text and exit\n"
+    "  --version     print the version and exit\n";
+
+} // namespace
+
 int main(int argc, char** argv) {
-    // Answered before any window system is touched, so it works without a display.
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("marlinde %s\n", MARLINDE_VERSION);
-        return 0;
+    // Answered before any window system is needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("marlinde %s\n", MARLINDE_VERSION);
+            return 0;
+        }
     }
     TApplication application(argc, argv);
     application.SetTitle(QStringLiteral("Marlinde"));

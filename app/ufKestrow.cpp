@@ -6,8 +6,8 @@
 #include "TAction.h"
 #include "TApplication.h"
 #include "TImageList.h"
+#include "TSqlIdentifier.h"
 #include "brinLogin.h"
-#include "uDatabaseUtils.h"
 #include "uKestrowImages.h"
 #include "uTLumModuleInterface.h"
 
@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -29,11 +30,12 @@ namespace {
 constexpr int kStatusRefreshMessage = TMessageEvent::WM_USER + 2; // 1026
 constexpr int kMaxDropDownRows = 20;
 
-// Runs a final step whatever happens before it.
+// Runs a final step whatever happens before it. A failure of the step itself is handed to the
+// default handler: it must not escape a destructor.
 class TFinally {
 public:
     explicit TFinally(std::function<void()> step) : m_step(std::move(step)) {}
-    ~TFinally() { m_step(); }
+    ~TFinally() { SafeCall(m_step); }
     TFinally(const TFinally&) = delete;
     TFinally& operator=(const TFinally&) = delete;
 
@@ -80,6 +82,8 @@ void TfKestrow::createComponents() {
     ADOConnection = new TADOConnection(this);
     ADOConnection->setObjectName(QStringLiteral("ADOConnection"));
     ADOConnection->SetLoginPrompt(false);
+    // The connection closed itself: the status bar says so at once.
+    ADOConnection->OnConnectionLost = [this](TADOConnection*) { PostMessage(kStatusRefreshMessage, 0, 0); };
 
     LumModuleInterface1 = new TLumModuleInterface(this, QStringLiteral("LumModuleInterface1"));
     LumModuleInterface1->SetADOConnection(ADOConnection);
@@ -199,7 +203,23 @@ void TfKestrow::FormCreate(const QStringList& parameters) {
 bool TfKestrow::EnsureConnected() {
     if (ADOConnection->Connected())
         return true;
-    return m_login->Execute();
+    // After a lost connection: log on again with the dialog, then back to the database the
+    // switcher shows.
+    const QString database = m_switcherText;
+    if (!m_login->Execute())
+        return false;
+    if (m_loggedOn)
+        rejoin(database);
+    return true;
+}
+
+void TfKestrow::rejoin(const QString& database) {
+    dxbsCurrentUser->setText(m_login->Server() + QStringLiteral(" : ") + m_login->User() + QLatin1Char(' '));
+    dxbsConnected->setText(QStringLiteral("Connected"));
+    if (database.isEmpty())
+        return;
+    ADOConnection->Execute(QStringLiteral("use ") + TSqlIdentifier::Quote(database), TADOConnection::cmdText);
+    m_switcherText = database;
 }
 
 void TfKestrow::MessageReceived(int message, qintptr wParam, qintptr lParam) {
@@ -248,6 +268,14 @@ void TfKestrow::setSwitcherText(const QString& text) {
     dxbcDBChange();
 }
 
+void TfKestrow::showSwitcherText(const QString& text) {
+    if (dxbcDB->currentText() == text)
+        return;
+    const QSignalBlocker quiet(dxbcDB);
+    dxbcDB->setCurrentIndex(dxbcDB->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    dxbcDB->setEditText(text);
+}
+
 void TfKestrow::switcherEdited() {
     if (dxbcDB->currentText() == m_switcherText)
         return;
@@ -256,11 +284,23 @@ void TfKestrow::switcherEdited() {
 
 void TfKestrow::dxbcDBChange() {
     const QString name = dxbcDB->currentText();
-    m_switcherText = name;
-    if (name.isEmpty())
+    if (name.isEmpty()) {
+        m_switcherText = name;
         return;
-    // Bracket-quoted, so that every database name, blanks and "]" included, can be selected.
-    ADOConnection->Execute(QStringLiteral("use ") + QuoteIdentifier(name), TADOConnection::cmdText);
+    }
+    try {
+        if (!EnsureConnected()) {
+            showSwitcherText(m_switcherText);
+            return;
+        }
+        ADOConnection->Execute(QStringLiteral("use ") + TSqlIdentifier::Quote(name), TADOConnection::cmdText);
+    } catch (...) {
+        // The session stays where it was, and the switcher says where that is.
+        showSwitcherText(m_switcherText);
+        throw;
+    }
+    showSwitcherText(name);
+    m_switcherText = name;
     for (int i = 0; i < pc->count(); ++i) {
         const auto step = m_databaseChanged.constFind(pc->widget(i));
         if (step != m_databaseChanged.constEnd() && *step)
@@ -270,6 +310,8 @@ void TfKestrow::dxbcDBChange() {
 }
 
 void TfKestrow::pcChange() {
+    if (m_loggedOn && !EnsureConnected())
+        return;
     const auto step = m_activation.constFind(pc->currentWidget());
     if (step != m_activation.constEnd() && *step)
         (*step)();

@@ -90,6 +90,10 @@ private:
     // Shows text in the switcher; a change of the text shown runs dxbcDBChange.
     void setSwitcherText(const QString& text);
     void switcherEdited();
+    // Shows text in the switcher without running the switch.
+    void showSwitcherText(const QString& text);
+    // After a new log-on: the status bar, then the database the session was in.
+    void rejoin(const QString& database);
 
     std::unique_ptr<TfBrinLogin> m_login;
     QString m_iniFileName;

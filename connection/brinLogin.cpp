@@ -1,5 +1,6 @@
 #include "brinLogin.h"
 
+#include "EDatabaseError.h"
 #include "Exception.h"
 #include "TADOConnection.h"
 #include "TADORecordset.h"
@@ -13,7 +14,10 @@
 #include "uTLumTranslator.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
@@ -118,23 +122,57 @@ void TfBrinLogin::FormCreate() {
     SetCaption(QStringLiteral("Login"));
     setAttribute(Qt::WA_AlwaysShowToolTips);
 
-    const int rows[] = {8, 32, 56, 80};
+    // The design at the default font: pictures at 8, labels at 28 (64 wide), fields at 96 (192
+    // wide), rows 24 apart, the buttons under the fields' right edge, 10 pixels to the border. A
+    // longer text or a larger font widens the column that holds it instead of clipping it.
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(8, 8, 10, 6);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(3);
+    QLabel* labels[] = {Label1, Label2, Label3, Label4};
+    QWidget* fields[] = {eServer, eDB, eUser, ePassword};
     QLabel* images[] = {Image1, Image2, Image3, Image4};
     const TImageList::TPainter pictures[] = {paintServer, paintDatabase, paintUser, paintKey};
     for (int i = 0; i < 4; ++i) {
-        images[i]->setGeometry(8, rows[i] + 3, 16, 16);
+        images[i]->setFixedSize(16, 16);
         images[i]->setPixmap(TImageList::Paint(16, 16, pictures[i]));
+        labels[i]->setMinimumWidth(64);
+        labels[i]->setMinimumHeight(21);
+        fields[i]->setMinimumWidth(192);
+        grid->addWidget(images[i], i, 0, Qt::AlignVCenter);
+        if (i == 0) {
+            // The profiles button sits at the end of the server label's cell.
+            auto* cell = new QHBoxLayout;
+            cell->setSpacing(0);
+            cell->addWidget(labels[i], 1);
+            cell->addWidget(sbProfiles, 0, Qt::AlignRight);
+            grid->addLayout(cell, i, 1);
+        } else {
+            grid->addWidget(labels[i], i, 1);
+        }
+        grid->addWidget(fields[i], i, 2);
     }
+    grid->setColumnStretch(2, 1);
     eDB->setEditable(true);
     eDB->setInsertPolicy(QComboBox::NoInsert);
     eDB->OnDropDown = [this] { eDBDropDown(); };
     TStarPasswordStyle::Apply(ePassword);
+    grid->addWidget(cbTrustConnection, 4, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    buttons->addStretch(1);
+    for (QPushButton* b : {bOk, bCancel}) {
+        b->setMinimumSize(75, 25);
+        buttons->addWidget(b);
+    }
+    grid->addLayout(buttons, 5, 2);
     SetDefaultButton(bOk);
     SetCancelButton(bCancel);
     bOk->setDefault(true);
     SetButtonResult(bOk, mrOk);
     SetButtonResult(bCancel, mrCancel);
 
+    sbProfiles->setFixedSize(21, 21);
     sbProfiles->setAutoRaise(true);
     sbProfiles->setToolTip(QStringLiteral("Profiles"));
     sbProfiles->setFocusPolicy(Qt::NoFocus);
@@ -161,7 +199,12 @@ void TfBrinLogin::FormCreate() {
     cbTrustConnectionClick();
     OnShow = [this](TForm*) { FormShow(); };
 
-    placeFields();
+    // A single fixed border: the dialog is as large as its contents need, at the default font
+    // 10 pixels right of the server field (298 wide).
+    if (!parentWidget()) {
+        grid->setSizeConstraint(QLayout::SetFixedSize);
+        grid->activate();
+    }
 }
 
 void TfBrinLogin::createTranslations() {
@@ -192,31 +235,9 @@ void TfBrinLogin::SetLanguage(const QString& value) {
     m_language = value;
     Translator->SelectLanguage(value);
     Translator->Apply();
-    placeFields();
-}
-
-void TfBrinLogin::placeFields() {
-    // The label column is 64 pixels wide at the design font; a longer text (another language, a
-    // larger font) widens it and moves the fields and buttons right instead of clipping it.
-    int labelWidth = 64;
-    for (QLabel* label : {Label1, Label2, Label3, Label4})
-        labelWidth = qMax(labelWidth, label->sizeHint().width());
-    const int left = 28 + labelWidth + 4;
-    const int rows[] = {8, 32, 56, 80};
-    QLabel* labels[] = {Label1, Label2, Label3, Label4};
-    QWidget* fields[] = {eServer, eDB, eUser, ePassword};
-    for (int i = 0; i < 4; ++i) {
-        labels[i]->setGeometry(28, rows[i], labelWidth, 21);
-        fields[i]->setGeometry(left, rows[i], 192, 21);
-    }
-    const int fieldRight = left + 192;
-    cbTrustConnection->setGeometry(left, 104, qMax(192, cbTrustConnection->sizeHint().width()), 17);
-    bOk->setGeometry(fieldRight - 156, 128, 75, 25);
-    bCancel->setGeometry(fieldRight - 75, 128, 75, 25);
-    sbProfiles->setGeometry(left - 24, 8, 21, 21);
-    // The outer width ends 10 pixels right of the server field (or of a longer check box text).
-    if (!parentWidget())
-        setFixedSize(qMax(fieldRight, cbTrustConnection->geometry().right() + 1) + 10, 159);
+    // Longer texts widen the dialog at once, shown or not.
+    if (layout())
+        layout()->activate();
 }
 
 void TfBrinLogin::FormShow() {
@@ -309,6 +330,8 @@ void TfBrinLogin::withServerNamed(const std::function<void()>& open) {
     m_connection->SetConnectionTimeout(m_loginTimeout);
     try {
         open();
+    } catch (const ECancelled&) {
+        throw;
     } catch (const std::exception& e) {
         // The reason alone ("Unable to connect") does not say which server was tried.
         QString message = ExceptionMessage(e);
@@ -366,6 +389,8 @@ bool TfBrinLogin::commandLineLogOn() {
     try {
         Connect();
         return true;
+    } catch (const ECancelled&) {
+        return false; // the user stopped it: on to the dialog without a message
     } catch (const std::exception& e) {
         ShowError(ExceptionMessage(e));
         return false;
@@ -373,13 +398,17 @@ bool TfBrinLogin::commandLineLogOn() {
 }
 
 bool TfBrinLogin::Execute() {
-    if (commandLineLogOn())
+    // The command line is for the first log-on; a later one (after a lost connection) shows the
+    // dialog with the values in use.
+    if (std::exchange(m_commandLineUsed, true) == false && commandLineLogOn())
         return true;
     for (;;) {
         if (ShowModal() != mrOk)
             return false;
         try {
             Connect();
+        } catch (const ECancelled&) {
+            // Cancelled in the wait window: straight back to the dialog as it was typed.
         } catch (const std::exception& e) {
             MessageDlg(ExceptionMessage(e), mtError, mbOK);
             if (m_connection)

@@ -30,7 +30,10 @@ public:
 
     TADOConnection* Connection() const { return m_connection; }
     void SetConnection(TADOConnection* connection) { m_connection = connection; }
-    void SetParameters(const QStringList& parameters) { m_parameters = parameters; }
+    void SetParameters(const QStringList& parameters) {
+        m_parameters = parameters;
+        m_commandLineUsed = false;
+    }
 
     QString Server() const;
     void SetServer(const QString& value);
@@ -89,7 +92,6 @@ private:
     void FormShow();
     void createTranslations();
     // Places the label column, fields and buttons after the texts changed.
-    void placeFields();
     // Command-line log-on; true when it opened the connection.
     bool commandLineLogOn();
     // Runs an open of the connection; its error names the server.
@@ -100,4 +102,5 @@ private:
     QString m_section;
     QString m_language;
     int m_loginTimeout = 15;
+    bool m_commandLineUsed = false;
 };

@@ -148,9 +148,3 @@ QString GetSQLDataRoot(const QString& instanceName) {
     }
     return root;
 }
-
-QString QuoteIdentifier(const QString& name) {
-    QString inner = name;
-    inner.replace(QLatin1Char(']'), QLatin1String("]]"));
-    return QLatin1Char('[') + inner + QLatin1Char(']');
-}

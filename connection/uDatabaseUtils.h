@@ -25,5 +25,3 @@ QString FieldValueText(const TADOField& field);
 QString GetInstalledInstance();
 // That instance's data root directory from the registry, or empty.
 QString GetSQLDataRoot(const QString& instanceName);
-// A name as a bracket-quoted identifier ("]" doubled), safe to put into SQL text.
-QString QuoteIdentifier(const QString& name);

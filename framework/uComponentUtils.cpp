@@ -120,20 +120,6 @@ bool SetStringProperty(QObject* instance, const QString& propName, const QString
     return false;
 }
 
-QObject* FindOwnedComponent(const QObject* owner, const QString& name) {
-    if (!owner || name.isEmpty())
-        return nullptr;
-    for (QObject* child : owner->children()) {
-        if (child->objectName().compare(name, Qt::CaseInsensitive) == 0)
-            return child;
-        if (qobject_cast<TForm*>(child))
-            continue;
-        if (QObject* found = FindOwnedComponent(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
 void ResolvePropertyPath(QObject* root, const QString& path, QObject*& instance, QString& propName) {
     instance = nullptr;
     propName.clear();
@@ -147,7 +133,7 @@ void ResolvePropertyPath(QObject* root, const QString& path, QObject*& instance,
     if (segments[0].compare(QString::fromLatin1(root->metaObject()->className()), Qt::CaseInsensitive) == 0)
         current = root;
     else
-        current = FindOwnedComponent(root, segments[0]);
+        current = TForm::FindComponentIn(root, segments[0]);
     static const QString items = QStringLiteral("Items[");
     for (qsizetype i = 1; i + 1 < segments.size() && current; ++i) {
         const QString& s = segments[i];
@@ -178,7 +164,7 @@ bool SetPropertyByPath(QObject* root, const QString& path, const QString& value)
 
 QString MakeUniqueName(const QObject* owner, const QString& name) {
     QString result = name;
-    for (int n = 1; !name.isEmpty() && FindOwnedComponent(owner, result); ++n)
+    for (int n = 1; !name.isEmpty() && TForm::FindComponentIn(owner, result); ++n)
         result = QStringLiteral("%1%2").arg(name).arg(n);
     return result;
 }

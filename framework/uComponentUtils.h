@@ -36,8 +36,6 @@ bool SetStringProperty(QObject* instance, const QString& propName, const QString
 void ResolvePropertyPath(QObject* root, const QString& path, QObject*& instance, QString& propName);
 bool SetPropertyByPath(QObject* root, const QString& path, const QString& value);
 
-// The component of owner called name (letter case ignored), not looking into docked forms.
-QObject* FindOwnedComponent(const QObject* owner, const QString& name);
 // name, or name followed by the smallest number 1, 2, ... that owner does not use yet.
 QString MakeUniqueName(const QObject* owner, const QString& name);
 

@@ -27,3 +27,10 @@ public:
 private:
     QString m_driverText;
 };
+
+// The user cancelled a call that was waiting on the server (or it ran past its command timeout).
+class ECancelled : public EDatabaseError {
+public:
+    ECancelled() : EDatabaseError(QStringLiteral("Cancelled."), 0, QStringLiteral("HY008")) {}
+    explicit ECancelled(QString message) : EDatabaseError(std::move(message), 0, QStringLiteral("HYT00")) {}
+};

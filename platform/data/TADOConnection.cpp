@@ -21,8 +21,16 @@ QString& configuredDriver() {
 TADOConnection::TADOConnection(QObject* owner) : QObject(owner) {}
 
 TADOConnection::~TADOConnection() {
-    for (TDataSet* d : m_dataSets)
-        d->ConnectionDestroyed();
+    if (m_connection && m_lostListener != 0)
+        m_connection->RemoveLostListener(m_lostListener);
+    // Closing a data set runs its events; nothing they raise may leave a destructor.
+    for (TDataSet* d : m_dataSets) {
+        try {
+            d->ConnectionDestroyed();
+        } catch (const std::exception& e) {
+            qWarning("Closing %s: %s", qPrintable(d->objectName()), e.what());
+        }
+    }
 }
 
 void TADOConnection::SetDefaultDriver(const QString& driver) {
@@ -59,9 +67,16 @@ void TADOConnection::Open() {
         return;
     if (BeforeConnect)
         BeforeConnect(this);
-    if (!m_connection)
+    if (!m_connection) {
         m_connection = std::make_shared<TConnectionObject>();
-    m_connection->Open(OdbcConnectionString(), m_connectionTimeout);
+        listen();
+    }
+    const TAdoConnectionString parsed(m_connectionString);
+    if (parsed.DataSource().trimmed().isEmpty())
+        throw EDatabaseError(QStringLiteral("No server name was given."));
+    m_connection->Open(OdbcConnectionString(), m_connectionTimeout, parsed.DataSource(),
+                       parsed.IntegratedSecurity());
+    m_lost = false;
     if (AfterConnect)
         AfterConnect(this);
 }
@@ -87,7 +102,20 @@ void TADOConnection::SetConnectionObject(std::shared_ptr<TConnectionObject> conn
     if (m_connection == connection)
         return;
     CloseDataSets();
+    if (m_connection && m_lostListener != 0)
+        m_connection->RemoveLostListener(m_lostListener);
+    m_lostListener = 0;
     m_connection = std::move(connection);
+    if (m_connection)
+        listen();
+}
+
+void TADOConnection::listen() {
+    m_lostListener = m_connection->AddLostListener([this] {
+        m_lost = true;
+        if (OnConnectionLost)
+            OnConnectionLost(this);
+    });
 }
 
 QList<TAdoError> TADOConnection::Errors() const {
@@ -99,6 +127,7 @@ std::unique_ptr<TADORecordset> TADOConnection::Execute(const QString& commandTex
     if (!Connected())
         throw EDatabaseError(QStringLiteral("The connection to the server is not open."));
     auto statement = std::make_unique<TOdbcStatement>(m_connection);
+    statement->SetTimeout(m_commandTimeout);
     statement->Execute(commandText);
     if (options.testFlag(eoExecuteNoRecords)) {
         statement->Drain();
@@ -111,6 +140,7 @@ std::unique_ptr<TADORecordset> TADOConnection::OpenSchema(TSchemaInfo) {
     if (!Connected())
         Open();
     auto statement = std::make_unique<TOdbcStatement>(m_connection);
+    statement->SetTimeout(m_commandTimeout);
     statement->Catalogs();
     return std::make_unique<TADORecordset>(std::move(statement));
 }

@@ -20,6 +20,7 @@ class TADOConnection : public QObject {
     Q_PROPERTY(bool Connected READ Connected WRITE SetConnected)
     Q_PROPERTY(TCursorLocation CursorLocation READ CursorLocation WRITE SetCursorLocation)
     Q_PROPERTY(int ConnectionTimeout READ ConnectionTimeout WRITE SetConnectionTimeout)
+    Q_PROPERTY(int CommandTimeout READ CommandTimeout WRITE SetCommandTimeout)
 
 public:
     enum TCursorLocation { clUseServer, clUseClient };
@@ -49,6 +50,16 @@ public:
     // Seconds an open may take before it fails (0: no limit).
     int ConnectionTimeout() const { return m_connectionTimeout; }
     void SetConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
+
+    // Seconds a command may wait on the server before it is cancelled (0: for ever).
+    int CommandTimeout() const { return m_commandTimeout; }
+    void SetCommandTimeout(int seconds) { m_commandTimeout = qMax(0, seconds); }
+    // A driver call is running on the connection: nothing else may start on it until it ends.
+    bool Busy() const { return m_connection && m_connection->Busy(); }
+
+    // The connection closed itself because the link was lost; an explicit Open clears it. Data
+    // sets do not reopen such a connection on their own: the owner logs on again first.
+    bool Lost() const { return m_lost; }
 
     virtual bool Connected() const;
     virtual void SetConnected(bool value);
@@ -86,16 +97,22 @@ public:
     TConnectionEvent AfterConnect;
     TConnectionEvent BeforeDisconnect;
     TConnectionEvent AfterDisconnect;
+    // The driver reported the link lost; the connection has closed itself.
+    TConnectionEvent OnConnectionLost;
 
 protected:
     void CloseDataSets();
 
 private:
+    void listen();
     QString m_connectionString;
     bool m_loginPrompt = false;
     TCursorLocation m_cursorLocation = clUseClient;
     int m_connectionTimeout = 15;
+    int m_commandTimeout = 0;
     std::shared_ptr<TConnectionObject> m_connection;
+    int m_lostListener = 0;
+    bool m_lost = false;
     QList<TDataSet*> m_dataSets;
 };
 

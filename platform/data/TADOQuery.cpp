@@ -1,6 +1,7 @@
 #include "TADOQuery.h"
 
 #include "EDatabaseError.h"
+#include "TSqlIdentifier.h"
 #include "Variants.h"
 
 #include <QDateTime>
@@ -44,9 +45,18 @@ void TADOQuery::SetSQLText(const QString& text) {
 std::shared_ptr<TConnectionObject> TADOQuery::connectionObject() const {
     if (!m_connection)
         throw EDatabaseError(QStringLiteral("%1: Missing Connection or ConnectionString").arg(objectName()));
-    if (!m_connection->Connected())
+    if (!m_connection->Connected()) {
+        if (m_connection->Lost())
+            throw EDatabaseError(QStringLiteral("The connection to the server is not open."));
         m_connection->Open();
+    }
     return m_connection->ConnectionObject();
+}
+
+std::unique_ptr<TOdbcStatement> TADOQuery::newStatement() const {
+    auto statement = std::make_unique<TOdbcStatement>(connectionObject());
+    statement->SetTimeout(m_commandTimeout);
+    return statement;
 }
 
 QList<TOdbcStatement::Parameter> TADOQuery::parameterValues() const {
@@ -59,7 +69,8 @@ QList<TOdbcStatement::Parameter> TADOQuery::parameterValues() const {
 }
 
 void TADOQuery::InternalOpen() {
-    TOdbcStatement statement(connectionObject());
+    const auto owned = newStatement();
+    TOdbcStatement& statement = *owned;
     statement.Execute(m_parsed.odbcText, parameterValues());
     // The rows are the first result that has columns; row counts before it are passed over.
     while (statement.HasResult() && statement.ColumnCount() == 0)
@@ -86,7 +97,8 @@ void TADOQuery::InternalClose() {
 }
 
 int TADOQuery::ExecSQL() {
-    TOdbcStatement statement(connectionObject());
+    const auto owned = newStatement();
+    TOdbcStatement& statement = *owned;
     statement.Execute(m_parsed.odbcText, parameterValues());
     qint64 total = -1;
     while (statement.HasResult()) {
@@ -117,7 +129,8 @@ void TADOQuery::LoadKeyInfo() {
     m_keysLoaded = true;
     m_keyColumns.clear();
     m_keyIsPrimary = false;
-    TOdbcStatement statement(connectionObject());
+    const auto owned = newStatement();
+    TOdbcStatement& statement = *owned;
     const QStringList primary =
         statement.PrimaryKeys(m_select.CatalogName(), m_select.SchemaName(), m_select.TableName());
     QList<TColumnInfo>& columns = MutableStore().Columns();
@@ -149,7 +162,7 @@ QList<int> TADOQuery::KeyColumns() {
 }
 
 QString TADOQuery::quotedColumn(int column) const {
-    return TSelectAnalyzer::QuoteIdentifier(Store().Columns()[column].baseColumn);
+    return TSqlIdentifier::Quote(Store().Columns()[column].baseColumn);
 }
 
 TOdbcStatement::Parameter TADOQuery::originalValue(int row, int column) const {
@@ -192,7 +205,8 @@ QString TADOQuery::keyCondition(int row, QList<TOdbcStatement::Parameter>& param
 void TADOQuery::checkUnique(const QString& condition, const QList<TOdbcStatement::Parameter>& parameters) {
     if (m_keyIsPrimary)
         return;
-    TOdbcStatement statement(connectionObject());
+    const auto owned = newStatement();
+    TOdbcStatement& statement = *owned;
     statement.Execute(
         QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(m_select.QuotedTable(), condition),
         parameters);
@@ -214,7 +228,8 @@ void TADOQuery::checkUnique(const QString& condition, const QList<TOdbcStatement
 
 qint64 TADOQuery::write(const QString& sql, const QList<TOdbcStatement::Parameter>& parameters,
                         QVariant* lastValue) {
-    TOdbcStatement statement(connectionObject());
+    const auto owned = newStatement();
+    TOdbcStatement& statement = *owned;
     statement.Execute(sql, parameters);
     qint64 affected = -1;
     while (statement.HasResult()) {

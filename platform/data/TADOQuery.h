@@ -16,6 +16,7 @@ class TADOQuery : public TDataSet {
     Q_OBJECT
     Q_PROPERTY(QStringList SQL READ SQL WRITE SetSQL)
     Q_PROPERTY(TCursorType CursorType READ CursorType WRITE SetCursorType)
+    Q_PROPERTY(int CommandTimeout READ CommandTimeout WRITE SetCommandTimeout)
 
 public:
     enum TCursorType { ctUnspecified, ctOpenForwardOnly, ctKeyset, ctDynamic, ctStatic };
@@ -35,6 +36,10 @@ public:
     // Rows are always read completely into memory; the cursor type is kept for the callers that set it.
     TCursorType CursorType() const { return m_cursorType; }
     void SetCursorType(TCursorType value) { m_cursorType = value; }
+
+    // Seconds a command may wait on the server before it is cancelled (0: for ever).
+    int CommandTimeout() const { return m_commandTimeout; }
+    void SetCommandTimeout(int seconds) { m_commandTimeout = qMax(0, seconds); }
 
     // Runs a command that returns no rows; returns the rows it changed (-1 when not reported).
     int ExecSQL();
@@ -57,6 +62,8 @@ protected:
 
 private:
     std::shared_ptr<TConnectionObject> connectionObject() const;
+    // A statement on the connection with this query's command timeout.
+    std::unique_ptr<TOdbcStatement> newStatement() const;
     QList<TOdbcStatement::Parameter> parameterValues() const;
     TOdbcStatement::Parameter originalValue(int row, int column) const;
     QString keyCondition(int row, QList<TOdbcStatement::Parameter>& parameters);
@@ -72,6 +79,7 @@ private:
     TSelectAnalyzer::Result m_select;
     TCursorType m_cursorType = ctUnspecified;
     int m_rowsAffected = -1;
+    int m_commandTimeout = 0;
     bool m_keysLoaded = false;
     bool m_keyIsPrimary = false;
     QList<int> m_keyColumns;

@@ -1,12 +1,17 @@
 #include "TConnectionObject.h"
 
 #include "EDatabaseError.h"
+#include "TConnectDiagnosis.h"
+#include "TDriverCall.h"
 #include "TOdbcStatement.h"
 
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <QElapsedTimer>
+
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -19,7 +24,10 @@ QString fromSqlWChar(const SQLWCHAR* s, qsizetype n) {
 TConnectionObject::TConnectionObject() = default;
 
 TConnectionObject::~TConnectionObject() {
-    Close();
+    try {
+        Close();
+    } catch (...) {
+    }
 }
 
 QString TConnectionObject::StripDriverPrefixes(const QString& text) {
@@ -110,31 +118,102 @@ bool TConnectionObject::isDead() const {
            dead == SQL_CD_TRUE;
 }
 
-void TConnectionObject::Open(const QString& odbcConnectionString, int loginTimeoutSeconds) {
+namespace {
+
+// One log-on attempt. It owns its handles until the connection takes them, so an attempt the user
+// abandoned disconnects and frees them on its worker thread when the driver gives up.
+struct TConnectAttempt {
+    SQLHENV env = nullptr;
+    SQLHDBC dbc = nullptr;
+    bool connected = false;
+    QList<TAdoError> records;
+    QString failure;   // set when the handles could not be made
+    QString diagnosis; // why it failed, when the driver said only that it did
+
+    ~TConnectAttempt() {
+        if (dbc != nullptr) {
+            if (connected)
+                SQLDisconnect(dbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        }
+        if (env != nullptr)
+            SQLFreeHandle(SQL_HANDLE_ENV, env);
+    }
+};
+
+} // namespace
+
+void TConnectionObject::Open(const QString& odbcConnectionString, int loginTimeoutSeconds,
+                             const QString& serverName, bool integratedSecurity) {
     Close();
     m_errors.clear();
-    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env);
-    if (!SQL_SUCCEEDED(rc))
-        throw EDatabaseError(QStringLiteral("The ODBC driver manager could not be initialised."));
-    SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    rc = SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc);
-    if (!SQL_SUCCEEDED(rc)) {
-        freeHandles();
-        throw EDatabaseError(QStringLiteral("The ODBC connection could not be allocated."));
+    m_serverName = serverName;
+    auto attempt = std::make_shared<TConnectAttempt>();
+    TDriverCall::Options options;
+    options.waitText = QStringLiteral("Connecting to %1\u2026").arg(serverName);
+    options.abandonable = true;
+    m_busy = true;
+    try {
+        TDriverCall::Run(options, [attempt, odbcConnectionString, loginTimeoutSeconds, serverName,
+                                   integratedSecurity] {
+            TConnectAttempt& a = *attempt;
+            QElapsedTimer clock;
+            clock.start();
+            if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &a.env))) {
+                a.env = nullptr;
+                a.failure = QStringLiteral("The ODBC driver manager could not be initialised.");
+                return;
+            }
+            SQLSetEnvAttr(a.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+            if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, a.env, &a.dbc))) {
+                a.dbc = nullptr;
+                a.failure = QStringLiteral("The ODBC connection could not be allocated.");
+                return;
+            }
+            // A driver that does not take the login timeout is said so; Cancel still stops the wait.
+            bool timeoutTaken = SQL_SUCCEEDED(SQLSetConnectAttr(
+                a.dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLLEN(loginTimeoutSeconds)), 0));
+            // Autocommit stays on: the program sends its own transaction statements.
+            SQLSetConnectAttr(a.dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+            const SQLRETURN rc = SQLDriverConnectW(
+                a.dbc, nullptr,
+                const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(odbcConnectionString.utf16())),
+                SQLSMALLINT(odbcConnectionString.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+            a.connected = SQL_SUCCEEDED(rc);
+            if (rc != SQL_SUCCESS)
+                collect(SQL_HANDLE_DBC, a.dbc, a.records);
+            SQLUINTEGER timeout = 0;
+            if (a.connected && timeoutTaken &&
+                SQL_SUCCEEDED(SQLGetConnectAttr(a.dbc, SQL_ATTR_LOGIN_TIMEOUT, &timeout, 0, nullptr)))
+                timeoutTaken = timeout == SQLUINTEGER(loginTimeoutSeconds);
+            if (!timeoutTaken) {
+                TAdoError warning;
+                warning.Description = QStringLiteral("The driver did not take a login timeout of %1 seconds.")
+                                          .arg(loginTimeoutSeconds);
+                warning.SQLState = QStringLiteral("01S02");
+                warning.Informational = true;
+                a.records.append(warning);
+            }
+            // The driver numbers its own messages 20000 to 20999; others come from the server.
+            const bool serverSpoke = std::any_of(a.records.begin(), a.records.end(), [](const TAdoError& e) {
+                return e.NativeError != 0 && (e.NativeError < 20000 || e.NativeError > 20999);
+            });
+            if (!a.connected && !serverSpoke && !serverName.isEmpty())
+                a.diagnosis = TConnectDiagnosis::Explain(serverName, integratedSecurity, loginTimeoutSeconds,
+                                                         clock.elapsed());
+        });
+    } catch (...) {
+        m_busy = false;
+        throw;
     }
-    SQLSetConnectAttr(m_dbc, SQL_ATTR_LOGIN_TIMEOUT,
-                      reinterpret_cast<SQLPOINTER>(SQLLEN(loginTimeoutSeconds)), 0);
-    // Autocommit stays on: the program sends its own transaction statements.
-    SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-    rc = SQLDriverConnectW(
-        m_dbc, nullptr,
-        const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(odbcConnectionString.utf16())),
-        SQLSMALLINT(odbcConnectionString.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
-    if (!SQL_SUCCEEDED(rc)) {
-        QList<TAdoError> records;
-        collect(SQL_HANDLE_DBC, m_dbc, records);
-        m_errors.append(records);
-        freeHandles();
+    m_busy = false;
+    if (!attempt->failure.isEmpty())
+        throw EDatabaseError(attempt->failure);
+    m_errors.append(attempt->records);
+    if (!attempt->connected) {
+        if (!attempt->diagnosis.isEmpty())
+            throw EDatabaseError(attempt->diagnosis);
+        const QList<TAdoError>& records = attempt->records;
         // A refused login explains itself best; the driver's "unable to connect" comes after it.
         const TAdoError* best = nullptr;
         for (const TAdoError& e : records) {
@@ -148,9 +227,56 @@ void TConnectionObject::Open(const QString& odbcConnectionString, int loginTimeo
             throw EDatabaseError(QStringLiteral("Unable to connect to the server."));
         throw EDatabaseError(best->Description, best->NativeError, best->SQLState);
     }
-    if (rc == SQL_SUCCESS_WITH_INFO)
-        collect(SQL_HANDLE_DBC, m_dbc, m_errors);
+    m_env = std::exchange(attempt->env, nullptr);
+    m_dbc = std::exchange(attempt->dbc, nullptr);
     ++m_generation;
+}
+
+void TConnectionObject::Call(int timeoutSeconds, const std::function<void()>& work,
+                             std::function<void()> cancel) {
+    if (TDriverCall::OnWorker()) {
+        work();
+        return;
+    }
+    if (m_busy)
+        throw EDatabaseError(QStringLiteral("The connection is busy with another command."));
+    TDriverCall::Options options;
+    options.waitText = QStringLiteral("Running on %1\u2026").arg(m_serverName);
+    options.timeoutSeconds = timeoutSeconds;
+    options.cancel = std::move(cancel);
+    m_busy = true;
+    try {
+        TDriverCall::Run(options, work);
+    } catch (const EConnectionLost&) {
+        m_busy = false;
+        notifyLost();
+        throw;
+    } catch (...) {
+        m_busy = false;
+        throw;
+    }
+    m_busy = false;
+}
+
+int TConnectionObject::AddLostListener(std::function<void()> listener) {
+    const int id = m_nextListener++;
+    m_lostListeners.emplace(id, std::move(listener));
+    return id;
+}
+
+void TConnectionObject::RemoveLostListener(int id) {
+    m_lostListeners.erase(id);
+}
+
+void TConnectionObject::notifyLost() {
+    const auto listeners = m_lostListeners;
+    for (const auto& [id, listener] : listeners) {
+        try {
+            listener();
+        } catch (...) {
+            // The lost connection itself is what the caller reports.
+        }
+    }
 }
 
 void TConnectionObject::freeHandles() {
@@ -165,6 +291,8 @@ void TConnectionObject::freeHandles() {
 }
 
 void TConnectionObject::Close() {
+    if (m_busy && !TDriverCall::OnWorker())
+        throw EDatabaseError(QStringLiteral("The connection is busy with another command."));
     // Statements are freed before the connection, so none keeps a handle the driver freed.
     const auto statements = m_statements;
     for (TOdbcStatement* s : statements)

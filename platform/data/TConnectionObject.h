@@ -6,6 +6,9 @@
 
 #include <sql.h>
 
+#include <atomic>
+#include <functional>
+#include <map>
 #include <set>
 
 class TOdbcStatement;
@@ -26,10 +29,26 @@ public:
     TConnectionObject& operator=(const TConnectionObject&) = delete;
 
     // Connects with an ODBC connection string; raises EDatabaseError with the server's reason.
-    void Open(const QString& odbcConnectionString, int loginTimeoutSeconds = 15);
+    // The attempt runs on a worker thread; Cancel in the wait window ("Connecting to SERVER…")
+    // returns at once with ECancelled and the attempt is cleaned up in the background.
+    void Open(const QString& odbcConnectionString, int loginTimeoutSeconds = 15,
+              const QString& serverName = {}, bool integratedSecurity = false);
     // Disconnects; statements still open on it become unusable (they raise when used).
     void Close();
     bool IsOpen() const { return m_dbc != nullptr; }
+    // A driver call is running on the connection; nothing else may start on it meanwhile.
+    bool Busy() const { return m_busy; }
+    // The server as the user named it, for the wait window and messages.
+    const QString& ServerName() const { return m_serverName; }
+
+    // Runs a driver call of a statement on this connection through TDriverCall: raises
+    // EDatabaseError when the connection is busy, and tells the lost-connection listeners (on
+    // the calling thread) when the call found the link broken.
+    void Call(int timeoutSeconds, const std::function<void()>& work, std::function<void()> cancel);
+
+    // Called (on the GUI thread) after a call found the link broken and closed the connection.
+    int AddLostListener(std::function<void()> listener);
+    void RemoveLostListener(int id);
     SQLHDBC Handle() const { return m_dbc; }
     // Counts opens, so a holder can tell that the connection it saw was replaced.
     quint64 Generation() const { return m_generation; }
@@ -57,7 +76,8 @@ public:
     static QString StripDriverPrefixes(const QString& text);
 
 private:
-    void collect(SQLSMALLINT handleType, SQLHANDLE handle, QList<TAdoError>& out);
+    static void collect(SQLSMALLINT handleType, SQLHANDLE handle, QList<TAdoError>& out);
+    void notifyLost();
     static bool isLinkFailure(const QList<TAdoError>& records);
     bool isDead() const;
     void freeHandles();
@@ -68,4 +88,8 @@ private:
     QList<TAdoError> m_errors;
     std::set<TOdbcStatement*> m_statements;
     TOdbcStatement* m_pending = nullptr;
+    std::atomic<bool> m_busy = false;
+    QString m_serverName;
+    std::map<int, std::function<void()>> m_lostListeners;
+    int m_nextListener = 1;
 };

@@ -9,9 +9,15 @@
 TDataSet::TDataSet(QObject* owner) : QObject(owner) {}
 
 TDataSet::~TDataSet() {
+    // Detaching tells the data links, whose handlers may raise: nothing may leave a destructor.
     const QList<TDataSource*> sources = m_sources;
-    for (TDataSource* s : sources)
-        s->SetDataSet(nullptr);
+    for (TDataSource* s : sources) {
+        try {
+            s->SetDataSet(nullptr);
+        } catch (const std::exception& e) {
+            qWarning("Detaching %s: %s", qPrintable(objectName()), e.what());
+        }
+    }
 }
 
 void TDataSet::CheckActive() const {

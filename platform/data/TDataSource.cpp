@@ -5,7 +5,11 @@
 TDataSource::TDataSource(QObject* owner) : QObject(owner) {}
 
 TDataSource::~TDataSource() {
-    SetDataSet(nullptr);
+    try {
+        SetDataSet(nullptr);
+    } catch (const std::exception& e) {
+        qWarning("Detaching %s: %s", qPrintable(objectName()), e.what());
+    }
     const QList<TDataLink*> links = m_links;
     for (TDataLink* l : links)
         l->SetDataSource(nullptr);

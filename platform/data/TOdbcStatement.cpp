@@ -2,6 +2,7 @@
 
 #include "EDatabaseError.h"
 #include "TConnectionObject.h"
+#include "TDriverCall.h"
 #include "TOdbcTypes.h"
 #include "TRowStore.h"
 #include "Variants.h"
@@ -60,17 +61,51 @@ void TOdbcStatement::check(SQLRETURN rc) {
         m_connection->Check(rc, SQL_HANDLE_STMT, m_stmt);
     } catch (...) {
         // An error ends the command: what it still had to send is dropped.
-        CloseCursor();
+        closeCursorNow();
         throw;
     }
 }
 
-void TOdbcStatement::CloseCursor() {
+void TOdbcStatement::call(const std::function<void()>& work) {
+    if (TDriverCall::OnWorker()) {
+        work();
+        return;
+    }
+    m_cancelled = false;
+    m_connection->Call(m_timeout, work, [this] {
+        m_cancelled = true;
+        if (m_stmt != nullptr)
+            SQLCancel(m_stmt);
+    });
+}
+
+void TOdbcStatement::stopIfCancelled() {
+    if (m_cancelled)
+        throw ECancelled();
+}
+
+void TOdbcStatement::closeCursorNow() {
     if (m_stmt != nullptr)
         SQLFreeStmt(m_stmt, SQL_CLOSE);
     m_hasResult = false;
     m_columnCount = 0;
     m_connection->EndCommand(this);
+}
+
+void TOdbcStatement::CloseCursor() {
+    // Closing may have to read what the server still sends; off the GUI thread when it can be.
+    if (TDriverCall::OnWorker() || m_stmt == nullptr || m_connection->Busy()) {
+        closeCursorNow();
+        return;
+    }
+    try {
+        call([this] { closeCursorNow(); });
+    } catch (...) {
+        // Nothing is left to read from a cancelled or broken command.
+        m_hasResult = false;
+        m_columnCount = 0;
+        m_connection->EndCommand(this);
+    }
 }
 
 void TOdbcStatement::afterMove(SQLRETURN rc) {
@@ -99,25 +134,35 @@ void TOdbcStatement::afterMove(SQLRETURN rc) {
 
 void TOdbcStatement::Execute(const QString& text, const QList<Parameter>& parameters) {
     SQLHSTMT h = handle();
-    m_connection->BeginCommand(this);
-    SQLFreeStmt(h, SQL_CLOSE);
-    SQLFreeStmt(h, SQL_RESET_PARAMS);
-    m_connection->ClearErrors();
-    bindParameters(parameters);
-    afterMove(SQLExecDirectW(h, wide(text), SQLINTEGER(text.size())));
+    call([&] {
+        m_connection->BeginCommand(this);
+        SQLFreeStmt(h, SQL_CLOSE);
+        SQLFreeStmt(h, SQL_RESET_PARAMS);
+        m_connection->ClearErrors();
+        bindParameters(parameters);
+        afterMove(SQLExecDirectW(h, wide(text), SQLINTEGER(text.size())));
+    });
 }
 
 void TOdbcStatement::Catalogs() {
     SQLHSTMT h = handle();
-    m_connection->BeginCommand(this);
-    SQLFreeStmt(h, SQL_CLOSE);
-    m_connection->ClearErrors();
-    static const QString all = QStringLiteral(SQL_ALL_CATALOGS);
-    static const QString empty = QStringLiteral("");
-    afterMove(SQLTablesW(h, wide(all), SQL_NTS, wide(empty), 0, wide(empty), 0, nullptr, 0));
+    call([&] {
+        m_connection->BeginCommand(this);
+        SQLFreeStmt(h, SQL_CLOSE);
+        m_connection->ClearErrors();
+        static const QString all = QStringLiteral(SQL_ALL_CATALOGS);
+        static const QString empty = QStringLiteral("");
+        afterMove(SQLTablesW(h, wide(all), SQL_NTS, wide(empty), 0, wide(empty), 0, nullptr, 0));
+    });
 }
 
 QStringList TOdbcStatement::PrimaryKeys(const QString& catalog, const QString& schema, const QString& table) {
+    QStringList result;
+    call([&] { result = primaryKeys(catalog, schema, table); });
+    return result;
+}
+
+QStringList TOdbcStatement::primaryKeys(const QString& catalog, const QString& schema, const QString& table) {
     SQLHSTMT h = handle();
     m_connection->BeginCommand(this);
     SQLFreeStmt(h, SQL_CLOSE);
@@ -136,6 +181,8 @@ QStringList TOdbcStatement::PrimaryKeys(const QString& catalog, const QString& s
         }
         Drain();
     } catch (const EConnectionLost&) {
+        throw;
+    } catch (const ECancelled&) {
         throw;
     } catch (const EDatabaseError&) {
         // A table whose keys cannot be read is treated as having none.
@@ -162,6 +209,14 @@ qint64 TOdbcStatement::RowsAffected() const {
 bool TOdbcStatement::NextResult() {
     if (!m_hasResult)
         return false;
+    bool more = false;
+    call([&] { more = nextResult(); });
+    return more;
+}
+
+bool TOdbcStatement::nextResult() {
+    if (!m_hasResult)
+        return false;
     const SQLRETURN rc = SQLMoreResults(handle());
     if (rc == SQL_NO_DATA) {
         m_hasResult = false;
@@ -174,8 +229,12 @@ bool TOdbcStatement::NextResult() {
 }
 
 void TOdbcStatement::Drain() {
-    while (NextResult()) {
-    }
+    if (!m_hasResult)
+        return;
+    call([this] {
+        while (nextResult()) {
+        }
+    });
 }
 
 QList<TColumnInfo> TOdbcStatement::DescribeColumns() {
@@ -212,6 +271,10 @@ QList<TColumnInfo> TOdbcStatement::DescribeColumns() {
 void TOdbcStatement::FetchAll(TRowStore& store) {
     if (m_columnCount == 0)
         return;
+    call([&] { fetchAll(store); });
+}
+
+void TOdbcStatement::fetchAll(TRowStore& store) {
     const QList<TColumnInfo>& cols = store.Columns();
     const bool piecewise =
         std::any_of(cols.begin(), cols.end(), [](const TColumnInfo& c) { return c.longData; });
@@ -237,7 +300,7 @@ void TOdbcStatement::fetchBound(TRowStore& store) {
         b[c].cType = TOdbcTypes::CTypeOf(cols[c], b[c].width);
         rowBytes += b[c].width + SQLLEN(sizeof(SQLLEN));
     }
-    const SQLULEN rowsPerFetch =
+    SQLULEN rowsPerFetch =
         SQLULEN(std::clamp<SQLLEN>(SQLLEN(256 * 1024) / std::max<SQLLEN>(rowBytes, 1), 1, 512));
     for (int c = 0; c < n; ++c) {
         b[c].buffer.resize(size_t(b[c].width) * rowsPerFetch);
@@ -245,7 +308,14 @@ void TOdbcStatement::fetchBound(TRowStore& store) {
     }
     SQLULEN fetched = 0;
     SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
-    SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rowsPerFetch), 0);
+    // A driver may take a smaller block than asked (01S02): the block it took decides what a short
+    // block means, or a result would end early without a word.
+    SQLULEN granted = 0;
+    if (!SQL_SUCCEEDED(
+            SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rowsPerFetch), 0)) ||
+        !SQL_SUCCEEDED(SQLGetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) || granted == 0)
+        granted = 1;
+    rowsPerFetch = std::min(rowsPerFetch, granted);
     SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
     const auto unbind = [&] {
         if (m_stmt == nullptr)
@@ -271,6 +341,7 @@ void TOdbcStatement::fetchBound(TRowStore& store) {
                                        cells[c], guids.data() + c * 16);
                 store.Append(cells.data());
             }
+            stopIfCancelled();
             // A short block is the end of the result: fetching again would make the driver read
             // on into the next result and lose its messages and row count.
             if (fetched < rowsPerFetch)
@@ -330,6 +401,7 @@ void TOdbcStatement::fetchPiecewise(TRowStore& store) {
                 TOdbcTypes::ToCell(cols[c], value.constData(), value.size(), cells[c], guids.data() + c * 16);
         }
         store.Append(cells.data());
+        stopIfCancelled();
     }
 }
 

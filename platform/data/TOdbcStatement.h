@@ -8,6 +8,8 @@
 
 #include <sql.h>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,7 +56,18 @@ public:
 
     static int LongDataChunkBytes() { return 64 * 1024; }
 
+    // Seconds a call may wait on the server before it is cancelled (0: for ever).
+    int Timeout() const { return m_timeout; }
+    void SetTimeout(int seconds) { m_timeout = seconds; }
+
 private:
+    // Runs a driver call that may wait on the server: on a worker thread, cancellable.
+    void call(const std::function<void()>& work);
+    void closeCursorNow();
+    QStringList primaryKeys(const QString& catalog, const QString& schema, const QString& table);
+    bool nextResult();
+    void fetchAll(TRowStore& store);
+    void stopIfCancelled();
     SQLHSTMT handle() const;
     void check(SQLRETURN rc);
     void afterMove(SQLRETURN rc);
@@ -70,4 +83,6 @@ private:
     bool m_described = false;
     std::vector<QByteArray> m_parameterData;
     std::vector<SQLLEN> m_parameterLength;
+    int m_timeout = 0;
+    std::atomic<bool> m_cancelled = false;
 };

@@ -7,12 +7,15 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 
 namespace {
 
-// Blocks grow from small (a query of a few rows takes little) to this size.
-constexpr size_t kBlockBytes = size_t(1) << 20;
+// Blocks grow from small (a query of a few rows takes little) to this size: one huge page, so a
+// large result costs few page faults.
+constexpr size_t kBlockBytes = size_t(2) << 20;
 constexpr size_t kFirstBlockBytes = size_t(16) << 10;
 constexpr int64_t kMicrosPerDay = int64_t(86400) * 1000000;
 constexpr int64_t kJulianDay1970 = 2440588;
@@ -80,10 +83,28 @@ void TRowStore::ClearRows() {
     m_blockUsed = m_blockSize = m_allocated = 0;
 }
 
+void TRowStore::TBlockFree::operator()(unsigned char* p) const {
+    std::free(p);
+}
+
+TRowStore::TBlock TRowStore::newBlock(size_t bytes) {
+    void* p = nullptr;
+    if (bytes == kBlockBytes) {
+        p = std::aligned_alloc(kBlockBytes, kBlockBytes);
+        if (p != nullptr)
+            ::madvise(p, kBlockBytes, MADV_HUGEPAGE);
+    } else {
+        p = std::malloc(bytes);
+    }
+    if (p == nullptr)
+        throw std::bad_alloc();
+    return TBlock(static_cast<unsigned char*>(p));
+}
+
 unsigned char* TRowStore::allocate(size_t bytes) {
     if (bytes > kBlockBytes / 4) {
         // A large record gets its own block, so the current block's free space stays usable.
-        m_blocks.push_back(std::make_unique_for_overwrite<unsigned char[]>(bytes));
+        m_blocks.push_back(newBlock(bytes));
         m_allocated += bytes;
         unsigned char* p = m_blocks.back().get();
         if (m_blocks.size() >= 2)
@@ -93,7 +114,7 @@ unsigned char* TRowStore::allocate(size_t bytes) {
     if (m_blocks.empty() || m_blockUsed + bytes > m_blockSize) {
         const size_t size =
             std::max(bytes, m_blockSize == 0 ? kFirstBlockBytes : std::min(kBlockBytes, m_blockSize * 2));
-        m_blocks.push_back(std::make_unique_for_overwrite<unsigned char[]>(size));
+        m_blocks.push_back(newBlock(size));
         m_blockSize = size;
         m_blockUsed = 0;
         m_allocated += size;

@@ -90,7 +90,12 @@ private:
     int m_fixedBytes = 0;
     int m_varCount = 0;
     std::vector<unsigned char*> m_rows;
-    std::vector<std::unique_ptr<unsigned char[]>> m_blocks;
+    struct TBlockFree {
+        void operator()(unsigned char* p) const;
+    };
+    using TBlock = std::unique_ptr<unsigned char[], TBlockFree>;
+    static TBlock newBlock(size_t bytes);
+    std::vector<TBlock> m_blocks;
     size_t m_blockUsed = 0;
     size_t m_blockSize = 0;
     size_t m_allocated = 0;

@@ -1,5 +1,6 @@
 #include "TSelectAnalyzer.h"
 
+#include "TSqlIdentifier.h"
 #include "TSqlParameterParser.h"
 
 namespace {
@@ -133,16 +134,10 @@ const char* const kBlockers[] = {"join", "union", "except",  "intersect", "group
 
 } // namespace
 
-QString TSelectAnalyzer::QuoteIdentifier(const QString& name) {
-    QString n = name;
-    n.replace(QLatin1Char(']'), QLatin1String("]]"));
-    return QLatin1Char('[') + n + QLatin1Char(']');
-}
-
 QString TSelectAnalyzer::Result::QuotedTable() const {
     QStringList q;
     for (const QString& p : tableParts)
-        q << QuoteIdentifier(p);
+        q << TSqlIdentifier::Quote(p);
     return q.join(QLatin1Char('.'));
 }
 

@@ -23,13 +23,11 @@ public:
             return tableParts.size() >= 2 ? tableParts[tableParts.size() - 2] : QString();
         }
         QString CatalogName() const { return tableParts.size() >= 3 ? tableParts[0] : QString(); }
-        // The table as bracket-quoted SQL, e.g. [dbo].[Orders].
+        // The table as SQL, each part quoted where it needs it, e.g. dbo.[Order Lines].
         QString QuotedTable() const;
         // The table column a result column comes from, or empty when it is computed.
         QString BaseColumn(const QString& resultName) const;
     };
 
     static Result Analyze(const QString& sql);
-    // [name] with "]" doubled.
-    static QString QuoteIdentifier(const QString& name);
 };

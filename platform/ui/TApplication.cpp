@@ -4,6 +4,8 @@
 #include "TAction.h"
 #include "TForm.h"
 #include "TMessageBox.h"
+#include "TServerWait.h"
+#include "TWaitWindow.h"
 
 #include <QAbstractEventDispatcher>
 #include <QWidget>
@@ -22,12 +24,15 @@ QString ExceptionMessage(const std::exception& e) {
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    TWaitWindow::Install();
     m_idleWake.setSingleShot(true);
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TApplication::idle);
 }
 
-TApplication::~TApplication() = default;
+TApplication::~TApplication() {
+    TServerWait::SetIndicatorFactory(nullptr);
+}
 
 TApplication* TApplication::Instance() {
     return qobject_cast<TApplication*>(QCoreApplication::instance());
@@ -98,7 +103,9 @@ void TApplication::UpdateActions() {
 }
 
 void TApplication::idle() {
-    if (m_inIdle)
+    // While a call waits on the server the actions' updates, which may look at the connection,
+    // wait too.
+    if (m_inIdle || TServerWait::Depth() > 0)
         return;
     if (m_lastIdle.isValid() && m_lastIdle.elapsed() < kIdleIntervalMs) {
         if (!m_idleWake.isActive())

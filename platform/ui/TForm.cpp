@@ -23,10 +23,14 @@ int TForm::ShowModal() {
     setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     m_modalLoop = &loop;
+    const QPointer<TForm> self(this);
     show();
     raise();
     activateWindow();
     loop.exec(QEventLoop::DialogExec);
+    // Something in the loop may have deleted the form: then there is nothing left to hide.
+    if (!self)
+        return mrCancel;
     m_modalLoop = nullptr;
     hide();
     setWindowModality(Qt::NonModal);
@@ -55,20 +59,22 @@ void TForm::Dock(QWidget* container) {
     show();
 }
 
-QObject* TForm::findIn(const QObject* parent, const QString& name) {
-    for (QObject* child : parent->children()) {
+QObject* TForm::FindComponentIn(const QObject* owner, const QString& name) {
+    if (!owner || name.isEmpty())
+        return nullptr;
+    for (QObject* child : owner->children()) {
         if (child->objectName().compare(name, Qt::CaseInsensitive) == 0)
             return child;
         if (qobject_cast<TForm*>(child))
             continue;
-        if (QObject* found = findIn(child, name))
+        if (QObject* found = FindComponentIn(child, name))
             return found;
     }
     return nullptr;
 }
 
 QObject* TForm::FindComponent(const QString& name) const {
-    return name.isEmpty() ? nullptr : findIn(this, name);
+    return FindComponentIn(this, name);
 }
 
 void TForm::PostMessage(int message, qintptr wParam, qintptr lParam) {

@@ -74,6 +74,8 @@ public:
     // The component of this form with the name (letter case ignored); the search does not enter
     // forms docked into this one.
     QObject* FindComponent(const QString& name) const;
+    // The same lookup for any owner: its components by name, not entering docked forms.
+    static QObject* FindComponentIn(const QObject* owner, const QString& name);
 
     // Posts a private message (e.g. WM_USER + 2 = 1026) to this form.
     void PostMessage(int message, qintptr wParam = 0, qintptr lParam = 0);
@@ -96,8 +98,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    static QObject* findIn(const QObject* parent, const QString& name);
-
     int m_modalResult = mrNone;
     QEventLoop* m_modalLoop = nullptr;
     QPointer<QPushButton> m_defaultButton;

@@ -12,6 +12,7 @@
 #include "ufKestrow.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,7 +105,7 @@ TEST_F(MainWindowTest, LogOnFillsTheStatusBarAndTheSwitcherInServerOrder) {
     ASSERT_EQ(sent.size(), 2);
     EXPECT_TRUE(
         sent[0].startsWith("master.dbo.sp_MShasdbaccess\n/*\nselect name \nfrom master..sysdatabases "));
-    EXPECT_EQ(sent[1], "use [master]");
+    EXPECT_EQ(sent[1], "use master");
     EXPECT_TRUE(errors.isEmpty());
 
     TIniFile f(ini());
@@ -148,7 +149,7 @@ TEST_F(MainWindowTest, SwitchingRunsThePageStepsAndARefreshReturnsToTheLogOnData
     ASSERT_GE(sales, 0);
     w.dxbcDB->setCurrentIndex(sales);
     emit w.dxbcDB->activated(sales);
-    EXPECT_EQ(batches().last(), "use [Sales]");
+    EXPECT_EQ(batches().last(), "use Sales");
     EXPECT_EQ(steps, QStringList({"objects changed", "users changed", "objects active"}));
     // Picking the same name again changes nothing.
     emit w.dxbcDB->activated(sales);
@@ -159,7 +160,7 @@ TEST_F(MainWindowTest, SwitchingRunsThePageStepsAndARefreshReturnsToTheLogOnData
     EXPECT_EQ(w.dxbcDB->currentText(), "master");
     const QStringList sent = batches().mid(before);
     ASSERT_EQ(sent.size(), 2);
-    EXPECT_EQ(sent[1], "use [master]");
+    EXPECT_EQ(sent[1], "use master");
     EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -182,6 +183,17 @@ TEST_F(MainWindowTest, TypedNameWithABlankSwitchesAndAnUnknownOneShowsTheServerE
     EXPECT_TRUE(errors[0].contains("No]Such")) << errors[0].toStdString();
     EXPECT_EQ(activations, 1); // the switch stopped at the failing "use"
     EXPECT_TRUE(w.ADOConnection->Connected());
+    // The switcher shows the database the session is still in.
+    EXPECT_EQ(w.dxbcDB->currentText(), "My DB");
+    auto rs = w.ADOConnection->Execute("select db_name()");
+    EXPECT_EQ(rs->Fields(0).Text(), "My DB");
+    // A reserved word is a name that needs brackets too.
+    errors.clear();
+    w.dxbcDB->setEditText("select");
+    QTest::keyClick(w.dxbcDB->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(batches().last(), "use [select]");
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(w.dxbcDB->currentText(), "My DB");
 }
 
 TEST_F(MainWindowTest, EmptyLogOnDatabaseLeavesTheSwitcherEmptyAndSendsNoUse) {
@@ -219,6 +231,84 @@ TEST_F(MainWindowTest, CancelledLogOnTerminatesAndWritesNothing) {
     TfKestrow w(ini(), {});
     EXPECT_EQ(driver.Remaining(), 0);
     EXPECT_FALSE(w.LoggedOn());
+    EXPECT_TRUE(TApplication::Instance()->Terminated());
+    EXPECT_FALSE(QFile::exists(ini()));
+}
+
+TEST_F(MainWindowTest, LostServerIsNoticedAndTheNextSwitchLogsOnAgainIntoTheSwitchersDatabase) {
+    auto server = std::make_unique<SimProcess>(std::vector<std::string>{"--demo", "--sa-password", "sa"});
+    ASSERT_TRUE(server->started());
+    const int port = server->port();
+    const QString name = SimServer(*server);
+    TfKestrow w(ini(), {"-s", name, "-u", "sa", "-p", "sa", "-d", "master"});
+    w.show();
+    ASSERT_TRUE(SpinUntil([&] { return w.dxbsConnected->text() == "Connected"; }));
+    const int sales = w.dxbcDB->findText("Sales");
+    ASSERT_GE(sales, 0);
+    w.dxbcDB->setCurrentIndex(sales);
+    emit w.dxbcDB->activated(sales);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join(";").toStdString();
+
+    server->kill();
+    const int inventory = w.dxbcDB->findText("Склад");
+    ASSERT_GE(inventory, 0);
+    w.dxbcDB->setCurrentIndex(inventory);
+    emit w.dxbcDB->activated(inventory);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], "Connection to the server was lost.");
+    EXPECT_FALSE(w.ADOConnection->Connected());
+    EXPECT_TRUE(SpinUntil([&] { return w.dxbsConnected->text() == "Not connected"; }));
+    EXPECT_EQ(w.dxbsCurrentUser->text(), "");
+    EXPECT_EQ(w.dxbcDB->currentText(), "Sales");
+    EXPECT_EQ(errors.size(), 1); // told once
+
+    server = std::make_unique<SimProcess>(std::vector<std::string>{"--demo", "--sa-password", "sa"}, port);
+    ASSERT_TRUE(server->started());
+    QStringList seen;
+    ModalDriver driver({[&](QWidget* modal) {
+        auto* login = qobject_cast<TfBrinLogin*>(modal);
+        ASSERT_NE(login, nullptr);
+        seen << login->Server() << login->Database() << login->User() << login->Password();
+        login->SetPassword("sa");
+        login->bOk->click();
+    }});
+    w.dxbcDB->setCurrentIndex(inventory);
+    emit w.dxbcDB->activated(inventory);
+    EXPECT_EQ(driver.Remaining(), 0);
+    EXPECT_EQ(seen, QStringList({name, "master", "sa", "sa"}));
+    EXPECT_TRUE(errors.size() == 1) << errors.join(";").toStdString();
+    EXPECT_TRUE(w.ADOConnection->Connected());
+    EXPECT_EQ(w.dxbsConnected->text(), "Connected");
+    const QStringList sent = SimRequests(*server, "batch", "text");
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent[0], "use Sales"); // back where the session was
+    EXPECT_EQ(sent[1], "use Склад"); // then the switch asked for
+    EXPECT_EQ(w.dxbcDB->currentText(), "Склад");
+    auto rs = w.ADOConnection->Execute("select db_name()");
+    EXPECT_EQ(rs->Fields(0).Text(), "Склад");
+}
+
+TEST_F(MainWindowTest, FailedLogOnThenCancelEndsAtOnce) {
+    QElapsedTimer clock;
+    qint64 cancelledAt = -1;
+    QString message;
+    ModalDriver driver({[&](QWidget* modal) {
+                            message = ModalDriver::Text(modal);
+                            ModalDriver::ClickDefault(modal);
+                        },
+                        [&](QWidget* modal) {
+                            auto* login = qobject_cast<TfBrinLogin*>(modal);
+                            ASSERT_NE(login, nullptr);
+                            clock.start();
+                            cancelledAt = 0;
+                            login->bCancel->click();
+                        }});
+    TfKestrow w(ini(), {"-s", "127.0.0.1,1", "-d", "master", "-u", "sa", "-p", "x"});
+    const qint64 ended = clock.isValid() ? clock.elapsed() : -1;
+    EXPECT_EQ(driver.Remaining(), 0);
+    EXPECT_EQ(message, "Cannot connect to 127.0.0.1,1: connection refused at 127.0.0.1:1.");
+    ASSERT_EQ(cancelledAt, 0);
+    EXPECT_LT(ended, 300) << "Cancel to the end of the log-on: " << ended << " ms";
     EXPECT_TRUE(TApplication::Instance()->Terminated());
     EXPECT_FALSE(QFile::exists(ini()));
 }

@@ -39,7 +39,7 @@ protected:
             program.waitForFinished(50); // a short wait for the program, not a fixed sleep
         return switched() && program.state() == QProcess::Running;
     }
-    bool switched() const { return testsupport::SimRequests(sim, "batch", "text").contains("use [Склад]"); }
+    bool switched() const { return testsupport::SimRequests(sim, "batch", "text").contains("use Склад"); }
 
     SimProcess sim{{"--demo", "--sa-password", "p;w"}};
     QTemporaryDir dir;
@@ -92,6 +92,25 @@ TEST(ProgramVersion, PrintsTheVersionWithoutADisplayAndTouchesNoSettings) {
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_EQ(program.readAllStandardOutput(), QByteArray("marlinde " MARLINDE_VERSION "\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"marlinde"});
+}
+
+TEST(ProgramVersion, HelpAndVersionPrintAndExitWithoutAWindow) {
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("DISPLAY"); // no window system is needed to answer
+    program.setProcessEnvironment(env);
+    program.start(MARLINDE_BINARY, {"--help"});
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitCode(), 0);
+    const QString help = QString::fromUtf8(program.readAllStandardOutput());
+    for (const char* option :
+         {"-s server", "-d database", "-u user", "-p password", "-t ", "--help", "--version"})
+        EXPECT_TRUE(help.contains(option)) << option;
+    program.start(MARLINDE_BINARY, {"-s", "x", "--version"});
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.readAllStandardOutput(), QByteArray("marlinde " MARLINDE_VERSION "\n"));
 }
 
 } // namespace

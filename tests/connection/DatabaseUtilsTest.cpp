@@ -122,10 +122,4 @@ TEST(RegistryTest, InstalledInstanceAndDataRootFollowTheRegistryOrAreEmpty) {
     TRegistry::Clear();
 }
 
-TEST(QuoteIdentifierTest, BracketsAreDoubledInside) {
-    EXPECT_EQ(QuoteIdentifier("My DB"), "[My DB]");
-    EXPECT_EQ(QuoteIdentifier("a]b[c"), "[a]]b[c]");
-    EXPECT_EQ(QuoteIdentifier("Склад"), "[Склад]");
-}
-
 } // namespace

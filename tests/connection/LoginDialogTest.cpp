@@ -5,18 +5,21 @@
 #include "TApplication.h"
 #include "TDropDownComboBox.h"
 #include "TIniFile.h"
+#include "TWaitWindow.h"
 #include "brinLogin.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -26,6 +29,32 @@ using testsupport::ModalDriver;
 using testsupport::SimProcess;
 
 namespace {
+
+// A socket that listens but never speaks: the connection is made, the log-on never answered.
+class SilentServer {
+public:
+    SilentServer() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(m_fd, 4) != 0)
+            return;
+        socklen_t length = sizeof address;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentServer() { ::close(m_fd); }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    bool Listening() const { return m_port > 0; }
+    QString Name() const { return QStringLiteral("127.0.0.1,%1").arg(m_port); }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
 
 class LoginDialogTest : public ::testing::Test {
 protected:
@@ -91,9 +120,10 @@ TEST_F(LoginDialogTest, ConnectionStringInsertsValuesAsTyped) {
 
 TEST_F(LoginDialogTest, IniSectionNeverHoldsThePassword) {
     {
+        // The foreign section comes first: a delete that ignored the section would hit it.
         TIniFile f(ini());
-        f.WriteString("connection", "Password", "old secret");
         f.WriteString("other", "Password", "not ours");
+        f.WriteString("connection", "Password", "old secret");
     }
     readIni("host", "Склад", "clerk", true);
     EXPECT_TRUE(dialog.Password().isEmpty());
@@ -165,6 +195,30 @@ TEST_F(LoginDialogTest, TextsSwitchBetweenEnglishAndRussianWhileTheProgramRuns) 
 
     dialog.SetLanguage("russian"); // language names are exact: nothing changes
     EXPECT_EQ(texts(), english);
+}
+
+TEST_F(LoginDialogTest, LongerTextsAndALargerFontWidenTheDialogInsteadOfClipping) {
+    dialog.show();
+    const int designWidth = dialog.width();
+    dialog.cbTrustConnection->setText(QStringLiteral("Использовать логин Windows для входа на сервер"));
+    dialog.Label3->setText(QStringLiteral("Пользователь сервера"));
+    QFont big = dialog.font();
+    big.setPointSizeF(big.pointSizeF() * 2);
+    dialog.setFont(big);
+    QApplication::processEvents();
+    dialog.layout()->activate();
+    EXPECT_GT(dialog.width(), designWidth);
+    for (QWidget* w :
+         {static_cast<QWidget*>(dialog.Label1), static_cast<QWidget*>(dialog.Label3),
+          static_cast<QWidget*>(dialog.cbTrustConnection), static_cast<QWidget*>(dialog.bCancel)}) {
+        EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
+        EXPECT_GE(w->height(), w->sizeHint().height()) << w->objectName().toStdString();
+        EXPECT_TRUE(dialog.rect().contains(w->geometry())) << w->objectName().toStdString();
+    }
+    // Fields stay in one column, right of every label.
+    EXPECT_GT(dialog.eServer->x(), dialog.Label3->geometry().right());
+    EXPECT_EQ(dialog.eServer->x(), dialog.ePassword->x());
+    dialog.hide();
 }
 
 TEST_F(LoginDialogTest, TrustedAuthenticationMakesCredentialsReadOnlyButKeepsThem) {
@@ -325,30 +379,59 @@ TEST_F(LoginDialogTest, DropDownAgainstAnUnreachableServerShowsTheErrorAndOneEmp
 }
 
 TEST_F(LoginDialogTest, ServerThatNeverAnswersFailsWithinTheLoginTimeout) {
-    // A socket that listens but never speaks: the connection is made, the log-on never answered.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(fd, 4), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    const QString server = QStringLiteral("127.0.0.1,%1").arg(ntohs(address.sin_port));
-    readIni(server, "master", "sa", false);
+    SilentServer silent;
+    ASSERT_TRUE(silent.Listening());
+    readIni(silent.Name(), "master", "sa", false);
     TIniFile(ini()).WriteInteger("connection", "LoginTimeout", 2);
     dialog.ReadIni(ini(), "connection");
     EXPECT_EQ(dialog.LoginTimeout(), 2);
+    ModalDriver driver({[](QWidget* w) { EXPECT_NE(qobject_cast<TWaitWindow*>(w), nullptr); }});
     QElapsedTimer clock;
     clock.start();
     try {
         dialog.Connect();
         FAIL() << "connected";
     } catch (const Exception& e) {
-        EXPECT_TRUE(e.Message().contains(server)) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains(silent.Name())) << e.Message().toStdString();
     }
     EXPECT_LT(clock.elapsed(), 8000);
-    ::close(fd);
+    EXPECT_EQ(driver.Remaining(), 0); // the wait window was on screen meanwhile
+}
+
+TEST_F(LoginDialogTest, CancelInTheWaitWindowReturnsToTheDialogAtOnce) {
+    SilentServer silent;
+    ASSERT_TRUE(silent.Listening());
+    readIni(silent.Name(), "master", "sa", false);
+    QElapsedTimer clock;
+    qint64 cancelledAt = -1, dialogAgainAt = -1;
+    QString waitText;
+    ModalDriver driver({onDialog([&] { dialog.SetPassword("typed"); }, dialog.bOk),
+                        [&](QWidget* w) {
+                            auto* wait = qobject_cast<TWaitWindow*>(w);
+                            ASSERT_NE(wait, nullptr) << w->metaObject()->className();
+                            waitText = wait->Text();
+                            clock.start();
+                            cancelledAt = 0;
+                            wait->bCancel->click();
+                        },
+                        onDialog(
+                            [&] {
+                                dialogAgainAt = clock.elapsed();
+                                EXPECT_EQ(dialog.Server(), silent.Name());
+                                EXPECT_EQ(dialog.Database(), "master");
+                                EXPECT_EQ(dialog.User(), "sa");
+                                EXPECT_EQ(dialog.Password(), "typed");
+                            },
+                            dialog.bCancel)});
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(driver.Remaining(), 0);
+    EXPECT_TRUE(waitText.startsWith("Connecting to " + silent.Name() + "…")) << waitText.toStdString();
+    ASSERT_EQ(cancelledAt, 0);
+    EXPECT_GE(dialogAgainAt, 0);
+    EXPECT_LT(dialogAgainAt, 1000) << "Cancel to dialog: " << dialogAgainAt << " ms";
+    std::printf("[ measure  ] Cancel to the login dialog: %lld ms\n", static_cast<long long>(dialogAgainAt));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(";").toStdString(); // no message for a cancel
+    EXPECT_FALSE(connection.Connected());
 }
 
 } // namespace

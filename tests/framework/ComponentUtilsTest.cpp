@@ -205,7 +205,7 @@ TEST(CloneTest, AControlOfAnUnknownClassIsNotCopied) {
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "Class TForm not found");
     }
-    EXPECT_EQ(FindOwnedComponent(&form, "pOwn1"), nullptr);
+    EXPECT_EQ(TForm::FindComponentIn(&form, "pOwn1"), nullptr);
 }
 
 TEST(MessageBoxTest, BoxesCarryTheTitleIconAndResult) {

@@ -1,4 +1,4 @@
-#include "../connection/SimLog.h"
+#include "SimLog.h"
 #include "Exception.h"
 #include "SimProcess.h"
 #include "TADORecordset.h"

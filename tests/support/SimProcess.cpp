@@ -18,7 +18,7 @@ std::string SimProcess::binary() {
     return SQLSIM_BINARY;
 }
 
-SimProcess::SimProcess(std::vector<std::string> args) {
+SimProcess::SimProcess(std::vector<std::string> args, int port) {
     char logTemplate[] = "/tmp/sqlsim-log-XXXXXX";
     int logFd = ::mkstemp(logTemplate);
     if (logFd >= 0) {
@@ -30,7 +30,7 @@ SimProcess::SimProcess(std::vector<std::string> args) {
         return;
     }
     std::string exe = binary();
-    std::vector<std::string> all = {exe, "--port", "0", "--log", m_logPath};
+    std::vector<std::string> all = {exe, "--port", std::to_string(port), "--log", m_logPath};
     all.insert(all.end(), args.begin(), args.end());
     m_pid = ::fork();
     if (m_pid == 0) {

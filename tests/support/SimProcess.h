@@ -8,8 +8,9 @@ namespace testsupport {
 
 class SimProcess {
 public:
-    // Starts "sqlsim --port 0 --log <temp file> <args>" and waits for the port it prints.
-    explicit SimProcess(std::vector<std::string> args = {});
+    // Starts "sqlsim --port <port> --log <temp file> <args>" and waits for the port it prints
+    // (port 0: a free one).
+    explicit SimProcess(std::vector<std::string> args = {}, int port = 0);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;

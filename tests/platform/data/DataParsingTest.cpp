@@ -2,6 +2,7 @@
 #include "EDatabaseError.h"
 #include "TAdoConnectionString.h"
 #include "TSelectAnalyzer.h"
+#include "TSqlIdentifier.h"
 #include "TSqlParameterParser.h"
 
 #include <gtest/gtest.h>
@@ -107,7 +108,7 @@ TEST(SelectAnalyzer, SingleTableWithPlainAndComputedColumns) {
                        "from [dbo].[sys users] u where name like 'a%' order by name;"));
     ASSERT_TRUE(r.singleTable);
     EXPECT_EQ(r.tableParts, QStringList({"dbo", "sys users"}));
-    EXPECT_EQ(r.QuotedTable(), "[dbo].[sys users]");
+    EXPECT_EQ(r.QuotedTable(), "dbo.[sys users]");
     EXPECT_EQ(r.BaseColumn("name"), "name");
     EXPECT_EQ(r.BaseColumn("NIMAGE"), "islogin");
     EXPECT_EQ(r.BaseColumn("two"), "");
@@ -132,4 +133,23 @@ TEST(SelectAnalyzer, StarAndThingsThatAreNotOneTable) {
     r = TSelectAnalyzer::Analyze(
         QStringLiteral("select a from t where a in (select a from u join v on 1=1)"));
     EXPECT_TRUE(r.singleTable);
+}
+
+TEST(SqlIdentifier, RegularNamesGoAsTypedOthersBracketedWithBracketsDoubled) {
+    EXPECT_EQ(TSqlIdentifier::Quote("Sales"), "Sales");
+    EXPECT_EQ(TSqlIdentifier::Quote(QStringLiteral("\u0421\u043a\u043b\u0430\u0434")),
+              QStringLiteral("\u0421\u043a\u043b\u0430\u0434")); // letters of any script
+    EXPECT_EQ(TSqlIdentifier::Quote("_x1$@#"), "_x1$@#");
+    EXPECT_EQ(TSqlIdentifier::Quote("@v"), "@v");
+    EXPECT_EQ(TSqlIdentifier::Quote("#tmp"), "#tmp");
+    EXPECT_EQ(TSqlIdentifier::Quote("My DB"), "[My DB]");
+    EXPECT_EQ(TSqlIdentifier::Quote("a]b[c"), "[a]]b[c]");
+    EXPECT_EQ(TSqlIdentifier::Quote("1st"), "[1st]");
+    EXPECT_EQ(TSqlIdentifier::Quote("$x"), "[$x]");
+    EXPECT_EQ(TSqlIdentifier::Quote("a-b"), "[a-b]");
+    EXPECT_EQ(TSqlIdentifier::Quote("Select"), "[Select]"); // reserved, in any letter case
+    EXPECT_EQ(TSqlIdentifier::Quote("use"), "[use]");
+    EXPECT_EQ(TSqlIdentifier::Quote(""), "[]");
+    EXPECT_EQ(TSqlIdentifier::Quote(QString(129, 'a')), "[" + QString(129, 'a') + "]");
+    EXPECT_EQ(TSqlIdentifier::StringLiteral("it's"), "N'it''s'");
 }

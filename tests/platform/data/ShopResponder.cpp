@@ -1,7 +1,5 @@
 #include "ShopResponder.h"
 
-#include <regex>
-
 using namespace sqlsim;
 using C = const std::vector<std::string>&;
 
@@ -19,29 +17,6 @@ ResultSet ordersResult(const std::vector<ShopResponder::Order>& orders) {
     for (const auto& o : orders)
         rs.row({o.id, o.name, o.note});
     return rs;
-}
-
-// "[col] = @P1, [col2] = @P2" -> pairs of column and parameter name.
-std::vector<std::pair<std::string, std::string>> assignments(const std::string& text) {
-    std::vector<std::pair<std::string, std::string>> out;
-    static const std::regex one(R"(\[(\w+)\]\s*=\s*(@P\d+))");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), one); it != std::sregex_iterator(); ++it)
-        out.emplace_back((*it)[1], (*it)[2]);
-    return out;
-}
-
-// Whether a note matches "[text] = @Pn AND [tag] IS NULL" / "[tag] = @Pm" as the data layer writes it.
-bool noteMatches(const ShopResponder::Note& n, const Request& r, const std::string& condition) {
-    for (const auto& [col, p] : assignments(condition)) {
-        const SqlValue& v = r.param(p)->value;
-        if (col == "text" && v.toText() != n.text)
-            return false;
-        if (col == "tag" && (n.tag.isNull() || v.toText() != n.tag.toText()))
-            return false;
-    }
-    if (condition.find("[tag] IS NULL") != std::string::npos && !n.tag.isNull())
-        return false;
-    return true;
 }
 
 } // namespace
@@ -80,129 +55,6 @@ ShopResponder::ShopResponder() : FixedCatalog("Secret1") {
             rs.row({db, SqlValue(), SqlValue(), SqlValue(), SqlValue()});
         out.resultSet(rs);
     });
-    addRule(
-        Match::Regex, R"(INSERT INTO \[Orders\] \(([^)]*)\) VALUES \(([^)]*)\))",
-        [this](const Request& r, Session&, Response& out, C cap) {
-            Order o{0, {}, SqlValue()};
-            std::vector<std::string> cols;
-            static const std::regex name(R"(\[(\w+)\])");
-            for (auto it = std::sregex_iterator(cap[1].begin(), cap[1].end(), name);
-                 it != std::sregex_iterator(); ++it)
-                cols.push_back((*it)[1]);
-            bool nameGiven = false;
-            for (size_t i = 0; i < cols.size() && i < r.params.size(); ++i) {
-                const SqlValue& v = r.params[i].value;
-                if (cols[i] == "id")
-                    o.id = int(v.toInt());
-                else if (cols[i] == "name" && !v.isNull())
-                    o.name = v.toText(), nameGiven = true;
-                else if (cols[i] == "note")
-                    o.note = v;
-            }
-            if (!nameGiven) {
-                out.error(515, 16,
-                          "Cannot insert the value NULL into column 'name', table 'Shop.dbo.Orders'; column "
-                          "does not allow nulls. INSERT fails.");
-                return;
-            }
-            for (const auto& e : orders) {
-                if (e.id == o.id) {
-                    out.error(2627, 14,
-                              "Violation of PRIMARY KEY constraint 'PK_Orders'. Cannot insert duplicate key "
-                              "in object 'dbo.Orders'. The duplicate key value is (" +
-                                  std::to_string(o.id) + ").");
-                    return;
-                }
-            }
-            orders.push_back(o);
-            out.rowCount(1);
-        });
-    addRule(Match::Regex, R"(UPDATE \[Orders\] SET (.*) WHERE \[id\] = (@P\d+))",
-            [this](const Request& r, Session&, Response& out, C cap) {
-                const int id = int(r.param(cap[2])->value.toInt());
-                int n = 0;
-                for (auto& o : orders) {
-                    if (o.id != id)
-                        continue;
-                    for (const auto& [col, p] : assignments(cap[1])) {
-                        const SqlValue& v = r.param(p)->value;
-                        if (col == "name") {
-                            if (v.isNull()) {
-                                out.error(515, 16,
-                                          "Cannot insert the value NULL into column 'name', table "
-                                          "'Shop.dbo.Orders'; column does not allow nulls. UPDATE fails.");
-                                return;
-                            }
-                            o.name = v.toText();
-                        } else if (col == "note") {
-                            o.note = v;
-                        }
-                    }
-                    ++n;
-                }
-                out.rowCount(n);
-            });
-    addRule(Match::Regex, R"(DELETE FROM \[Orders\] WHERE \[id\] = (@P\d+))",
-            [this](const Request& r, Session&, Response& out, C cap) {
-                const int id = int(r.param(cap[1])->value.toInt());
-                const auto before = orders.size();
-                std::erase_if(orders, [&](const Order& o) { return o.id == id; });
-                out.rowCount(int64_t(before - orders.size()));
-            });
-
-    notes = {{"plain", SqlValue()}, {"twin", SqlValue("t")}, {"twin", SqlValue("t")}};
-    addRule(Match::Exact, "select * from Notes", [this](const Request&, Session&, Response& out, C) {
-        ResultSet rs;
-        rs.column("text", ColumnType::of(SqlType::NVarChar, 50), false)
-            .column("tag", ColumnType::of(SqlType::NVarChar, 10));
-        for (const auto& n : notes)
-            rs.row({n.text, n.tag});
-        out.resultSet(rs);
-    });
-    addRule(Match::Regex, R"(SELECT COUNT\(\*\) FROM \[Notes\] WHERE (.*))",
-            [this](const Request& r, Session&, Response& out, C cap) {
-                int64_t n = 0;
-                for (const auto& note : notes)
-                    n += noteMatches(note, r, cap[1]);
-                out.resultSet(ResultSet().column("", ColumnType::of(SqlType::Int)).row({n}));
-            });
-    addRule(Match::Regex, R"(UPDATE \[Notes\] SET \[text\] = (@P\d+) WHERE (.*))",
-            [this](const Request& r, Session&, Response& out, C cap) {
-                int64_t n = 0;
-                for (auto& note : notes) {
-                    if (noteMatches(note, r, cap[2])) {
-                        note.text = r.param(cap[1])->value.toText();
-                        ++n;
-                    }
-                }
-                out.rowCount(n);
-            });
-    addRule(Match::Exact, "select * from Tickets", [](const Request&, Session&, Response& out, C) {
-        ResultSet rs;
-        rs.columns.push_back(Column{"id", ColumnType::of(SqlType::Int), false, true, false});
-        rs.column("title", ColumnType::of(SqlType::NVarChar, 40));
-        out.resultSet(rs.row({40, "old"}));
-    });
-    addRule(Match::Regex,
-            R"(INSERT INTO \[Tickets\] \(\[title\]\) VALUES \(@P1\); SELECT SCOPE_IDENTITY\(\))",
-            [](const Request&, Session&, Response& out, C) {
-                out.rowCount(1);
-                out.resultSet(ResultSet()
-                                  .column("", ColumnType::of(SqlType::Numeric, 0, 38, 0))
-                                  .row({DecimalValue{41, 0}}));
-            });
-    addRule(Match::Exact, "select * from Stamps", [](const Request&, Session&, Response& out, C) {
-        out.resultSet(ResultSet()
-                          .column("at", ColumnType::of(SqlType::DateTime), false)
-                          .column("label", ColumnType::of(SqlType::NVarChar, 10))
-                          .row({DateTimeValue::fromParts(2004, 3, 15, 13, 45, 7, 123), "a"}));
-    });
-    addRule(Match::Regex, R"(SELECT COUNT\(\*\) FROM \[Stamps\] WHERE .*)",
-            [](const Request&, Session&, Response& out, C) {
-                out.resultSet(ResultSet().column("", ColumnType::of(SqlType::Int)).row({1}));
-            });
-    addRule(Match::Regex, R"(UPDATE \[Stamps\] SET .*)",
-            [](const Request&, Session&, Response& out, C) { out.rowCount(1); });
     addRule(Match::Regex, R"(update Orders set note = (@P\d+))",
             [this](const Request& r, Session&, Response& out, C cap) {
                 for (auto& o : orders)

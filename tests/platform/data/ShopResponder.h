@@ -1,8 +1,8 @@
 #pragma once
-// A simulated server for the data layer's tests: the fixed catalogue, a database "Shop" with a
-// table Orders (id int primary key, name nvarchar(50) not null, note nvarchar(100) null) that
-// selects, inserts, updates and deletes really change, a table Notes without a key, and a few
-// batches with several results.
+// A simulated server for the data layer's wire-level tests: the fixed catalogue, a database
+// "Shop" with a table Orders (id int primary key, name nvarchar(50) not null, note nvarchar(100)
+// null), and a few batches with several results. Writing rows back is tested against the demo
+// instance instead.
 #include "FixedCatalog.h"
 
 #include <string>
@@ -17,13 +17,7 @@ public:
     };
 
     ShopResponder();
-    struct Note {
-        std::string text;
-        sqlsim::SqlValue tag;
-    };
 
     // Read and changed under the server's model lock.
     std::vector<Order> orders;
-    // A table without a primary key: Notes (text nvarchar(50), tag nvarchar(10) null).
-    std::vector<Note> notes;
 };

@@ -102,13 +102,14 @@ TEST_F(IniFileTest, SectionListingsFollowFileOrder) {
 }
 
 TEST_F(IniFileTest, DeleteKeyAndEraseSectionRemoveOnlyTheirLines) {
-    write("[a]\nx=1\nPassword=secret\ny=2\n\n[b]\nz=3\n[c]\nw=4\n");
+    // Another section's Password comes first: a delete that ignored the section would take it.
+    write("[z]\nPassword=keep\n[a]\nx=1\nPassword=secret\ny=2\n\n[b]\nz=3\n[c]\nw=4\n");
     TIniFile ini(path());
     ini.DeleteKey("A", "password");
     ini.DeleteKey("a", "missing");
-    EXPECT_EQ(bytes(), "[a]\nx=1\ny=2\n\n[b]\nz=3\n[c]\nw=4\n");
+    EXPECT_EQ(bytes(), "[z]\nPassword=keep\n[a]\nx=1\ny=2\n\n[b]\nz=3\n[c]\nw=4\n");
     ini.EraseSection("b");
-    EXPECT_EQ(bytes(), "[a]\nx=1\ny=2\n\n[c]\nw=4\n");
+    EXPECT_EQ(bytes(), "[z]\nPassword=keep\n[a]\nx=1\ny=2\n\n[c]\nw=4\n");
     EXPECT_FALSE(ini.SectionExists("b"));
 }
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -176,12 +177,36 @@ TEST_F(UiTest, ImageListKeepsItsSizeAndIndexes) {
     EXPECT_TRUE(list.Icon(5).isNull());
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+TEST_F(UiTest, ShowModalSurvivesTheFormBeingDeletedInItsOwnLoop) {
+    auto* form = new TForm;
+    QTimer::singleShot(20, [form] { delete form; });
+    EXPECT_EQ(form->ShowModal(), mrCancel);
 }
+
+// The helper the GUI tests rely on: when its deadline passes with a step left or a modal window
+// open, the test fails (and the window is closed so nothing blocks).
+TEST(ModalDriverTest, DeadlineWithAStepLeftFailsTheTest) {
+    int remaining = -1;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            testsupport::ModalDriver driver({[](QWidget*) {}}, 50);
+            SpinUntil([&] { return driver.TimedOut(); }, 2000);
+            remaining = driver.Remaining();
+        },
+        "deadline of 50 ms passed with 1 step(s) left");
+    EXPECT_EQ(remaining, 1);
+}
+
+TEST(ModalDriverTest, ModalWindowStillOpenAtTheDeadlineFailsAndIsClosed) {
+    int result = -1;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            testsupport::ModalDriver driver({}, 50);
+            TForm form;
+            result = form.ShowModal(); // nobody answers it
+        },
+        "and a modal window open");
+    EXPECT_EQ(result, mrCancel);
+}
+
+} // namespace

@@ -1,3 +1,4 @@
+// The main() of every GUI test program: offscreen unless a platform is set, one TApplication.
 #include "TApplication.h"
 
 #include <gtest/gtest.h>
