@@ -61,7 +61,10 @@ TdxDBGrid::TdxDBGrid(QWidget* parent, const QString& name)
         TdxDBGridColumn* c = Columns(logical);
         if (!c)
             return s;
-        s.sortRank = int(m_sortColumns.indexOf(c)) + 1;
+        // Grouped columns are ordered by the group panel; the header ranks the others.
+        QList<TdxDBGridColumn*> ranked = m_sortColumns;
+        ranked.removeIf([](TdxDBGridColumn* x) { return x->GroupIndex() >= 0; });
+        s.sortRank = int(ranked.indexOf(c)) + 1;
         s.descending = c->SortOrder() == csDown;
         s.filterable = m_filtering && !c->DisableFilter();
         s.filtered = m_model->Filters().contains(logical);
