@@ -11,6 +11,7 @@
 #include "Variants.h"
 
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScrollBar>
@@ -286,6 +287,11 @@ void TdxDBGrid::EndUpdate() {
 
 void TdxDBGrid::ColumnsListChanged() {
     m_sortColumns.removeIf([this](TdxDBGridColumn* c) { return columnIndex(c) < 0; });
+    // Forget freed columns at once: a new column may be given the same address.
+    for (TdxDBGridColumn*& c : m_headerColumns) {
+        if (columnIndex(c) < 0)
+            c = nullptr;
+    }
     if (m_lockColumnChanges > 0) {
         m_columnsPending = true;
         return;
@@ -355,14 +361,31 @@ void TdxDBGrid::rebuildColumns() {
         mc.editable = !(f && f->ReadOnly());
         columns.append(mc);
     }
+    // The header's order survives the reset (a data set refresh must not undo the user's moves);
+    // columns new to the list go to the right.
+    QList<TdxDBGridColumn*> order;
+    for (int v = 0; v < m_header->count() && m_header->count() == m_headerColumns.size(); ++v) {
+        TdxDBGridColumn* c = m_headerColumns[m_header->logicalIndex(v)];
+        if (c && columnIndex(c) >= 0)
+            order.append(c);
+    }
+    for (int i = 0; i < ColumnCount(); ++i) {
+        if (!order.contains(Columns(i)))
+            order.append(Columns(i));
+    }
+    const bool wasApplying = m_applyingWidths;
+    m_applyingWidths = true;
     m_model->SetDataSet(ds);
     m_model->SetColumns(columns);
-    // The header follows the column list's order again.
-    for (int i = 0; i < m_header->count(); ++i) {
-        const int from = m_header->visualIndex(i);
-        if (from != i)
-            m_header->moveSection(from, i);
+    m_headerColumns.clear();
+    for (int i = 0; i < ColumnCount(); ++i)
+        m_headerColumns.append(Columns(i));
+    for (int v = 0; v < order.size() && v < m_header->count(); ++v) {
+        const int from = m_header->visualIndex(columnIndex(order[v]));
+        if (from != v)
+            m_header->moveSection(from, v);
     }
+    m_applyingWidths = wasApplying;
     applyHeader();
 }
 
@@ -523,6 +546,19 @@ bool TdxDBGrid::eventFilter(QObject* watched, QEvent* event) {
         m_footer->SetOffset(m_view->viewport()->mapTo(this, QPoint(0, 0)).x());
         if (m_optionsView & edgoAutoWidth)
             applyWidths();
+    }
+    if (watched == m_header->viewport() && event->type() == QEvent::ToolTip) {
+        // A header's hint is its field's display label, so a cut-off caption can be read.
+        auto* help = static_cast<QHelpEvent*>(event);
+        TdxDBGridColumn* c = Columns(m_header->logicalIndexAt(help->pos().x()));
+        TDataSet* ds = m_link->DataSet();
+        TField* f = c && ds ? ds->FindField(c->FieldName()) : nullptr;
+        const QString text = !m_hint.isEmpty() ? m_hint : (f ? f->DisplayLabel() : QString());
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, m_header);
+        return true;
     }
     if (event->type() == QEvent::MouseMove && OnMouseMove &&
         (watched == m_view->viewport() || watched == m_header->viewport())) {

@@ -29,9 +29,9 @@ class TdxDBGrid : public TCustomdxTreeListControl {
 public:
     // What the grid may do with the data.
     enum TdxDBGridOptionDB {
-        edgoCanAppend = 0x1,      // Down on the last row appends a record
-        edgoCanDelete = 0x2,      // Ctrl+Delete deletes the current record
-        edgoCanInsert = 0x4,      // Insert inserts a record
+        edgoCanAppend = 0x1,      // new records may be appended (not yet acted on by the grid)
+        edgoCanDelete = 0x2,      // Ctrl+Delete deletes the current record (after asking)
+        edgoCanInsert = 0x4,      // new records may be inserted (not yet acted on by the grid)
         edgoLoadAllRecords = 0x8, // the grid holds every record at once
         edgoCanNavigation = 0x10, // moving in the grid moves the data set
     };
@@ -228,6 +228,7 @@ private:
     QString m_hint;
 
     QList<TdxDBGridColumn*> m_sortColumns;
+    QList<TdxDBGridColumn*> m_headerColumns; // the header's logical sections, as last built
     QString m_searchText;
     int m_searchColumn = -1;
     int m_rowCountSeen = -1;

@@ -2,6 +2,8 @@
 // filtering, editing cells and the footer.
 #include "TApplication.h"
 #include "TDataSource.h"
+#include "TForm.h"
+#include "TMessageBox.h"
 #include "TdxDBGrid.h"
 #include "TdxDBGridLink.h"
 #include "TdxGridFooter.h"
@@ -216,6 +218,16 @@ bool TdxDBGrid::keyPressed(QKeyEvent* event) {
     }
     if (editing && key == Qt::Key_Escape && ds && (ds->State() == dsEdit || ds->State() == dsInsert)) {
         SafeCall([&] { ds->Cancel(); });
+        return true;
+    }
+    if (key == Qt::Key_Delete && (event->modifiers() & Qt::ControlModifier) &&
+        (m_optionsDB & edgoCanDelete) && ds && ds->Active() && ds->CanModify() && !ds->IsEmpty() &&
+        !m_link->ReadOnly()) {
+        // Deleting a record is asked for first; the data set writes the delete.
+        SafeCall([&] {
+            if (MessageDlg(tr("Delete record?"), mtConfirmation, mbOK | mbCancel) == mrOk)
+                ds->Delete();
+        });
         return true;
     }
     const bool typingEdits = editingAllowed() && (m_optionsView & edgoImmediateEditor);

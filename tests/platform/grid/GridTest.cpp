@@ -1,6 +1,7 @@
 // The data-aware grid over in-memory data sets: binding and cursor, columns, sorting, grouping,
 // the group panel, searching, filtering, the footer, layout persistence, editing and events.
 #include "MemoryDataSet.h"
+#include "ModalDriver.h"
 #include "Spin.h"
 #include "TApplication.h"
 #include "TDataSource.h"
@@ -14,10 +15,13 @@
 #include "TdxGroupPanel.h"
 
 #include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -146,6 +150,20 @@ TEST_F(GridTest, ColumnsFollowTheFieldKindsAndDefaultColumnsComeFromTheDataSet) 
     EXPECT_EQ(grid->Model()->index(0, 5).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
     EXPECT_FALSE(grid->Model()->index(0, 5).data().isValid());
     EXPECT_EQ(grid->Model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "name");
+
+    // An image column shows picture n of its list for the value n, and nothing for other values.
+    TImageList images(16, 16);
+    images.Add([](QPainter& p, const QRectF& box) { p.fillRect(box, Qt::red); });
+    images.Add([](QPainter& p, const QRectF& box) { p.fillRect(box, Qt::blue); });
+    auto* image = new TdxDBGridColumn(grid.get(), ckImage, nullptr, "gImage");
+    image->SetFieldName("id");
+    image->SetImages(&images);
+    const int imageColumn = image->Index();
+    EXPECT_FALSE(grid->Model()->index(0, imageColumn).data(Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_TRUE(grid->Model()->index(2, imageColumn).data(Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_FALSE(grid->Model()->index(0, imageColumn).data().isValid());
+    delete image;
+    ASSERT_EQ(grid->ColumnCount(), 6);
 
     // A field hidden by the program gives a hidden column; a reopened data set keeps the columns right.
     data.Close();
@@ -404,6 +422,12 @@ TEST_F(GridTest, LayoutSavedChangedAndRestored) {
     EXPECT_EQ(grid->VisibleColumns(), QList<TdxDBGridColumn*>({kind, name}));
     EXPECT_EQ(shownNames(), before);
 
+    // A refresh of the data set keeps the layout.
+    data.Refresh();
+    EXPECT_EQ(grid->VisibleColumns(), QList<TdxDBGridColumn*>({kind, name}));
+    EXPECT_EQ(grid->Header()->sectionSize(name->Index()), 150);
+    EXPECT_EQ(shownNames(), before);
+
     // A damaged or foreign section changes nothing it cannot read.
     ini.WriteString("fKestrow_dxdbg.Column0", "Width", "wide");
     ini.WriteString("fKestrow_dxdbg.Column1", "Name", "noSuchColumn");
@@ -533,6 +557,40 @@ TEST_F(GridTest, DoubleClickKeyDownAndMouseMoveEventsReachTheirHandlers) {
     ASSERT_EQ(moves.size(), 1);
     EXPECT_EQ(grid->HeaderColumnAt(moves.last()), kind);
     EXPECT_EQ(grid->HeaderColumnAt(grid->View()->viewport()->mapTo(grid.get(), row.center())), nullptr);
+
+    // The header's hint is the field's display label.
+    data.FieldByName("kind")->SetDisplayLabel("Kind of person");
+    QHelpEvent help(QEvent::ToolTip, inHeader, grid->Header()->viewport()->mapToGlobal(inHeader));
+    QCoreApplication::sendEvent(grid->Header()->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), "Kind of person");
+}
+
+TEST_F(GridTest, CtrlDeleteAsksAndDeletesTheRecord) {
+    bindThreeColumns();
+    grid->SetOptionsView(TdxDBGrid::edgoRowSelect);
+    grid->show();
+    grid->View()->setFocus();
+    data.SetRecNo(2);
+    // Not allowed: nothing is asked and nothing deleted.
+    QTest::keyClick(grid->View(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(data.RecordCount(), 6);
+    grid->SetOptionsDB(grid->OptionsDB() | TdxDBGrid::edgoCanDelete);
+    QStringList asked;
+    testsupport::ModalDriver cancel({[&](QWidget* w) {
+        asked << testsupport::ModalDriver::Text(w);
+        if (auto* box = qobject_cast<QMessageBox*>(w))
+            box->reject();
+    }});
+    QTest::keyClick(grid->View(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(cancel.Remaining(), 0);
+    EXPECT_EQ(asked, QStringList({"Delete record?"}));
+    EXPECT_EQ(data.RecordCount(), 6);
+    testsupport::ModalDriver ok({[&](QWidget* w) { testsupport::ModalDriver::ClickDefault(w); }});
+    QTest::keyClick(grid->View(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(ok.Remaining(), 0);
+    EXPECT_EQ(data.RecordCount(), 5);
+    EXPECT_EQ(grid->Model()->DataRowCount(), 5);
+    EXPECT_EQ(shownNames(), QStringList({"carl", "bert", "Cecil", "anton", "Dora"}));
 }
 
 TEST_F(GridTest, CustomisationBoxHidesAndShowsColumnsByDragging) {
