@@ -29,9 +29,9 @@ class TdxDBGrid : public TCustomdxTreeListControl {
 public:
     // What the grid may do with the data.
     enum TdxDBGridOptionDB {
-        edgoCanAppend = 0x1,      // new records may be appended (not yet acted on by the grid)
+        edgoCanAppend = 0x1,      // Down on the last row appends a record
         edgoCanDelete = 0x2,      // Ctrl+Delete deletes the current record (after asking)
-        edgoCanInsert = 0x4,      // new records may be inserted (not yet acted on by the grid)
+        edgoCanInsert = 0x4,      // Insert adds a record before the focused row
         edgoLoadAllRecords = 0x8, // the grid holds every record at once
         edgoCanNavigation = 0x10, // moving in the grid moves the data set
     };
@@ -197,6 +197,7 @@ private:
     void scheduleRebuild();
     bool keyPressed(QKeyEvent* event);
     bool incrementalSearch(const QString& text);
+    void beginNewRecord(bool append, int position);
     bool setCell(int storeRow, int column, const QVariant& value);
     int columnIndex(const TdxDBGridColumn* column) const;
     QString captionOf(const TdxDBGridColumn* column) const;

@@ -113,7 +113,11 @@ void TdxDBGrid::rebuild() {
     applyOrder();
     m_model->SetLoadAll(m_optionsDB & edgoLoadAllRecords);
     m_model->SetEditable(editingAllowed());
+    const int insertAt = m_model->InsertRowPosition();
     m_model->Rebuild();
+    TDataSet* ds = m_link->DataSet();
+    if (insertAt >= 0 && ds && ds->State() == dsInsert)
+        m_model->ShowInsertRow(insertAt);
     m_rowCountSeen = m_model->StoreRowCount();
     m_dirty = false;
     restoreExpanded(expanded);
@@ -163,7 +167,13 @@ void TdxDBGrid::currentRowChanged(const QModelIndex& current) {
         return;
     m_syncing = true;
     try {
-        ds->SetRecNo(row + 1);
+        // Posting a new record shifts the rows after it; the target is found again by its identity.
+        const uint32_t id = ds->Store().RowId(row);
+        if (ds->State() == dsEdit || ds->State() == dsInsert)
+            ds->CheckBrowseMode();
+        const int now = ds->Store().FindRow(id, row);
+        if (now >= 0)
+            ds->SetRecNo(now + 1);
         m_syncing = false;
     } catch (...) {
         // A record that cannot be posted stays in edit, and the grid goes back to it.
@@ -207,7 +217,7 @@ bool TdxDBGrid::keyPressed(QKeyEvent* event) {
     const bool editing = editingAllowed() && !m_view->IsEditing();
     if (editing && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
         // Enter posts a changed record, or opens the editor when that is asked for.
-        if (ds && ds->State() == dsEdit && ds->Modified()) {
+        if (ds && (ds->State() == dsEdit || ds->State() == dsInsert) && ds->Modified()) {
             SafeCall([&] { ds->Post(); });
             return true;
         }
@@ -218,6 +228,23 @@ bool TdxDBGrid::keyPressed(QKeyEvent* event) {
     }
     if (editing && key == Qt::Key_Escape && ds && (ds->State() == dsEdit || ds->State() == dsInsert)) {
         SafeCall([&] { ds->Cancel(); });
+        return true;
+    }
+    const bool canAdd = editingAllowed() && ds && ds->Active() && m_model->GroupLevelCount() == 0 &&
+                        ds->State() == dsBrowse && !m_view->IsEditing();
+    if (canAdd && key == Qt::Key_Insert && event->modifiers() == Qt::NoModifier &&
+        (m_optionsDB & edgoCanInsert)) {
+        // A new record before the focused row.
+        const int position = qMax(0, m_model->PositionOfStoreRow(FocusedStoreRow()));
+        SafeCall([&] { beginNewRecord(false, position); });
+        return true;
+    }
+    if (canAdd && key == Qt::Key_Down && event->modifiers() == Qt::NoModifier &&
+        (m_optionsDB & edgoCanAppend) &&
+        (m_model->DataRowCount() == 0 ||
+         m_model->PositionOfStoreRow(FocusedStoreRow()) == m_model->DataRowCount() - 1)) {
+        // Down on the last row appends a record.
+        SafeCall([&] { beginNewRecord(true, m_model->DataRowCount()); });
         return true;
     }
     if (key == Qt::Key_Delete && (event->modifiers() & Qt::ControlModifier) &&
@@ -287,7 +314,10 @@ bool TdxDBGrid::setCell(int storeRow, int column, const QVariant& value) {
     if (!ds || !c)
         return false;
     try {
-        if (ds->RecNo() - 1 != storeRow || ds->State() == dsInsert) {
+        if (storeRow < 0) {
+            if (ds->State() != dsInsert)
+                return false;
+        } else if (ds->RecNo() - 1 != storeRow || ds->State() == dsInsert) {
             m_syncing = true;
             ds->SetRecNo(storeRow + 1);
             m_syncing = false;
@@ -395,4 +425,22 @@ QString TdxDBGrid::SummaryText(TdxDBGridColumn* column) const {
     }
     }
     return {};
+}
+
+void TdxDBGrid::beginNewRecord(bool append, int position) {
+    TDataSet* ds = m_link->DataSet();
+    const int column = qMax(0, m_view->currentIndex().column());
+    if (append)
+        ds->Append();
+    else
+        ds->Insert();
+    if (ds->State() != dsInsert)
+        return;
+    m_syncing = true;
+    m_model->ShowInsertRow(position);
+    const QModelIndex index = m_model->index(m_model->InsertRowPosition(), column);
+    m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+    m_view->scrollTo(index);
+    m_syncing = false;
 }

@@ -99,8 +99,29 @@ int TdxGridModel::LoadedRowCount() const {
     return m_loaded;
 }
 
+void TdxGridModel::ShowInsertRow(int position) {
+    if (!m_groupColumns.isEmpty() || m_insertAt == position)
+        return;
+    if (m_insertAt >= 0) {
+        beginRemoveRows({}, m_insertAt, m_insertAt);
+        m_insertAt = -1;
+        endRemoveRows();
+    }
+    if (position < 0)
+        return;
+    position = std::min(position, LoadedRowCount());
+    beginInsertRows({}, position, position);
+    m_insertAt = position;
+    endInsertRows();
+}
+
+bool TdxGridModel::IsInsertRow(const QModelIndex& index) const {
+    return m_insertAt >= 0 && index.isValid() && index.internalId() == 0 && index.row() == m_insertAt;
+}
+
 void TdxGridModel::Rebuild() {
     beginResetModel();
+    m_insertAt = -1;
     buildOrder();
     buildGroups();
     m_loaded = std::min(DataRowCount(), kFetchChunk);
@@ -243,9 +264,10 @@ int TdxGridModel::StoreRow(const QModelIndex& index) const {
     if (!index.isValid() || index.model() != this)
         return -1;
     const int p = int(index.internalId()) - 1;
-    if (childrenAreGroups(p))
+    if (childrenAreGroups(p) || IsInsertRow(index))
         return -1;
-    return positionRow(nodeFirstPosition(p) + index.row());
+    const int shift = m_insertAt >= 0 && p < 0 && index.row() > m_insertAt ? 1 : 0;
+    return positionRow(nodeFirstPosition(p) + index.row() - shift);
 }
 
 int TdxGridModel::OrderedStoreRow(int position) const {
@@ -271,11 +293,13 @@ QModelIndex TdxGridModel::IndexOfPosition(int position, int column) {
     if (m_groupColumns.isEmpty()) {
         if (!m_loadAll && position >= m_loaded) {
             const int upTo = std::min(DataRowCount(), (position / kFetchChunk + 1) * kFetchChunk);
-            beginInsertRows({}, m_loaded, upTo - 1);
+            const int shift = m_insertAt >= 0 ? 1 : 0;
+            beginInsertRows({}, m_loaded + shift, upTo - 1 + shift);
             m_loaded = upTo;
             endInsertRows();
         }
-        return createIndex(position, column, quintptr(0));
+        return createIndex(position + (m_insertAt >= 0 && position >= m_insertAt ? 1 : 0), column,
+                           quintptr(0));
     }
     // The groups of the last level hold the rows, in order of their first row.
     const auto leaves = std::find_if(m_nodes.begin(), m_nodes.end(),
@@ -314,7 +338,7 @@ int TdxGridModel::rowCount(const QModelIndex& parent) const {
         return 0;
     if (childrenAreGroups(node))
         return node < 0 ? m_topNodes : m_nodes[size_t(node)].childCount;
-    return node < 0 ? LoadedRowCount() : m_nodes[size_t(node)].count;
+    return node < 0 ? LoadedRowCount() + (m_insertAt >= 0 ? 1 : 0) : m_nodes[size_t(node)].count;
 }
 
 int TdxGridModel::columnCount(const QModelIndex&) const {
@@ -393,6 +417,8 @@ QVariant TdxGridModel::data(const QModelIndex& index, int role) const {
     const int node = nodeOf(index);
     if (node >= 0)
         return groupData(node, index.column(), role);
+    if (IsInsertRow(index))
+        return insertRowData(index.column(), role);
     const int row = StoreRow(index);
     if (row < 0 || row >= StoreRowCount())
         return {};
@@ -436,6 +462,31 @@ QVariant TdxGridModel::headerData(int section, Qt::Orientation orientation, int 
     return {};
 }
 
+QVariant TdxGridModel::insertRowData(int column, int role) const {
+    const Column& c = m_columns[column];
+    if (c.field < 0 || m_dataSet->State() != dsInsert)
+        return {};
+    const QVariant v = m_dataSet->FieldValue(c.field);
+    switch (role) {
+    case Qt::DisplayRole:
+        if (IsNullOrUnassigned(v) || c.kind == ckCheck || c.kind == ckImage)
+            return {};
+        if ((c.kind == ckNumber || c.kind == ckCurrency) && !c.displayFormat.isEmpty())
+            return TdxDBGridColumn::FormatFloat(c.displayFormat, v.toDouble());
+        return TField::VariantText(v);
+    case Qt::EditRole:
+        return IsNullOrUnassigned(v) ? QVariant() : v;
+    case Qt::CheckStateRole:
+        return c.kind == ckCheck ? (v.toBool() ? Qt::Checked : Qt::Unchecked) : QVariant();
+    case StoreRowRole:
+        return -1;
+    case GroupRole:
+        return false;
+    default:
+        return {};
+    }
+}
+
 Qt::ItemFlags TdxGridModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
@@ -449,8 +500,8 @@ Qt::ItemFlags TdxGridModel::flags(const QModelIndex& index) const {
 }
 
 bool TdxGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    const int row = StoreRow(index);
-    if (row < 0 || !OnSetCell)
+    const int row = IsInsertRow(index) ? -1 : StoreRow(index);
+    if ((row < 0 && !IsInsertRow(index)) || !OnSetCell)
         return false;
     QVariant v = value;
     if (role == Qt::CheckStateRole)
@@ -468,7 +519,8 @@ void TdxGridModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent))
         return;
     const int upTo = std::min(DataRowCount(), m_loaded + kFetchChunk);
-    beginInsertRows({}, m_loaded, upTo - 1);
+    const int shift = m_insertAt >= 0 ? 1 : 0;
+    beginInsertRows({}, m_loaded + shift, upTo - 1 + shift);
     m_loaded = upTo;
     endInsertRows();
 }

@@ -81,7 +81,8 @@ public:
     // Bytes the model holds beyond the data set.
     size_t MemoryBytes() const;
 
-    // Sets a cell through the data set (moving to its row and editing it); false when refused.
+    // Sets a cell through the data set (moving to its row and editing it; storeRow -1 is the record
+    // being inserted); false when refused.
     std::function<bool(int storeRow, int column, const QVariant& value)> OnSetCell;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -95,6 +96,12 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
+
+    // The row of a record being inserted through the grid, shown at a position (ungrouped only) with
+    // the values the data set holds for it; -1: none. Rebuild removes it.
+    void ShowInsertRow(int position);
+    int InsertRowPosition() const { return m_insertAt; }
+    bool IsInsertRow(const QModelIndex& index) const;
 
     // Compares two store rows by a model column in the type's own order; NULL first.
     int Compare(int rowA, int rowB, int column) const;
@@ -119,6 +126,7 @@ private:
     void buildGroups();
     bool passesFilters(int storeRow, int except) const;
     QVariant groupData(int node, int column, int role) const;
+    QVariant insertRowData(int column, int role) const;
 
     QPointer<TDataSet> m_dataSet;
     QList<Column> m_columns;
@@ -133,4 +141,5 @@ private:
     std::vector<Node> m_nodes; // level by level; children of a node are consecutive
     int m_topNodes = 0;
     int m_loaded = 0; // rows handed to the views while reading as they scroll
+    int m_insertAt = -1;
 };

@@ -522,6 +522,51 @@ TEST_F(GridTest, CellEditsPostThroughTheDataSetAndFailuresKeepTheRowInEdit) {
     EXPECT_EQ(m->index(2, 0).data().toString(), "bert");
 }
 
+TEST_F(GridTest, InsertAndDownOnTheLastRowAddRecordsInTheGrid) {
+    bindThreeColumns();
+    grid->show();
+    grid->View()->setFocus();
+    TdxGridModel* m = grid->Model();
+    data.SetRecNo(3);
+    // Not allowed: nothing happens.
+    QTest::keyClick(grid->View(), Qt::Key_Insert);
+    EXPECT_EQ(data.State(), dsBrowse);
+    grid->SetOptionsDB(grid->OptionsDB() | TdxDBGrid::edgoCanInsert | TdxDBGrid::edgoCanAppend);
+    QTest::keyClick(grid->View(), Qt::Key_Insert);
+    ASSERT_EQ(data.State(), dsInsert);
+    EXPECT_EQ(m->rowCount(), 7);
+    EXPECT_EQ(m->InsertRowPosition(), 2);
+    EXPECT_TRUE(m->IsInsertRow(grid->View()->currentIndex()));
+    ASSERT_TRUE(m->setData(m->index(2, 0), "Bea", Qt::EditRole));
+    EXPECT_EQ(m->index(2, 0).data().toString(), "Bea");
+    EXPECT_EQ(m->index(3, 0).data().toString(), "bert"); // the rows after it move down
+    // Moving on posts the record and lands on the row that was chosen.
+    grid->View()->setCurrentIndex(m->index(4, 0));
+    EXPECT_EQ(data.State(), dsBrowse);
+    EXPECT_EQ(data.writes, QStringList({"insert Bea"}));
+    EXPECT_EQ(data.FieldByName("name")->AsString(), "Cecil");
+    ASSERT_TRUE(SpinUntil([&] { return m->InsertRowPosition() < 0 && m->DataRowCount() == 7; }));
+    EXPECT_EQ(shownNames(), QStringList({"carl", "Anna", "Bea", "bert", "Cecil", "anton", "Dora"}));
+
+    // Down on the last row appends; Escape throws the new record away.
+    data.Last();
+    QTest::keyClick(grid->View(), Qt::Key_Down);
+    ASSERT_EQ(data.State(), dsInsert);
+    EXPECT_EQ(m->InsertRowPosition(), 7);
+    QTest::keyClick(grid->View(), Qt::Key_Escape);
+    EXPECT_EQ(data.State(), dsBrowse);
+    EXPECT_EQ(m->rowCount(), 7);
+    EXPECT_EQ(data.FieldByName("name")->AsString(), "Dora");
+    // Enter posts an appended record.
+    QTest::keyClick(grid->View(), Qt::Key_Down);
+    ASSERT_TRUE(m->setData(m->index(7, 0), "Zed", Qt::EditRole));
+    QTest::keyClick(grid->View(), Qt::Key_Return);
+    EXPECT_EQ(data.State(), dsBrowse);
+    EXPECT_EQ(data.RecordCount(), 8);
+    EXPECT_EQ(grid->FocusedStoreRow(), 7);
+    EXPECT_EQ(m->CellText(grid->FocusedStoreRow(), 0), "Zed");
+}
+
 TEST_F(GridTest, DoubleClickKeyDownAndMouseMoveEventsReachTheirHandlers) {
     bindThreeColumns();
     grid->SetOptionsView(TdxDBGrid::edgoRowSelect);
