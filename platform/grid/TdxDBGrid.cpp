@@ -138,9 +138,13 @@ TDataSource* TdxDBGrid::DataSource() const {
 }
 
 void TdxDBGrid::SetDataSource(TDataSource* source) {
+    if (source == m_link->DataSource())
+        return;
+    const bool wasActive = m_link->Active();
     m_link->SetDataSource(source);
-    // Linking to an open data set reports it active; a closed one shows nothing.
-    if (!m_link->Active())
+    // The link reports only a change of its active state; from one open data set to another, or
+    // to a closed one from none, the grid rebinds itself.
+    if (wasActive == m_link->Active())
         dataSetActiveChanged();
 }
 

@@ -129,6 +129,17 @@ TEST_F(GridTest, CursorFollowsTheDataSetAndMovingInTheGridMovesIt) {
     EXPECT_EQ(grid->Model()->CellText(grid->FocusedStoreRow(), 0), "Bea");
     data.Delete();
     EXPECT_EQ(grid->Model()->DataRowCount(), 6);
+    // Another open data set's rows replace these.
+    MemoryDataSet other;
+    FillPeople(other);
+    other.rows.resize(2);
+    other.Open();
+    TDataSource otherSource;
+    otherSource.SetDataSet(&other);
+    grid->SetDataSource(&otherSource);
+    EXPECT_EQ(grid->Model()->DataRowCount(), 2);
+    grid->SetDataSource(&source);
+    EXPECT_EQ(grid->Model()->DataRowCount(), 6);
     data.Close();
     EXPECT_EQ(grid->Model()->rowCount(), 0);
 }
