@@ -14,6 +14,7 @@
 #include "TdxGridView.h"
 #include "TdxGroupPanel.h"
 
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -531,6 +532,22 @@ TEST_F(GridTest, CellEditsPostThroughTheDataSetAndFailuresKeepTheRowInEdit) {
     QTest::keyClick(grid->View(), Qt::Key_Escape);
     EXPECT_EQ(data.State(), dsBrowse);
     EXPECT_EQ(m->index(2, 0).data().toString(), "bert");
+
+    // Enter opens the editor; Enter in it puts the text in the record, and Enter again posts it.
+    data.failWrites = false;
+    grid->SetOptionsView(TdxDBGrid::edgoEnterShowEditor);
+    grid->View()->setCurrentIndex(m->index(0, 0));
+    QTest::keyClick(grid->View(), Qt::Key_Return);
+    ASSERT_TRUE(grid->View()->IsEditing());
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Carla");
+    QTest::keyClick(editor, Qt::Key_Return); // the editor commits once the key has been handled
+    ASSERT_TRUE(SpinUntil([&] { return !grid->View()->IsEditing(); }));
+    EXPECT_EQ(data.State(), dsEdit);
+    QTest::keyClick(grid->View(), Qt::Key_Return);
+    EXPECT_EQ(data.State(), dsBrowse);
+    EXPECT_EQ(data.writes.last(), "update Carla");
 }
 
 TEST_F(GridTest, InsertAndDownOnTheLastRowAddRecordsInTheGrid) {
