@@ -18,6 +18,7 @@
 #include <QTimer>
 
 void TdxDBGrid::dataSetActiveChanged() {
+    m_model->RowsChanged();
     if (m_defaultFields && m_link->Active()) {
         CreateDefaultColumns();
     } else {
@@ -31,6 +32,7 @@ void TdxDBGrid::dataSetChanged() {
     if (!m_link->Active())
         return;
     if (m_dirty || m_model->StoreRowCount() != m_rowCountSeen) {
+        m_model->RowsChanged();
         // While the grid itself is moving the data set, the view is inside its own signal; the rows
         // are rebuilt once that returns.
         if (m_syncing)
@@ -50,6 +52,7 @@ void TdxDBGrid::dataSetScrolled() {
 void TdxDBGrid::layoutChanged() {
     // The fields were made again (a refresh): their positions may have moved.
     m_dirty = true;
+    m_model->RowsChanged();
     if (m_defaultFields) {
         CreateDefaultColumns();
         return;

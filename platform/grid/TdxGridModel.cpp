@@ -52,11 +52,13 @@ TdxGridModel::TdxGridModel(QObject* parent) : QAbstractItemModel(parent) {}
 
 void TdxGridModel::SetDataSet(TDataSet* dataSet) {
     m_dataSet = dataSet;
+    m_rowsStale = true;
 }
 
 void TdxGridModel::SetColumns(const QList<Column>& columns) {
     beginResetModel();
     m_columns = columns;
+    m_rowsStale = true;
     // Order and filters refer to columns by position; drop what no longer exists.
     m_sort.removeIf([&](const SortKey& k) { return k.column >= columns.size(); });
     m_groupColumns.removeIf([&](int c) { return c >= columns.size(); });
@@ -74,7 +76,12 @@ void TdxGridModel::SetOrder(const QList<SortKey>& sort, const QList<int>& groupC
     m_groupColumns = groupColumns;
 }
 
+void TdxGridModel::RowsChanged() {
+    m_rowsStale = true;
+}
+
 void TdxGridModel::SetFilter(int column, const QString& text) {
+    m_rowsStale = true;
     if (text.isNull())
         m_filters.remove(column);
     else
@@ -82,6 +89,7 @@ void TdxGridModel::SetFilter(int column, const QString& text) {
 }
 
 void TdxGridModel::ClearFilters() {
+    m_rowsStale = true;
     m_filters.clear();
 }
 
@@ -137,17 +145,13 @@ bool TdxGridModel::passesFilters(int storeRow, int except) const {
 }
 
 void TdxGridModel::buildOrder() {
-    m_rows.clear();
-    m_rows.shrink_to_fit();
+    const bool wasOrdered = m_ordered;
     m_ordered = !m_sort.isEmpty() || !m_groupColumns.isEmpty() || !m_filters.isEmpty();
-    if (!m_ordered)
-        return;
-    const int total = StoreRowCount();
-    m_rows.resize(size_t(total));
-    std::iota(m_rows.begin(), m_rows.end(), 0);
-    if (!m_filters.isEmpty()) {
-        std::erase_if(m_rows, [&](int r) { return !passesFilters(r, -1); });
+    if (!m_ordered) {
+        m_rows.clear();
         m_rows.shrink_to_fit();
+        m_appliedKeys.clear();
+        return;
     }
     // Group columns lead, in the direction their sort order gives; then the other sort columns.
     QList<SortKey> keys;
@@ -164,10 +168,36 @@ void TdxGridModel::buildOrder() {
             keys.append(k);
     }
     keys.removeIf([&](const SortKey& k) { return m_columns[k.column].field < 0; });
-    if (keys.isEmpty())
+    const auto same = [](const SortKey& a, const SortKey& b) {
+        return a.column == b.column && a.descending == b.descending;
+    };
+    // The same rows already in an order that the new keys only extend at the front (a group added
+    // over a sort, say): a stable sort by the new leading keys keeps the rest of the order.
+    qsizetype lead = keys.size();
+    if (wasOrdered && !m_rowsStale && keys.size() >= m_appliedKeys.size()) {
+        const qsizetype offset = keys.size() - m_appliedKeys.size();
+        bool suffix = true;
+        for (qsizetype i = 0; i < m_appliedKeys.size() && suffix; ++i)
+            suffix = same(keys[offset + i], m_appliedKeys[i]);
+        if (suffix)
+            lead = offset;
+    }
+    if (lead == keys.size()) {
+        const int total = StoreRowCount();
+        m_rows.clear();
+        m_rows.resize(size_t(total));
+        std::iota(m_rows.begin(), m_rows.end(), 0);
+        if (!m_filters.isEmpty())
+            std::erase_if(m_rows, [&](int r) { return !passesFilters(r, -1); });
+        m_rows.shrink_to_fit();
+    }
+    m_rowsStale = false;
+    m_appliedKeys = keys;
+    if (lead == 0)
         return;
+    const QList<SortKey> sortBy = keys.mid(0, lead);
     std::stable_sort(m_rows.begin(), m_rows.end(), [&](int a, int b) {
-        for (const SortKey& k : keys) {
+        for (const SortKey& k : sortBy) {
             const int c = Compare(a, b, k.column);
             if (c != 0)
                 return k.descending ? c > 0 : c < 0;

@@ -53,6 +53,8 @@ public:
     void SetFilter(int column, const QString& text); // empty text: no filter on the column
     void ClearFilters();
     const QMap<int, QString>& Filters() const { return m_filters; }
+    // The data set's rows changed: the next Rebuild orders them from scratch.
+    void RowsChanged();
     // Reads the data set's rows again and applies order, grouping and filters.
     void Rebuild();
 
@@ -142,4 +144,6 @@ private:
     int m_topNodes = 0;
     int m_loaded = 0; // rows handed to the views while reading as they scroll
     int m_insertAt = -1;
+    bool m_rowsStale = true;      // m_rows no longer holds the data set's rows in m_appliedKeys order
+    QList<SortKey> m_appliedKeys; // the order m_rows is in
 };
