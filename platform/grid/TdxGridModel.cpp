@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -196,6 +197,8 @@ void TdxGridModel::buildOrder() {
     if (lead == 0)
         return;
     const QList<SortKey> sortBy = keys.mid(0, lead);
+    if (sortBy.size() == 1 && sortByIntegerKey(sortBy[0]))
+        return;
     std::stable_sort(m_rows.begin(), m_rows.end(), [&](int a, int b) {
         for (const SortKey& k : sortBy) {
             const int c = Compare(a, b, k.column);
@@ -204,6 +207,38 @@ void TdxGridModel::buildOrder() {
         }
         return false;
     });
+}
+
+bool TdxGridModel::sortByIntegerKey(const SortKey& key) {
+    // One key held as an integer: read each row's key once, in order, and sort the pairs, so the
+    // sort touches contiguous memory instead of a row record per comparison.
+    const int f = m_columns[key.column].field;
+    const TRowStore& s = m_dataSet->Store();
+    const TStorageKind kind = s.Columns()[f].kind;
+    const bool integer = kind == TStorageKind::Int32 || kind == TStorageKind::Int64 ||
+                         kind == TStorageKind::Bool || kind == TStorageKind::DateTime ||
+                         kind == TStorageKind::Date || kind == TStorageKind::Time ||
+                         kind == TStorageKind::Decimal64;
+    if (!integer)
+        return false;
+    std::vector<std::pair<int64_t, int>> pairs(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const int r = m_rows[i];
+        // NULL first, as Compare orders it.
+        const int64_t v = s.IsNull(r, f)                    ? std::numeric_limits<int64_t>::min()
+                          : kind == TStorageKind::Decimal64 ? int64_t(s.Decimal(r, f))
+                                                            : s.Integer(r, f);
+        pairs[i] = {v, r};
+    }
+    if (key.descending)
+        std::stable_sort(pairs.begin(), pairs.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+    else
+        std::stable_sort(pairs.begin(), pairs.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < pairs.size(); ++i)
+        m_rows[i] = pairs[i].second;
+    return true;
 }
 
 void TdxGridModel::buildGroups() {

@@ -126,6 +126,7 @@ private:
     int nodeFirstPosition(int node) const { return node < 0 ? 0 : m_nodes[size_t(node)].first; }
     void buildOrder();
     void buildGroups();
+    bool sortByIntegerKey(const SortKey& key);
     bool passesFilters(int storeRow, int except) const;
     QVariant groupData(int node, int column, int role) const;
     QVariant insertRowData(int column, int role) const;
