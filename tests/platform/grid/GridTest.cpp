@@ -145,6 +145,34 @@ TEST_F(GridTest, CursorFollowsTheDataSetAndMovingInTheGridMovesIt) {
     EXPECT_EQ(grid->Model()->rowCount(), 0);
 }
 
+TEST_F(GridTest, ColumnsAndDataSetsThatGoAwayLeaveTheGridWorking) {
+    bindThreeColumns();
+    grid->show();
+    TdxDBGridColumn* name = grid->ColumnByFieldName("name");
+    TdxDBGridColumn* kind = grid->ColumnByFieldName("kind");
+    grid->GroupByColumn(kind, 0);
+    grid->SortByColumn(name, true);
+    grid->FullExpand();
+    delete kind;
+    EXPECT_TRUE(grid->GroupColumns().isEmpty());
+    EXPECT_EQ(grid->SortColumns(), QList<TdxDBGridColumn*>({name}));
+    EXPECT_EQ(grid->TopNodeCount(), 6);
+    EXPECT_EQ(shownNames().first(), "Anna");
+    grid->View()->viewport()->repaint();
+
+    auto temporary = std::make_unique<MemoryDataSet>();
+    FillPeople(*temporary);
+    temporary->Open();
+    TDataSource temporarySource;
+    temporarySource.SetDataSet(temporary.get());
+    grid->SetDataSource(&temporarySource);
+    EXPECT_EQ(grid->TopNodeCount(), 6);
+    temporary.reset();
+    EXPECT_EQ(grid->TopNodeCount(), 0);
+    grid->View()->viewport()->repaint();
+    EXPECT_EQ(grid->SummaryText(name), "");
+}
+
 TEST_F(GridTest, ColumnsFollowTheFieldKindsAndDefaultColumnsComeFromTheDataSet) {
     grid->SetDataSource(&source);
     grid->SetDefaultFields(true);
