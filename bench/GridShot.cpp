@@ -90,6 +90,15 @@ int main(int argc, char** argv) {
     grid.View()->expand(m->index(1, 0, m->index(1, 0)));
     grid.View()->setCurrentIndex(m->index(1, 0, m->index(0, 0, m->index(0, 0))));
     grid.View()->setFocus();
+    if (app.arguments().contains("--customize")) {
+        // The other pieces: a filter in force and the customisation box with a hidden column.
+        grid.ColumnByFieldName("Paid")->SetVisible(false);
+        grid.SetColumnFilter(grid.ColumnByFieldName("Customer"), "Fjord Freight");
+        grid.SetColumnsCustomizingPos(grid.mapToGlobal(QPoint(0, grid.HeaderAreaHeight())));
+        grid.SetColumnsCustomizingRowCount(4);
+        grid.ColumnsCustomize();
+        grid.FullExpand();
+    }
     QTimer::singleShot((argc > 1 ? atoi(argv[1]) : 30) * 1000, &app, &QApplication::quit);
     return app.exec();
 }

@@ -41,6 +41,8 @@ void TdxColumnsCustomizeBox::paintEvent(QPaintEvent*) {
         opt.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
         style()->drawControl(QStyle::CE_Header, &opt, &p, this);
     }
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
     if (m_items.isEmpty()) {
         p.setPen(palette().color(QPalette::PlaceholderText));
         p.drawText(rect().adjusted(6, 6, -6, -6), Qt::AlignCenter | Qt::TextWordWrap,
