@@ -316,6 +316,18 @@ QByteArray TRowStore::Bytes(int row, int col) const {
     return QByteArray(reinterpret_cast<const char*>(p), qsizetype(bytes));
 }
 
+const unsigned char* TRowStore::TextData(int row, int col, uint32_t& units) const {
+    units = 0;
+    bool isNull = false;
+    const unsigned char* rec = record(row, col, isNull);
+    if (isNull || m_columns[col].kind != TStorageKind::Text)
+        return nullptr;
+    uint32_t bytes = 0;
+    const unsigned char* p = varData(rec, col, bytes);
+    units = bytes / 2;
+    return p;
+}
+
 QString TRowStore::Text(int row, int col) const {
     bool isNull = false;
     const unsigned char* rec = record(row, col, isNull);

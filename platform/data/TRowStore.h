@@ -61,6 +61,9 @@ public:
     bool IsNull(int row, int col) const;
     QVariant Value(int row, int col) const; // NullVariant() for NULL
     QString Text(int row, int col) const;   // "" for NULL
+    // A text column's UTF-16 units without a copy (not aligned; read them with memcpy), valid until
+    // the store changes; nullptr with units 0 for NULL or another kind of column.
+    const unsigned char* TextData(int row, int col, uint32_t& units) const;
     int64_t Integer(int row, int col) const;
     double Real(int row, int col) const;
     __int128 Decimal(int row, int col) const;
