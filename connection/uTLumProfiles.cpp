@@ -182,6 +182,7 @@ void TLumProfiles::ShowMenu() {
 
 void TLumProfiles::LoadProfile(const QString& name) {
     checkSettingsFile();
+    CheckProfileName(name);
     copyFile(ProfileFileName(name), m_iniFileName);
     m_currentIndex = indexOf(name);
     if (DoRead)
@@ -198,6 +199,7 @@ void TLumProfiles::SaveProfile(const QString& name) {
 
 void TLumProfiles::DeleteProfile(const QString& name) {
     checkSettingsFile();
+    CheckProfileName(name);
     QFile file(ProfileFileName(name));
     // A profile already gone by other means is no failure.
     if (!file.remove() && QFileInfo::exists(file.fileName()))

@@ -322,8 +322,13 @@ TEST_F(ProfilesTest, FailedCopiesAndDeletesLeaveTheFilesAndNameThem) {
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains(profile("vanishing")));
 
-    // A refused name saves nothing.
-    EXPECT_FALSE(errorOf([&] { profiles.SaveProfile("a/b"); }).isEmpty());
+    // A refused name saves, loads and deletes nothing, also outside the directory.
+    writeBytes(dir.filePath("x).ini"), "x"); // what "marlinde(a/../x).ini" reaches
+    ASSERT_TRUE(QDir(dir.path()).mkdir("marlinde(a"));
+    EXPECT_TRUE(errorOf([&] { profiles.SaveProfile("a/b"); }).contains("cannot be used"));
+    EXPECT_TRUE(errorOf([&] { profiles.DeleteProfile("a/../x"); }).contains("cannot be used"));
+    EXPECT_TRUE(errorOf([&] { profiles.LoadProfile("a/../x"); }).contains("cannot be used"));
+    EXPECT_TRUE(QFile::exists(dir.filePath("x).ini")));
     EXPECT_EQ(readBytes(ini()), before);
 
     // With nothing selected, delete and load do nothing.
