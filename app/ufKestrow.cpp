@@ -182,6 +182,7 @@ void TfKestrow::FormCreate(const QStringList& parameters) {
     setAttribute(Qt::WA_AlwaysShowToolTips);
 
     m_login = std::make_unique<TfBrinLogin>();
+    m_login->SetProfilesVisible(true);
     m_login->SetParameters(parameters);
     m_login->SetConnection(ADOConnection);
     m_login->ReadIni(m_iniFileName, QStringLiteral("connection"));

@@ -11,6 +11,7 @@
 #include "TMessageBox.h"
 #include "TStarPasswordStyle.h"
 #include "uComponentUtils.h"
+#include "uTLumProfiles.h"
 #include "uTLumTranslator.h"
 
 #include <QCheckBox>
@@ -110,6 +111,7 @@ TfBrinLogin::TfBrinLogin(QWidget* parent) : TForm(parent) {
     Image3 = make(new QLabel(this), "Image3");
     Image4 = make(new QLabel(this), "Image4");
     ilProfiles = make(new TImageList(16, 16, this), "ilProfiles");
+    Profiles = new TLumProfiles(this, QStringLiteral("Profiles"));
     Translator = new TLumTranslator(this, QStringLiteral("Translator"));
     FormCreate();
 }
@@ -181,6 +183,10 @@ void TfBrinLogin::FormCreate() {
     ilProfiles->Add(paintAdd);
     ilProfiles->Add(paintSettings);
     ilProfiles->Add(paintUser);
+    Profiles->SetImages(ilProfiles);
+    Profiles->DoRead = [this](QObject*) { ProfilesDoRead(); };
+    Profiles->DoWrite = [this](QObject*) { ProfilesDoWrite(); };
+    connect(sbProfiles, &QToolButton::clicked, this, [this] { SafeCall([this] { sbProfilesClick(); }); });
     createTranslations();
 
     for (QWidget* w :
@@ -235,6 +241,7 @@ void TfBrinLogin::SetLanguage(const QString& value) {
     m_language = value;
     Translator->SelectLanguage(value);
     Translator->Apply();
+    Profiles->SetChooserLanguage(value);
     // Longer texts widen the dialog at once, shown or not.
     if (layout())
         layout()->activate();
@@ -421,6 +428,7 @@ bool TfBrinLogin::Execute() {
 
 void TfBrinLogin::ReadIni(const QString& fileName, const QString& section) {
     m_section = section;
+    Profiles->SetIniFileName(fileName);
     const TIniFile ini(fileName);
     SetServer(ini.ReadString(section, QStringLiteral("Server"), QString()));
     SetDatabase(ini.ReadString(section, QStringLiteral("DB"), QString()));
@@ -438,6 +446,18 @@ void TfBrinLogin::WriteIni(const QString& fileName, const QString& section) {
                     TrustConnection() ? QStringLiteral("1") : QStringLiteral("0"));
     ini.WriteInteger(section, QStringLiteral("LoginTimeout"), m_loginTimeout);
     ini.DeleteKey(section, QStringLiteral("Password"));
+}
+
+void TfBrinLogin::ProfilesDoRead() {
+    ReadIni(Profiles->IniFileName(), m_section);
+}
+
+void TfBrinLogin::ProfilesDoWrite() {
+    WriteIni(Profiles->IniFileName(), m_section);
+}
+
+void TfBrinLogin::sbProfilesClick() {
+    Profiles->ShowMenu();
 }
 
 void TfBrinLogin::eDBDropDown() {

@@ -18,6 +18,7 @@ class QPushButton;
 class QToolButton;
 class TDropDownComboBox;
 class TImageList;
+class TLumProfiles;
 class TLumTranslator;
 
 class TfBrinLogin : public TForm {
@@ -64,6 +65,13 @@ public:
     void WriteIni(const QString& fileName, const QString& section);
     QString SettingsSection() const { return m_section; }
 
+    // The profiles component's events: read or write the fields in the remembered section of its
+    // settings file.
+    void ProfilesDoRead();
+    void ProfilesDoWrite();
+    // Pops up the profiles menu.
+    void sbProfilesClick();
+
     // Fills the database list from the server (each time the list opens).
     void eDBDropDown();
     void cbTrustConnectionClick();
@@ -85,6 +93,7 @@ public:
     QLabel* Image3;
     QLabel* Image4;
     TImageList* ilProfiles;
+    TLumProfiles* Profiles;
     TLumTranslator* Translator;
 
 private:
