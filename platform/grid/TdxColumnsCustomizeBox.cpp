@@ -72,19 +72,11 @@ void TdxColumnsCustomizeBox::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TdxColumnsCustomizeBox::dragMoveEvent(QDragMoveEvent* event) {
-    if (TdxGridDrag::Column(event->mimeData(), m_grid) >= 0)
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    TdxGridDrag::Accept(event, m_grid);
 }
 
 void TdxColumnsCustomizeBox::dropEvent(QDropEvent* event) {
-    const int column = TdxGridDrag::Column(event->mimeData(), m_grid);
-    if (column < 0) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    if (OnColumnDropped)
+    const int column = TdxGridDrag::Accept(event, m_grid);
+    if (column >= 0 && OnColumnDropped)
         OnColumnDropped(column);
 }

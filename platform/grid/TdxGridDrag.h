@@ -2,6 +2,7 @@
 // What a dragged grid column carries between the header, the group panel and the customisation box:
 // the grid it belongs to and the column's position among the grid's columns.
 #include <QByteArray>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QString>
 
@@ -30,6 +31,17 @@ inline int Column(const QMimeData* data, const void* grid) {
     bool ok = false;
     const int column = parts[1].toInt(&ok);
     return ok ? column : -1;
+}
+
+// Accepts a drag or drop carrying a column of this grid and returns the column; anything else is
+// ignored (-1).
+inline int Accept(QDropEvent* event, const void* grid) {
+    const int column = Column(event->mimeData(), grid);
+    if (column >= 0)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+    return column;
 }
 
 } // namespace TdxGridDrag

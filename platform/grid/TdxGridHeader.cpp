@@ -178,26 +178,15 @@ int TdxGridHeader::DropVisualIndex(int x) const {
 }
 
 void TdxGridHeader::dragEnterEvent(QDragEnterEvent* event) {
-    if (TdxGridDrag::Column(event->mimeData(), m_grid) >= 0)
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    TdxGridDrag::Accept(event, m_grid);
 }
 
 void TdxGridHeader::dragMoveEvent(QDragMoveEvent* event) {
-    if (TdxGridDrag::Column(event->mimeData(), m_grid) >= 0)
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    TdxGridDrag::Accept(event, m_grid);
 }
 
 void TdxGridHeader::dropEvent(QDropEvent* event) {
-    const int column = TdxGridDrag::Column(event->mimeData(), m_grid);
-    if (column < 0) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    if (OnColumnDropped)
+    const int column = TdxGridDrag::Accept(event, m_grid);
+    if (column >= 0 && OnColumnDropped)
         OnColumnDropped(column, DropVisualIndex(event->position().toPoint().x()));
 }

@@ -131,11 +131,8 @@ void TdxGroupPanel::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TdxGroupPanel::dragMoveEvent(QDragMoveEvent* event) {
-    if (TdxGridDrag::Column(event->mimeData(), m_grid) < 0) {
-        event->ignore();
+    if (TdxGridDrag::Accept(event, m_grid) < 0)
         return;
-    }
-    event->acceptProposedAction();
     m_dropMark = DropPosition(event->position().toPoint().x());
     update();
 }
@@ -148,12 +145,7 @@ void TdxGroupPanel::dragLeaveEvent(QDragLeaveEvent*) {
 void TdxGroupPanel::dropEvent(QDropEvent* event) {
     m_dropMark = -1;
     update();
-    const int column = TdxGridDrag::Column(event->mimeData(), m_grid);
-    if (column < 0) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    if (OnColumnDropped)
+    const int column = TdxGridDrag::Accept(event, m_grid);
+    if (column >= 0 && OnColumnDropped)
         OnColumnDropped(column, DropPosition(event->position().toPoint().x()));
 }
