@@ -1,5 +1,7 @@
 #include "Response.h"
 
+#include <thread>
+
 namespace sqlsim {
 
 bool Response::hasError() const {
@@ -9,6 +11,16 @@ bool Response::hasError() const {
         }
     }
     return false;
+}
+
+void Response::wait(std::chrono::milliseconds duration) {
+    if (!waiter) {
+        std::this_thread::sleep_for(duration);
+        return;
+    }
+    if (!waiter(duration)) {
+        throw AttentionReceived{};
+    }
 }
 
 } // namespace sqlsim

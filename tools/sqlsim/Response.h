@@ -2,6 +2,7 @@
 // What a handler answers: result sets, messages, row counts and session changes, in order.
 #include "SqlValue.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -65,6 +66,9 @@ struct OutputValue {
     SqlValue value;
 };
 
+// Thrown by a statement whose wait the client's attention ended: nothing more of the request runs.
+struct AttentionReceived {};
+
 class Response {
 public:
     using Item = std::variant<ResultSet, Message, RowCount, DatabaseChange, ReturnStatus, OutputValue>;
@@ -82,6 +86,12 @@ public:
     }
     Response& rowCount(int64_t n) { return add(RowCount{n}); }
     Response& resultSet(ResultSet rs) { return add(std::move(rs)); }
+
+    // A statement waits (waitfor delay): the engine sends what is answered so far and waits outside
+    // the model's lock. Throws AttentionReceived when the client's attention ends the wait.
+    void wait(std::chrono::milliseconds duration);
+    // Set by the engine; returns false when the attention came. Without one, wait just sleeps.
+    std::function<bool(std::chrono::milliseconds)> waiter;
 
     bool empty() const { return m_items.empty(); }
     bool hasError() const;

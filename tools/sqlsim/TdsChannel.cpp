@@ -128,6 +128,21 @@ bool TdsChannel::attentionArrived() {
     return m_attentionSeen;
 }
 
+bool TdsChannel::waitForAttention(std::chrono::milliseconds duration) {
+    const auto deadline = std::chrono::steady_clock::now() + duration;
+    // attentionArrived reads whatever came; anything but an attention stays buffered for later.
+    while (!attentionArrived()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd p{m_fd, POLLIN, 0};
+        ::poll(&p, 1, int(std::min<int64_t>(left.count() + 1, 1000)));
+    }
+    return true;
+}
+
 void TdsChannel::sendAll(const uint8_t* data, size_t size) {
     while (size > 0) {
         ssize_t n = ::send(m_fd, data, size, MSG_NOSIGNAL);

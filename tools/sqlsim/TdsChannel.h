@@ -3,6 +3,7 @@
 // into packets, and notices the client's attention signal while an answer streams.
 #include "TdsBuffer.h"
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -20,6 +21,9 @@ public:
     bool readMessage(uint8_t& type, std::vector<uint8_t>& payload, bool loggedIn);
     // True once an attention packet has arrived (checked without waiting).
     bool attentionArrived();
+    // Waits up to the time given for the client's attention; true when it came. Throws
+    // ConnectionClosed when the client goes away meanwhile.
+    bool waitForAttention(std::chrono::milliseconds duration);
     void clearAttention() { m_attentionSeen = false; }
 
     // The answer being built; sendPackets sends what fills whole packets, or everything when final.

@@ -395,8 +395,8 @@ void TdsConnection::handleRpc(const std::vector<uint8_t>& payload) {
         if (request.kind == Request::Kind::Statement && request.text.empty()) {
             Response response;
             m_tokens.writeItems(response, true, handle);
-        } else {
-            answer(request, true, handle);
+        } else if (answer(request, true, handle)) {
+            break; // the client's attention ends the rest of the calls too
         }
         if (!r.atEnd()) {
             r.u8(); // separator between procedure calls
@@ -449,19 +449,49 @@ void TdsConnection::acknowledgeAttention() {
     m_channel.sendPackets(true);
 }
 
-void TdsConnection::answer(const Request& request, bool inProcedure, int32_t extraHandle) {
+bool TdsConnection::answer(const Request& request, bool inProcedure, int32_t extraHandle) {
     Response response;
-    {
-        std::lock_guard<std::mutex> guard(m_modelLock);
+    bool attentionWritten = false, closed = false;
+    std::unique_lock<std::mutex> lock(m_modelLock);
+    // A waiting statement: what is answered so far goes out (whole packets only, as the server
+    // buffers its output), and the wait runs without the lock so other sessions go on.
+    response.waiter = [&](std::chrono::milliseconds duration) {
+        lock.unlock();
+        bool attention = false;
         try {
-            m_responder.respond(request, m_session, response);
-        } catch (const std::exception& e) {
-            response.error(50000, 16, std::string("The simulator failed on this statement: ") + e.what());
+            attention = m_tokens.writeItems(response, inProcedure, extraHandle, false);
+            attentionWritten = attention;
+            m_channel.sendPackets(false);
+            attention = attention || m_channel.waitForAttention(duration);
+        } catch (const ConnectionClosed&) {
+            closed = true;
+            attention = true;
         }
+        response.items().clear();
+        lock.lock();
+        return !attention;
+    };
+    try {
+        m_responder.respond(request, m_session, response);
+    } catch (const AttentionReceived&) {
+        lock.unlock();
+        if (closed) {
+            throw ConnectionClosed{};
+        }
+        m_log.event(m_session, "attention");
+        if (!attentionWritten) {
+            m_tokens.writeAttentionDone();
+        }
+        return true;
+    } catch (const std::exception& e) {
+        response.error(50000, 16, std::string("The simulator failed on this statement: ") + e.what());
     }
+    lock.unlock();
     if (m_tokens.writeItems(response, inProcedure, extraHandle)) {
         m_log.event(m_session, "attention");
+        return true;
     }
+    return false;
 }
 
 } // namespace sqlsim

@@ -38,7 +38,8 @@ private:
     void handleTransaction(const std::vector<uint8_t>& payload);
     void acknowledgeAttention();
 
-    void answer(const Request& request, bool inProcedure, int32_t extraHandle = -1);
+    // Returns true when the client's attention ended the answer.
+    bool answer(const Request& request, bool inProcedure, int32_t extraHandle = -1);
 
     TdsChannel m_channel;
     Session m_session;

@@ -32,11 +32,9 @@ void TdsTokenWriter::flushDone(PendingDone& done, bool inProcedure, bool more) {
     done = PendingDone{};
 }
 
-bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t extraHandle) {
+bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t extraHandle, bool final) {
     PendingDone done;
-    bool attention = false, anyError = false;
-    std::optional<int32_t> returnStatus;
-    std::vector<OutputValue> outputs;
+    bool attention = false;
     const bool nocount = m_session.options.count("nocount") && m_session.options["nocount"] == "on";
     for (Response::Item& item : response.items()) {
         if (attention) {
@@ -61,7 +59,7 @@ bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t ex
             }
             writeMessage(*m);
             if (isError) {
-                anyError = true;
+                m_anyError = true;
                 done.pending = true;
                 done.status = kDoneError;
             }
@@ -78,21 +76,30 @@ bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t ex
             writeMessage(Message{5701, 1, 0, "Changed database context to '" + dc->name + "'.", {}, 1});
         } else if (auto* st = std::get_if<ReturnStatus>(&item)) {
             if (inProcedure) {
-                returnStatus = st->value;
+                m_returnStatus = st->value;
             } else {
                 m_channel.out().u8(kTokenReturnStatus);
                 m_channel.out().i32(st->value);
             }
         } else if (auto* ov = std::get_if<OutputValue>(&item)) {
-            outputs.push_back(*ov);
+            m_outputs.push_back(*ov);
         }
     }
     if (attention) {
         flushDone(done, inProcedure, true);
-        writeDone(kTokenDone, kDoneAttention, 0, 0);
-        m_channel.clearAttention();
+        writeAttentionDone();
         return true;
     }
+    if (!final) {
+        flushDone(done, inProcedure, true);
+        return false;
+    }
+    std::optional<int32_t> returnStatus = m_returnStatus;
+    std::vector<OutputValue> outputs = std::move(m_outputs);
+    const bool anyError = m_anyError;
+    m_returnStatus.reset();
+    m_outputs.clear();
+    m_anyError = false;
     if (!inProcedure) {
         if (done.pending) {
             flushDone(done, false, false);
@@ -124,6 +131,14 @@ bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t ex
     }
     writeDone(kTokenDoneProc, anyError ? kDoneError : 0, 0, 0);
     return false;
+}
+
+void TdsTokenWriter::writeAttentionDone() {
+    writeDone(kTokenDone, kDoneAttention, 0, 0);
+    m_channel.clearAttention();
+    m_returnStatus.reset();
+    m_outputs.clear();
+    m_anyError = false;
 }
 
 void TdsTokenWriter::writeResultSet(ResultSet& rs, bool& attention) {

@@ -5,6 +5,8 @@
 #include "Response.h"
 #include "TdsChannel.h"
 
+#include <optional>
+
 namespace sqlsim {
 
 class TdsTokenWriter {
@@ -15,8 +17,11 @@ public:
     void setServerName(std::string name) { m_serverName = std::move(name); }
     // Writes the answer's tokens; inside a procedure call, statements end with DONEINPROC and the call
     // with RETURNSTATUS, the return values (extraHandle: a prepared statement's handle) and DONEPROC.
-    // Returns true when the client's attention cut the answer short.
-    bool writeItems(Response& response, bool inProcedure, int32_t extraHandle);
+    // Returns true when the client's attention cut the answer short. With final false, only the
+    // statements answered so far are written (a statement is waiting); the rest follows later.
+    bool writeItems(Response& response, bool inProcedure, int32_t extraHandle, bool final = true);
+    // The DONE that acknowledges the client's attention and ends the answer.
+    void writeAttentionDone();
     void writeDone(uint8_t token, uint16_t status, uint16_t command, uint64_t count);
     void writeMessage(const Message& m);
     void writeEnvChange(uint8_t type, const std::string& newValue, const std::string& oldValue);
@@ -35,6 +40,10 @@ private:
     Session& m_session;
     std::string m_serverName;
     int64_t m_lastRowCount = 0;
+    // Carried across the parts of one answer.
+    bool m_anyError = false;
+    std::optional<int32_t> m_returnStatus;
+    std::vector<OutputValue> m_outputs;
 };
 
 } // namespace sqlsim

@@ -10,6 +10,7 @@
 #include "../RuleResponder.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace sqlsim::model {
 
@@ -61,7 +62,7 @@ void BatchRunner::run() {
 bool BatchRunner::startsStatement(const Token& t) {
     for (const char* w : {"select",  "insert", "update", "delete", "exec", "execute",   "print",
                           "use",     "create", "drop",   "alter",  "set",  "raiserror", "backup",
-                          "restore", "if",     "else",   "begin",  "end",  "declare"}) {
+                          "restore", "if",     "else",   "begin",  "end",  "declare",   "waitfor"}) {
         if (t.isWord(w)) {
             return true;
         }
@@ -202,6 +203,8 @@ bool BatchRunner::runStatement(size_t& pos) {
         }
     } else if (t.isWord("if")) {
         runIf(pos);
+    } else if (t.isWord("waitfor")) {
+        runWaitfor(pos);
     } else if (t.isWord("print")) {
         runPrint(pos);
     } else if (t.isWord("raiserror")) {
@@ -319,6 +322,78 @@ void BatchRunner::runExec(size_t& pos, bool keyword) {
     }
     m_procedures.call(m_ctx, procName, args);
     m_ctx.session.database = savedDb;
+}
+
+// waitfor delay 'hh:mm[:ss[.fff]]': the session waits; the client's attention ends the wait and
+// the rest of the request.
+void BatchRunner::runWaitfor(size_t& pos) {
+    ++pos;
+    if (!at(pos).isWord("delay")) {
+        notSupported(); // waitfor time, and waiting for a receive
+    }
+    ++pos;
+    const Token& valueToken = at(pos);
+    if (valueToken.kind != Token::Kind::String && valueToken.kind != Token::Kind::Variable) {
+        syntaxError(valueToken);
+    }
+    ExpressionParser p(m_tokens, pos, m_text);
+    SqlValue v = Evaluator::eval(*p.parse(), scope({}, nullptr));
+    std::string text = v.isNull() ? std::string() : v.toText();
+    auto delay = parseDelay(text);
+    if (!delay) {
+        throw SqlError(148, 15, "Incorrect time syntax in time string '" + text + "' used with WAITFOR.");
+    }
+    m_ctx.response.wait(*delay);
+}
+
+std::optional<std::chrono::milliseconds> BatchRunner::parseDelay(const std::string& text) {
+    // hh:mm, hh:mm:ss or hh:mm:ss.fff (one to three fraction digits), below 24 hours.
+    int parts[3] = {0, 0, 0};
+    int count = 0, millis = 0;
+    size_t i = 0;
+    auto digits = [&](int& out, size_t maxDigits) {
+        size_t start = i;
+        out = 0;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) &&
+               i - start < maxDigits) {
+            out = out * 10 + (text[i++] - '0');
+        }
+        return i > start;
+    };
+    while (i < text.size() && text[i] == ' ') {
+        ++i;
+    }
+    while (count < 3) {
+        if (!digits(parts[count], 2)) {
+            return std::nullopt;
+        }
+        ++count;
+        if (i < text.size() && text[i] == ':' && count < 3) {
+            ++i;
+            continue;
+        }
+        break;
+    }
+    if (count < 2) {
+        return std::nullopt;
+    }
+    if (count == 3 && i < text.size() && text[i] == '.') {
+        ++i;
+        size_t start = i;
+        if (!digits(millis, 3)) {
+            return std::nullopt;
+        }
+        for (size_t n = i - start; n < 3; ++n) {
+            millis *= 10;
+        }
+    }
+    while (i < text.size() && text[i] == ' ') {
+        ++i;
+    }
+    if (i != text.size() || parts[0] > 23 || parts[1] > 59 || parts[2] > 59) {
+        return std::nullopt;
+    }
+    return std::chrono::milliseconds((int64_t(parts[0]) * 3600 + parts[1] * 60 + parts[2]) * 1000 + millis);
 }
 
 void BatchRunner::runPrint(size_t& pos) {

@@ -1,10 +1,13 @@
 #pragma once
 // Runs a batch statement by statement: use, exec, select (from user tables, views and the
-// compatibility views), insert, update, delete, create/drop table, print, raiserror, set, and the
+// compatibility views), insert, update, delete, create/drop table, print, raiserror, set, waitfor and the
 // database statements. Anything else is answered as not supported.
 #include "ProcedureTable.h"
 #include "SqlExpression.h"
 #include "SystemTables.h"
+
+#include <chrono>
+#include <optional>
 
 namespace sqlsim::model {
 
@@ -31,6 +34,8 @@ private:
     void runRaiserror(size_t& pos);
     void runSet(size_t& pos);
     void runIf(size_t& pos);
+    void runWaitfor(size_t& pos);
+    static std::optional<std::chrono::milliseconds> parseDelay(const std::string& text);
     // Moves past one statement (or a begin ... end block, or an if with its branches) without running it.
     void skipStatement(size_t& pos);
     static bool startsStatement(const Token& t);
