@@ -29,6 +29,7 @@ public:
 private:
     struct PendingDone {
         bool pending = false;
+        uint8_t token = 0; // 0: DONE or DONEINPROC, as the statement's place decides
         uint16_t status = 0;
         uint16_t command = 0;
         uint64_t count = 0;
@@ -44,6 +45,9 @@ private:
     bool m_anyError = false;
     std::optional<int32_t> m_returnStatus;
     std::vector<OutputValue> m_outputs;
+    // Procedures begun by "exec" and not yet ended, and whether one of them failed.
+    int m_procDepth = 0;
+    bool m_procError = false;
 };
 
 } // namespace sqlsim

@@ -189,10 +189,9 @@ bool BatchRunner::runStatement(size_t& pos) {
         Relation r = select(pos);
         ResultSet rs;
         rs.columns = r.columns;
-        int64_t n = int64_t(r.rows.size());
         rs.rows = std::move(r.rows);
-        m_ctx.response.resultSet(std::move(rs));
-        m_ctx.rowCount(n);
+        rs.counted = !m_ctx.noCount();
+        m_ctx.response.resultSet(std::move(rs)); // its DONE carries the row count
     } else if (t.isWord("insert") || t.isWord("update") || t.isWord("delete")) {
         TableStatements::run(*this, m_ctx, pos);
     } else if ((t.isWord("create") || t.isWord("drop") || t.isWord("alter")) && at(pos + 1).isWord("table")) {

@@ -27,11 +27,8 @@ struct Context {
         auto it = session.options.find("nocount");
         return it != session.options.end() && it->second == "on";
     }
-    void rowCount(int64_t n) {
-        if (!noCount()) {
-            response.rowCount(n);
-        }
-    }
+    // Ends a statement that counted rows; with nocount on its DONE goes without the count.
+    void rowCount(int64_t n) { response.rowCount(n, !noCount()); }
 };
 
 } // namespace sqlsim::model
