@@ -2,6 +2,7 @@
 // What a handler answers: result sets, messages, row counts and session changes, in order.
 #include "SqlValue.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -68,6 +69,13 @@ struct ReturnStatus {
     int32_t value = 0;
 };
 
+// A transaction began, committed or rolled back: the client is told with an environment change.
+struct TransactionChange {
+    enum class Kind { Begin, Commit, Rollback };
+    Kind kind = Kind::Begin;
+    uint64_t id = 0;
+};
+
 struct OutputValue {
     std::string name;
     ColumnType type;
@@ -79,8 +87,8 @@ struct AttentionReceived {};
 
 class Response {
 public:
-    using Item =
-        std::variant<ResultSet, Message, RowCount, DatabaseChange, ProcedureStart, ReturnStatus, OutputValue>;
+    using Item = std::variant<ResultSet, Message, RowCount, DatabaseChange, ProcedureStart, ReturnStatus,
+                              OutputValue, TransactionChange>;
 
     Response& add(Item item) {
         m_items.push_back(std::move(item));
@@ -99,6 +107,11 @@ public:
     // A statement waits (waitfor delay): the engine sends what is answered so far and waits outside
     // the model's lock. Throws AttentionReceived when the client's attention ends the wait.
     void wait(std::chrono::milliseconds duration);
+    // Waits until ready() (checked with the model's lock held) or the limit passes (none: no end);
+    // false when the limit passed. Throws AttentionReceived like wait.
+    bool waitUntil(const std::function<bool()>& ready, std::optional<std::chrono::milliseconds> limit);
+    // True once part of the answer may have gone out (a statement waited).
+    bool partlySent = false;
     // Set by the engine; returns false when the attention came. Without one, wait just sleeps.
     std::function<bool(std::chrono::milliseconds)> waiter;
 

@@ -78,6 +78,8 @@ bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t ex
             m_session.database = dc->name;
             writeEnvChange(1, dc->name, old);
             writeMessage(Message{5701, 1, 0, "Changed database context to '" + dc->name + "'.", {}, 1});
+        } else if (auto* tc = std::get_if<TransactionChange>(&item)) {
+            writeTransactionChange(*tc);
         } else if (std::get_if<ProcedureStart>(&item)) {
             flushDone(done, inProcedure, true);
             ++m_procDepth;
@@ -220,6 +222,24 @@ void TdsTokenWriter::writeMessage(const Message& m) {
     w.bVarchar(m.procedure);
     w.i32(m.line);
     w.patchLength16(at);
+}
+
+void TdsTokenWriter::writeTransactionChange(const TransactionChange& change) {
+    // Begin: the new descriptor, no old one; commit and rollback: no new one, the old descriptor.
+    TdsWriter& w = m_channel.out();
+    w.u8(kTokenEnvChange);
+    w.u16(uint16_t(1 + 1 + 8 + 1));
+    const bool begin = change.kind == TransactionChange::Kind::Begin;
+    w.u8(begin ? 8 : change.kind == TransactionChange::Kind::Commit ? 9 : 10);
+    if (begin) {
+        w.u8(8);
+        w.u64(change.id);
+        w.u8(0);
+    } else {
+        w.u8(0);
+        w.u8(8);
+        w.u64(change.id);
+    }
 }
 
 void TdsTokenWriter::writeEnvChange(uint8_t type, const std::string& newValue, const std::string& oldValue) {

@@ -25,6 +25,7 @@ public:
     void writeDone(uint8_t token, uint16_t status, uint16_t command, uint64_t count);
     void writeMessage(const Message& m);
     void writeEnvChange(uint8_t type, const std::string& newValue, const std::string& oldValue);
+    void writeTransactionChange(const TransactionChange& change);
 
 private:
     struct PendingDone {

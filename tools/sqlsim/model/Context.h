@@ -31,4 +31,14 @@ struct Context {
     void rowCount(int64_t n) { response.rowCount(n, !noCount()); }
 };
 
+// Adds the error and the messages that follow it; line: where the statement began, when the error
+// names none of its own.
+inline void addError(Response& response, const SqlError& e, int line) {
+    response.error(e.number(), e.severity(), e.what(), e.state(), e.procedure(),
+                   e.line() > 1 ? e.line() : line);
+    for (const SqlError& f : e.following) {
+        addError(response, f, line);
+    }
+}
+
 } // namespace sqlsim::model

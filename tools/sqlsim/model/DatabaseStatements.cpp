@@ -1,6 +1,7 @@
 #include "DatabaseStatements.h"
 
 #include "Names.h"
+#include "Permissions.h"
 #include "SqlExpression.h"
 
 #include <cstdio>
@@ -96,8 +97,8 @@ void processedMessages(Context& ctx, const Database& db, const std::string& name
     ctx.response.info(buf, 3014);
 }
 
-void failBackup(Context& ctx, int number, const std::string& text, const char* what) {
-    ctx.response.error(number, 16, text, 1);
+void failBackup(Context& ctx, int number, const std::string& text, const char* what, int severity = 16) {
+    ctx.response.error(number, severity, text, 1);
     throw SqlError(3013, 16, std::string(what) + " is terminating abnormally.", 1);
 }
 
@@ -141,6 +142,17 @@ void restoreDatabase(Context& ctx, Reader& r) {
         }
     }
     const char* what = "RESTORE DATABASE";
+    {
+        Database* target = ctx.instance.findDatabase(name);
+        bool allowed =
+            Permissions::serverRole(ctx, "dbcreator") || (target && Permissions::dbOwner(ctx, *target));
+        if (!allowed) {
+            failBackup(ctx, 262,
+                       target ? "RESTORE DATABASE permission denied in database '" + target->name + "'."
+                              : std::string("CREATE DATABASE permission denied in database 'master'."),
+                       what, 14);
+        }
+    }
     BackupFile* backup = ctx.instance.findBackup(path);
     if (!backup) {
         failBackup(ctx, 3201,
@@ -232,6 +244,11 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
                            "Cannot drop the database '" + name +
                                "', because it does not exist or you do not have permission.");
         }
+        if (!Permissions::serverRole(ctx, "dbcreator") && !Permissions::dbOwner(ctx, *db)) {
+            throw SqlError(3701, 11,
+                           "Cannot drop the database '" + name +
+                               "', because it does not exist or you do not have permission.");
+        }
         if (db->dbid <= 4) {
             throw SqlError(3708, 16,
                            "Cannot drop the database '" + db->name + "' because it is a system database.");
@@ -260,6 +277,10 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
                            "' does not exist. Make sure that the name is entered correctly.",
                        what);
         }
+        if (!Permissions::dbRole(ctx, *db, "db_backupoperator")) {
+            failBackup(ctx, 262, "BACKUP DATABASE permission denied in database '" + db->name + "'.", what,
+                       14);
+        }
         if (sameName(db->name, "tempdb")) {
             failBackup(ctx, 3147, "Backup and restore operations are not allowed on database tempdb.", what);
         }
@@ -277,6 +298,10 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
         pos += 2;
         r.word("from");
         std::string path = r.disk();
+        if (!Permissions::serverRole(ctx, "dbcreator")) {
+            failBackup(ctx, 262, "CREATE DATABASE permission denied in database 'master'.",
+                       "RESTORE FILELIST", 14);
+        }
         BackupFile* backup = ctx.instance.findBackup(path);
         if (!backup) {
             failBackup(ctx, 3201,
