@@ -91,6 +91,14 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
         }
         throw SqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
     };
+    s.variableType = [request](const std::string& name) -> std::optional<ColumnType> {
+        if (name.rfind("@@", 0) != 0) {
+            if (const Param* p = request->param(name)) {
+                return p->type;
+            }
+        }
+        return std::nullopt;
+    };
     s.function = [ctx](const std::string& f, const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
         if (f == "scope_identity" && a.empty()) {
             auto it = ctx->instance.lastIdentity().find(ctx->session.spid);

@@ -340,6 +340,11 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
             return ColumnType::of(SqlType::Int);
         if (n == "@@identity")
             return ColumnType::of(SqlType::Numeric, 0, 38, 0);
+        if (scope.variableType) {
+            if (auto t = scope.variableType(e.name)) {
+                return *t;
+            }
+        }
         return ColumnType::of(SqlType::NVarChar, n == "@@version" ? 300 : 128);
     }
     case Expr::Kind::Binary:

@@ -19,6 +19,8 @@ struct EvalScope {
     std::function<std::optional<ColumnType>(const std::string& qualifier, const std::string& column)>
         columnType;
     std::function<SqlValue(const std::string& variable)> variable; // @@version, @P1 ...
+    // A parameter's declared type; nullopt for the server's own variables.
+    std::function<std::optional<ColumnType>(const std::string& variable)> variableType;
     std::function<std::optional<SqlValue>(const std::string& function, const std::vector<SqlValue>& args)>
         function;
 };

@@ -47,6 +47,14 @@ TEST_F(QueryOverOdbc, ResultsWalkStatementByStatement) {
     EXPECT_EQ(out.results.at(0).rows.size(), 2u);
 }
 
+TEST_F(QueryOverOdbc, ParametersComeBackWithTheirOwnTypes) {
+    OdbcOutcome out =
+        m_sa->execBound("select ? as n, ? as t", {BoundParam::integer(5), BoundParam::text("abc")});
+    ASSERT_TRUE(out.ok) << ::testing::PrintToString(messages(out));
+    EXPECT_EQ(out.results.at(0).types, (std::vector<SQLSMALLINT>{SQL_INTEGER, SQL_WVARCHAR}));
+    EXPECT_EQ(out.results[0].rows, (std::vector<std::vector<testsupport::Cell>>{{"5", "abc"}}));
+}
+
 TEST_F(QueryOverOdbc, SelectFiltersOrdersAndLimits) {
     EXPECT_EQ(
         column(
