@@ -45,6 +45,7 @@ private:
     // Before a statement that may change something: waits for another session's transaction, and
     // keeps the state the batch started from so that a batch refused later changes nothing.
     void prepareToWrite();
+    bool callsReadOnlyProcedure(size_t pos) const;
     // A batch that fails to compile (or holds what the simulator cannot answer) leaves no trace.
     void undoBatch();
     // Under xact_abort on, a failed statement rolls the transaction back and ends the batch.
