@@ -57,6 +57,13 @@ TEST_F(PermissionsOverOdbc, DataStatementsNeedTheirObjectPermissions) {
               (Strings{"229: The DELETE permission was denied on the object 'Orders', database 'Sales', "
                        "schema 'dbo'."}));
 
+    // Tables are made and dropped by db_owner and db_ddladmin only.
+    EXPECT_EQ(messages(clerk->exec("create table dbo.Mine (id int)")),
+              (Strings{"262: CREATE TABLE permission denied in database 'Sales'."}));
+    EXPECT_EQ(messages(clerk->exec("drop table Orders")),
+              (Strings{"3701: Cannot drop the table 'Orders', because it does not exist or you do not have "
+                       "permission."}));
+
     // The manager reads everything (db_datareader) and writes only Orders (granted).
     auto manager = connect("manager", "manager", "Sales");
     EXPECT_TRUE(manager->exec("select count(*) from Customers").ok);
