@@ -349,6 +349,10 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     }
     auto where = whereClause(c);
     expectEnd(c);
+    if (where) {
+        // Rows chosen by their values are read: that takes the select permission too.
+        Permissions::requireOnObject(ctx, ctx.db(), t, Permissions::kSelect);
+    }
     Relation rel;
     for (const auto& col : t.columns) {
         rel.columns.push_back(Column{col.name, col.type, col.nullable, col.identity, col.isComputed()});

@@ -1,6 +1,9 @@
 // The demo's logins without administrative rights, through unixODBC + FreeTDS: each gets the
 // server's refusal where its rights end.
 #include "DemoServerFixture.h"
+#include "Server.h"
+#include "model/InstanceResponder.h"
+#include "model/Permissions.h"
 
 #include <algorithm>
 
@@ -57,6 +60,19 @@ TEST_F(PermissionsOverOdbc, DataStatementsNeedTheirObjectPermissions) {
               (Strings{"229: The DELETE permission was denied on the object 'Orders', database 'Sales', "
                        "schema 'dbo'."}));
 
+    // A user who may delete but not read cannot choose rows by their values.
+    {
+        auto* model = dynamic_cast<sqlsim::model::InstanceResponder*>(m_responder.get());
+        ASSERT_NE(model, nullptr);
+        std::lock_guard lock(m_sim->server().modelLock());
+        sqlsim::model::Database* sales = model->instance().findDatabase("Sales");
+        sales->permissions.push_back(sqlsim::model::Permission{sales->findObject("Customers")->id,
+                                                               sales->principal("clerk")->uid, 1,
+                                                               sqlsim::model::Permissions::kDelete});
+    }
+    EXPECT_EQ(messages(clerk->exec("delete Customers where id = -1")),
+              (Strings{"229: The SELECT permission was denied on the object 'Customers', database 'Sales', "
+                       "schema 'dbo'."}));
     // Tables are made and dropped by db_owner and db_ddladmin only.
     EXPECT_EQ(messages(clerk->exec("create table dbo.Mine (id int)")),
               (Strings{"262: CREATE TABLE permission denied in database 'Sales'."}));
