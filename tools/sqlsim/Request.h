@@ -41,6 +41,9 @@ struct Session {
     std::string language = "us_english";
     std::map<std::string, std::string> options; // SET options by lower-case name
     bool inTransaction = false;
+    int tranCount = 0;          // @@TRANCOUNT
+    std::string tranName;       // the outermost transaction's name
+    uint64_t transactionId = 0; // the descriptor the client is told for the current transaction
 };
 
 } // namespace sqlsim

@@ -30,6 +30,25 @@ public:
     // engine's "not supported" error (see RuleResponder::notSupported).
     virtual void respond(const Request& request, Session& session, Response& response) = 0;
 
+    // A transaction-manager request (5 begin, 7 commit, 8 rollback; beginNew: a new transaction
+    // starts right after the commit or rollback). The answer carries the transaction changes.
+    virtual void transactionRequest(int kind, bool beginNew, Session& session, Response& response) {
+        auto change = [&](TransactionChange::Kind k) {
+            response.add(TransactionChange{k, session.transactionId});
+        };
+        if ((kind == 7 || kind == 8) && session.tranCount > 0) {
+            session.tranCount = 0;
+            session.inTransaction = false;
+            change(kind == 7 ? TransactionChange::Kind::Commit : TransactionChange::Kind::Rollback);
+        }
+        if (kind == 5 || beginNew) {
+            ++session.transactionId;
+            session.tranCount = 1;
+            session.inTransaction = true;
+            change(TransactionChange::Kind::Begin);
+        }
+    }
+
     // A session has logged on / gone away.
     virtual void sessionStarted(Session& session) { (void)session; }
     virtual void sessionEnded(const Session& session) { (void)session; }

@@ -83,8 +83,13 @@ std::string SimOptions::usage() {
            "  --demo            serve the demo instance\n"
            "  --sa-password P   the password of the login sa (default: sa)\n"
            "  --objects N       add a generated database with N objects (benchmarks)\n"
-           "  --rows N          a table of N generated rows (benchmarks): generated_rows, or Scale.dbo.Rows with --demo\n"
-           "Without --demo: databases master, tempdb, model, msdb and demo; the login sa.\n";
+           "  --rows N          a table of N generated rows (benchmarks): generated_rows, or Scale.dbo.Rows "
+           "with --demo\n"
+           "Without --demo: a bare instance (master, tempdb, model, msdb; the login sa); with --rows, the\n"
+           "benchmark catalogue instead (master, demo and generated_rows, streamed as it is made).\n"
+           "Transactions are serialised: while one session has a transaction open, a statement of another\n"
+           "session that changes anything waits until it ends, up to that session's SET LOCK_TIMEOUT\n"
+           "(default: no limit; then error 1222). Reads never wait and see changes not yet committed.\n";
 }
 
 } // namespace sqlsim

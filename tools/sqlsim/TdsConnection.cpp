@@ -409,35 +409,24 @@ void TdsConnection::handleTransaction(const std::vector<uint8_t>& payload) {
     TdsReader r(payload.data(), payload.size());
     skipAllHeaders(r);
     uint16_t kind = r.u16();
-    m_channel.startMessage();
-    auto descriptor = [this](uint8_t type, bool isNew) {
-        TdsWriter& w = m_channel.out();
-        w.u8(kTokenEnvChange);
-        w.u16(uint16_t(1 + 1 + 8 + 1));
-        w.u8(type);
-        if (isNew) {
-            w.u8(8);
-            w.u64(m_transactionId);
-            w.u8(0);
-        } else {
-            w.u8(0);
-            w.u8(8);
-            w.u64(m_transactionId);
-        }
-    };
-    const char* name = "other";
-    if (kind == 5) {
-        name = "begin";
-        ++m_transactionId;
-        m_session.inTransaction = true;
-        descriptor(8, true);
-    } else if ((kind == 7 || kind == 8) && m_session.inTransaction) {
-        name = kind == 7 ? "commit" : "rollback";
-        m_session.inTransaction = false;
-        descriptor(kind == 7 ? 9 : 10, false);
+    bool beginNew = false;
+    if ((kind == 7 || kind == 8) && !r.atEnd()) {
+        r.bVarchar(); // the transaction's name
+        beginNew = !r.atEnd() && r.u8() != 0;
     }
+    const char* name = kind == 5 ? "begin" : kind == 7 ? "commit" : kind == 8 ? "rollback" : "other";
     m_log.event(m_session, "transaction", name);
-    m_tokens.writeDone(kTokenDone, 0, 0, 0);
+    Response response;
+    {
+        std::lock_guard<std::mutex> guard(m_modelLock);
+        try {
+            m_responder.transactionRequest(kind, beginNew, m_session, response);
+        } catch (const std::exception& e) {
+            response.error(50000, 16, std::string("The simulator failed on this request: ") + e.what());
+        }
+    }
+    m_channel.startMessage();
+    m_tokens.writeItems(response, false, -1);
     m_channel.sendPackets(true);
 }
 

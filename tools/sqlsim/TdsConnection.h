@@ -50,7 +50,6 @@ private:
     bool m_loggedIn = false;
     std::map<int32_t, Prepared> m_prepared;
     int32_t m_nextHandle = 1;
-    uint64_t m_transactionId = 0;
     std::atomic<bool> m_finished{false};
 };
 

@@ -27,8 +27,11 @@ void TdsTokenWriter::flushDone(PendingDone& done, bool inProcedure, bool more) {
     if (!done.pending) {
         return;
     }
-    writeDone(inProcedure ? kTokenDoneInProc : kTokenDone, uint16_t(done.status | (more ? kDoneMore : 0)),
-              done.command, done.count);
+    uint8_t token = done.token;
+    if (token == 0) {
+        token = inProcedure || m_procDepth > 0 ? uint8_t(kTokenDoneInProc) : uint8_t(kTokenDone);
+    }
+    writeDone(token, uint16_t(done.status | (more ? kDoneMore : 0)), done.command, done.count);
     done = PendingDone{};
 }
 
@@ -47,7 +50,7 @@ bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t ex
             flushDone(done, inProcedure, true);
             writeResultSet(*rs, attention);
             done.pending = true;
-            done.status = nocount ? 0 : kDoneCount;
+            done.status = rs->counted.value_or(!nocount) ? kDoneCount : 0;
             done.command = kCommandSelect;
             done.count = uint64_t(m_lastRowCount);
         } else if (auto* m = std::get_if<Message>(&item)) {
@@ -60,13 +63,14 @@ bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t ex
             writeMessage(*m);
             if (isError) {
                 m_anyError = true;
+                m_procError = m_procError || m_procDepth > 0;
                 done.pending = true;
                 done.status = kDoneError;
             }
         } else if (auto* rc = std::get_if<RowCount>(&item)) {
             flushDone(done, inProcedure, true);
             done.pending = true;
-            done.status = nocount ? 0 : kDoneCount;
+            done.status = rc->counted.value_or(!nocount) ? kDoneCount : 0;
             done.command = 0;
             done.count = uint64_t(rc->count);
         } else if (auto* dc = std::get_if<DatabaseChange>(&item)) {
@@ -74,13 +78,27 @@ bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t ex
             m_session.database = dc->name;
             writeEnvChange(1, dc->name, old);
             writeMessage(Message{5701, 1, 0, "Changed database context to '" + dc->name + "'.", {}, 1});
+        } else if (auto* tc = std::get_if<TransactionChange>(&item)) {
+            writeTransactionChange(*tc);
+        } else if (std::get_if<ProcedureStart>(&item)) {
+            flushDone(done, inProcedure, true);
+            ++m_procDepth;
         } else if (auto* st = std::get_if<ReturnStatus>(&item)) {
-            if (inProcedure) {
-                m_returnStatus = st->value;
-            } else {
-                m_channel.out().u8(kTokenReturnStatus);
-                m_channel.out().i32(st->value);
+            if (m_procDepth == 0) {
+                m_returnStatus = st->value; // the status of the procedure the request called
+                continue;
             }
+            flushDone(done, inProcedure, true);
+            if (--m_procDepth > 0 || inProcedure) {
+                continue; // a procedure run by another: its status stays inside
+            }
+            // A procedure run by "exec" in a batch ends like a request's procedure call.
+            m_channel.out().u8(kTokenReturnStatus);
+            m_channel.out().i32(st->value);
+            done.pending = true;
+            done.token = kTokenDoneProc;
+            done.status = m_procError ? kDoneError : 0;
+            m_procError = false;
         } else if (auto* ov = std::get_if<OutputValue>(&item)) {
             m_outputs.push_back(*ov);
         }
@@ -94,6 +112,8 @@ bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t ex
         flushDone(done, inProcedure, true);
         return false;
     }
+    m_procDepth = 0;
+    m_procError = false;
     std::optional<int32_t> returnStatus = m_returnStatus;
     std::vector<OutputValue> outputs = std::move(m_outputs);
     const bool anyError = m_anyError;
@@ -139,6 +159,8 @@ void TdsTokenWriter::writeAttentionDone() {
     m_returnStatus.reset();
     m_outputs.clear();
     m_anyError = false;
+    m_procDepth = 0;
+    m_procError = false;
 }
 
 void TdsTokenWriter::writeResultSet(ResultSet& rs, bool& attention) {
@@ -200,6 +222,24 @@ void TdsTokenWriter::writeMessage(const Message& m) {
     w.bVarchar(m.procedure);
     w.i32(m.line);
     w.patchLength16(at);
+}
+
+void TdsTokenWriter::writeTransactionChange(const TransactionChange& change) {
+    // Begin: the new descriptor, no old one; commit and rollback: no new one, the old descriptor.
+    TdsWriter& w = m_channel.out();
+    w.u8(kTokenEnvChange);
+    w.u16(uint16_t(1 + 1 + 8 + 1));
+    const bool begin = change.kind == TransactionChange::Kind::Begin;
+    w.u8(begin ? 8 : change.kind == TransactionChange::Kind::Commit ? 9 : 10);
+    if (begin) {
+        w.u8(8);
+        w.u64(change.id);
+        w.u8(0);
+    } else {
+        w.u8(0);
+        w.u8(8);
+        w.u64(change.id);
+    }
 }
 
 void TdsTokenWriter::writeEnvChange(uint8_t type, const std::string& newValue, const std::string& oldValue) {

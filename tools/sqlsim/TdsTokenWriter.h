@@ -25,10 +25,12 @@ public:
     void writeDone(uint8_t token, uint16_t status, uint16_t command, uint64_t count);
     void writeMessage(const Message& m);
     void writeEnvChange(uint8_t type, const std::string& newValue, const std::string& oldValue);
+    void writeTransactionChange(const TransactionChange& change);
 
 private:
     struct PendingDone {
         bool pending = false;
+        uint8_t token = 0; // 0: DONE or DONEINPROC, as the statement's place decides
         uint16_t status = 0;
         uint16_t command = 0;
         uint64_t count = 0;
@@ -44,6 +46,9 @@ private:
     bool m_anyError = false;
     std::optional<int32_t> m_returnStatus;
     std::vector<OutputValue> m_outputs;
+    // Procedures begun by "exec" and not yet ended, and whether one of them failed.
+    int m_procDepth = 0;
+    bool m_procError = false;
 };
 
 } // namespace sqlsim

@@ -16,10 +16,14 @@ sqlsim::model::DemoOptions demoOptions(const sqlsim::SimOptions& options) {
     return sqlsim::model::DemoOptions{options.saPassword, options.objects, int(options.rows)};
 }
 
-// The demo instance, or the small fixed catalogue (with the generated benchmark table when asked).
+// The demo instance, a bare instance, or for the streaming benchmark (--rows without --demo) the
+// small fixed catalogue whose generated table is made row by row as it is sent.
 std::unique_ptr<sqlsim::Responder> makeResponder(const sqlsim::SimOptions& options) {
     if (options.demo) {
         return makeDemoInstance(demoOptions(options));
+    }
+    if (options.rows <= 0) {
+        return makeBareInstance(options.saPassword);
     }
     auto catalog = std::make_unique<sqlsim::FixedCatalog>(options.saPassword);
     if (options.rows > 0) {

@@ -2,6 +2,7 @@
 #include "EDatabaseError.h"
 #include "Server.h"
 #include "ShopResponder.h"
+#include "SimServer.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "TADORecordset.h"
@@ -13,6 +14,7 @@
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
+#include <sstream>
 
 #include <fstream>
 #include <unistd.h>
@@ -28,21 +30,12 @@ namespace {
 class DataServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        char path[] = "/tmp/marlinde-data-XXXXXX";
-        const int fd = ::mkstemp(path);
-        ASSERT_GE(fd, 0);
-        ::close(fd);
-        m_logPath = path;
-        m_log = std::make_unique<std::ofstream>(m_logPath);
-        m_server = std::make_unique<sqlsim::Server>(m_responder, m_log.get());
-        m_port = m_server->start(0);
+        m_sim = std::make_unique<testsupport::SimServer>(m_responder);
+        m_server = &m_sim->server();
+        m_port = m_sim->port();
         ASSERT_GT(m_port, 0);
     }
-    void TearDown() override {
-        m_server.reset();
-        m_log.reset();
-        std::remove(m_logPath.c_str());
-    }
+    void TearDown() override { m_sim.reset(); }
 
     QString connectionString(const QString& user = "sa", const QString& password = "Secret1",
                              const QString& database = "Shop") const {
@@ -58,9 +51,8 @@ protected:
         return c;
     }
     std::vector<QJsonObject> log() {
-        m_log->flush();
         std::vector<QJsonObject> out;
-        std::ifstream in(m_logPath);
+        std::istringstream in(m_sim->logText());
         std::string line;
         while (std::getline(in, line))
             out.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
@@ -83,9 +75,8 @@ protected:
     }
 
     ShopResponder m_responder;
-    std::string m_logPath;
-    std::unique_ptr<std::ofstream> m_log;
-    std::unique_ptr<sqlsim::Server> m_server;
+    std::unique_ptr<testsupport::SimServer> m_sim;
+    sqlsim::Server* m_server = nullptr;
     int m_port = 0;
 };
 

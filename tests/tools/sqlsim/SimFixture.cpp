@@ -1,42 +1,33 @@
 #include "SimFixture.h"
 
 #include <QJsonDocument>
-#include <cstdio>
-#include <unistd.h>
+#include <sstream>
 
 namespace sqlsimtest {
 
 void SimFixture::SetUp() {
-    char path[] = "/tmp/sqlsim-test-XXXXXX";
-    int fd = ::mkstemp(path);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
-    m_logPath = path;
-    m_logStream = std::make_unique<std::ofstream>(m_logPath);
-    m_server = std::make_unique<sqlsim::Server>(m_responder, m_logStream.get());
-    m_port = m_server->start(0);
+    m_sim = std::make_unique<testsupport::SimServer>(m_responder);
+    m_port = m_sim->port();
+    m_logPath = m_sim->logPath();
     ASSERT_GT(m_port, 0);
 }
 
 void SimFixture::TearDown() {
-    m_server.reset();
-    m_logStream.reset();
-    std::remove(m_logPath.c_str());
+    m_sim.reset();
 }
 
 std::unique_ptr<testsupport::OdbcTestClient>
 SimFixture::connect(const std::string& user, const std::string& password, const std::string& database) {
-    auto client = std::make_unique<testsupport::OdbcTestClient>();
+    bool ok = false;
     std::string error;
-    bool ok = client->connect(testsupport::OdbcTestClient::connectionString(m_port, user, password, database),
-                              &error);
+    auto client = m_sim->connect(user, password, database, ok, error);
     EXPECT_TRUE(ok) << error;
     return client;
 }
 
 std::vector<QJsonObject> SimFixture::log() const {
     std::vector<QJsonObject> out;
-    std::ifstream in(m_logPath);
+    std::istringstream in(m_sim->logText());
     std::string line;
     while (std::getline(in, line)) {
         QJsonParseError error;

@@ -1,7 +1,7 @@
 #pragma once
 // An in-process simulator with the test responder, logging to a temporary file.
 #include "OdbcTestClient.h"
-#include "Server.h"
+#include "SimServer.h"
 #include "TestResponder.h"
 
 #include <QJsonObject>
@@ -26,9 +26,8 @@ protected:
     QJsonObject lastOfType(const std::string& type) const;
 
     TestResponder m_responder;
+    std::unique_ptr<testsupport::SimServer> m_sim;
     std::string m_logPath;
-    std::unique_ptr<std::ofstream> m_logStream;
-    std::unique_ptr<sqlsim::Server> m_server;
     int m_port = 0;
 };
 

@@ -35,14 +35,15 @@ TEST(SqlsimTools, TsqlLogsOnAndSeesRowsAndMessages) {
     testsupport::SimProcess sim({"--sa-password", "Tool$Pass1"});
     ASSERT_TRUE(sim.started());
     std::string port = std::to_string(sim.port());
-    ShellRun r = runShell("printf 'select 1\\ngo\\nprint '\\''hello there'\\''\\ngo\\nuse demo\\ngo\\nselect "
-                          "db_name()\\ngo\\nexit\\n' | "
-                          "timeout 20 tsql -H 127.0.0.1 -p " +
-                          port + " -U sa -P 'Tool$Pass1'");
+    ShellRun r =
+        runShell("printf 'select 1\\ngo\\nprint '\\''hello there'\\''\\ngo\\nuse tempdb\\ngo\\nselect "
+                 "db_name()\\ngo\\nexit\\n' | "
+                 "timeout 20 tsql -H 127.0.0.1 -p " +
+                 port + " -U sa -P 'Tool$Pass1'");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("(1 row affected)"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("hello there"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("\ndemo\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("\ntempdb\n"), std::string::npos) << r.output;
 
     auto lines = sim.logLines();
     ASSERT_GE(lines.size(), 5u);

@@ -6,6 +6,7 @@
 #include "SystemProcedures.h"
 #include "TableStatements.h"
 #include "TextTemplate.h"
+#include "Transactions.h"
 
 #include "../RuleResponder.h"
 
@@ -23,6 +24,10 @@ void BatchRunner::notSupported() {
 }
 
 void BatchRunner::run() {
+    m_isBatch = true;
+    m_sessionBefore = m_ctx.session;
+    m_itemsBefore = m_ctx.response.items().size();
+    m_tranCountBefore = m_ctx.session.tranCount;
     size_t pos = 0;
     // A "]" that closes no bracketed name (as in [dbo].[a]b]) fails the whole batch when it compiles.
     for (const Token& t : m_tokens) {
@@ -36,33 +41,81 @@ void BatchRunner::run() {
             ++pos;
             continue;
         }
+        const size_t itemsBefore = m_ctx.response.items().size();
+        const int line = int(at(pos).line);
         try {
-            if (!runStatement(pos)) {
-                return;
-            }
+            runStatement(pos);
         } catch (const SqlError& e) {
             if (std::string(e.what()) == "__not_supported__") {
+                undoBatch();
                 RuleResponder::notSupported(m_request, m_ctx.response);
                 return;
             }
-            m_ctx.response.error(e.number(), e.severity(), e.what(), e.state(), e.procedure(),
-                                 e.line() > 1 ? e.line() : int(at(pos).line));
-            // Compile errors and missing objects end the batch; other errors end the statement only.
-            bool abortsBatch = e.number() == 102 || e.number() == 156 || e.number() == 105 ||
-                               e.number() == 208 || e.number() == 207 || e.number() == 911 ||
-                               e.number() == 2812 || e.number() == 195;
-            if (abortsBatch) {
+            // Syntax errors fail the batch as it compiles: nothing in it has run.
+            const int n = e.number();
+            if (n == 102 || n == 156 || n == 105 || n == 113 || n == 170 || n == 4147) {
+                undoBatch();
+                addError(m_ctx.response, e, line);
+                return;
+            }
+            addError(m_ctx.response, e, line);
+            // Missing objects end the batch; other errors end the statement only.
+            bool abortsBatch = n == 208 || n == 207 || n == 911 || n == 2812 || n == 195;
+            if (abortsBatch || xactAbort()) {
                 return;
             }
             skipStatement(pos);
+            continue;
+        }
+        // A statement that failed inside (and was rolled back itself) takes the transaction with it
+        // under xact_abort, and the rest of the batch.
+        for (size_t k = itemsBefore; k < m_ctx.response.items().size(); ++k) {
+            const auto* m = std::get_if<Message>(&m_ctx.response.items()[k]);
+            if (m && m->severity >= 11 && xactAbort()) {
+                return;
+            }
         }
     }
 }
 
+bool BatchRunner::xactAbort() {
+    auto it = m_ctx.session.options.find("xact_abort");
+    if (it == m_ctx.session.options.end() || it->second != "on") {
+        return false;
+    }
+    Transactions::rollbackAll(m_ctx.instance, m_ctx.session, &m_ctx.response);
+    return true;
+}
+
+void BatchRunner::prepareToWrite() {
+    Transactions::waitToWrite(m_ctx);
+    if (m_isBatch && !m_undo) {
+        m_undo = m_ctx.instance.snapshot();
+    }
+}
+
+void BatchRunner::undoBatch() {
+    if (!m_isBatch || m_ctx.response.partlySent) {
+        return; // what went out before a wait cannot be taken back
+    }
+    if (m_undo) {
+        m_ctx.instance.restore(std::move(*m_undo));
+        m_undo.reset();
+    }
+    if (m_tranCountBefore == 0 && m_ctx.session.tranCount > 0) {
+        m_ctx.instance.transactions.erase(m_ctx.session.spid);
+        if (m_ctx.instance.transactionOwner == m_ctx.session.spid) {
+            m_ctx.instance.transactionOwner = 0;
+        }
+    }
+    m_ctx.session = m_sessionBefore;
+    m_ctx.response.items().resize(m_itemsBefore);
+}
+
 bool BatchRunner::startsStatement(const Token& t) {
-    for (const char* w : {"select",  "insert", "update", "delete", "exec", "execute",   "print",
-                          "use",     "create", "drop",   "alter",  "set",  "raiserror", "backup",
-                          "restore", "if",     "else",   "begin",  "end",  "declare",   "waitfor"}) {
+    for (const char* w : {"select", "insert", "update", "delete",  "exec",      "execute", "print",   "use",
+                          "create", "drop",   "alter",  "set",     "raiserror", "backup",  "restore", "if",
+                          "else",   "begin",  "end",    "declare", "waitfor",   "commit",  "rollback"}) {
         if (t.isWord(w)) {
             return true;
         }
@@ -174,6 +227,12 @@ std::string BatchRunner::readName(size_t& pos) {
 
 bool BatchRunner::runStatement(size_t& pos) {
     const Token& t = at(pos);
+    const bool readOnly = t.isWord("select") || t.isWord("print") || t.isWord("use") || t.isWord("waitfor") ||
+                          t.isWord("raiserror") || t.isWord("commit") || t.isWord("rollback") ||
+                          (t.isWord("set") && !at(pos + 1).isWord("identity_insert"));
+    if (!readOnly && !callsReadOnlyProcedure(pos)) {
+        prepareToWrite();
+    }
     if (t.isWord("use")) {
         runUse(pos);
     } else if (t.isWord("exec") || t.isWord("execute")) {
@@ -189,10 +248,9 @@ bool BatchRunner::runStatement(size_t& pos) {
         Relation r = select(pos);
         ResultSet rs;
         rs.columns = r.columns;
-        int64_t n = int64_t(r.rows.size());
         rs.rows = std::move(r.rows);
-        m_ctx.response.resultSet(std::move(rs));
-        m_ctx.rowCount(n);
+        rs.counted = !m_ctx.noCount();
+        m_ctx.response.resultSet(std::move(rs)); // its DONE carries the row count
     } else if (t.isWord("insert") || t.isWord("update") || t.isWord("delete")) {
         TableStatements::run(*this, m_ctx, pos);
     } else if ((t.isWord("create") || t.isWord("drop") || t.isWord("alter")) && at(pos + 1).isWord("table")) {
@@ -211,15 +269,14 @@ bool BatchRunner::runStatement(size_t& pos) {
         runRaiserror(pos);
     } else if (t.isWord("set")) {
         runSet(pos);
-    } else if (t.isWord("begin") && (at(pos + 1).isWord("tran") || at(pos + 1).isWord("transaction"))) {
-        m_ctx.session.inTransaction = true;
-        pos += 2;
-    } else if ((t.isWord("commit") || t.isWord("rollback"))) {
-        m_ctx.session.inTransaction = false;
-        ++pos;
-        if (at(pos).isWord("tran") || at(pos).isWord("transaction")) {
-            ++pos;
+    } else if ((t.isWord("begin") && (at(pos + 1).isWord("tran") || at(pos + 1).isWord("transaction"))) ||
+               t.isWord("commit") || t.isWord("rollback")) {
+        runTransaction(pos);
+    } else if (t.kind == Token::Kind::Name && !isKeyword(t.text)) {
+        if (pos != 0) {
+            syntaxError(t); // a plain name runs a procedure only as the batch's first statement
         }
+        runExec(pos, false);
     } else {
         notSupported();
     }
@@ -324,78 +381,6 @@ void BatchRunner::runExec(size_t& pos, bool keyword) {
     m_ctx.session.database = savedDb;
 }
 
-// waitfor delay 'hh:mm[:ss[.fff]]': the session waits; the client's attention ends the wait and
-// the rest of the request.
-void BatchRunner::runWaitfor(size_t& pos) {
-    ++pos;
-    if (!at(pos).isWord("delay")) {
-        notSupported(); // waitfor time, and waiting for a receive
-    }
-    ++pos;
-    const Token& valueToken = at(pos);
-    if (valueToken.kind != Token::Kind::String && valueToken.kind != Token::Kind::Variable) {
-        syntaxError(valueToken);
-    }
-    ExpressionParser p(m_tokens, pos, m_text);
-    SqlValue v = Evaluator::eval(*p.parse(), scope({}, nullptr));
-    std::string text = v.isNull() ? std::string() : v.toText();
-    auto delay = parseDelay(text);
-    if (!delay) {
-        throw SqlError(148, 15, "Incorrect time syntax in time string '" + text + "' used with WAITFOR.");
-    }
-    m_ctx.response.wait(*delay);
-}
-
-std::optional<std::chrono::milliseconds> BatchRunner::parseDelay(const std::string& text) {
-    // hh:mm, hh:mm:ss or hh:mm:ss.fff (one to three fraction digits), below 24 hours.
-    int parts[3] = {0, 0, 0};
-    int count = 0, millis = 0;
-    size_t i = 0;
-    auto digits = [&](int& out, size_t maxDigits) {
-        size_t start = i;
-        out = 0;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) &&
-               i - start < maxDigits) {
-            out = out * 10 + (text[i++] - '0');
-        }
-        return i > start;
-    };
-    while (i < text.size() && text[i] == ' ') {
-        ++i;
-    }
-    while (count < 3) {
-        if (!digits(parts[count], 2)) {
-            return std::nullopt;
-        }
-        ++count;
-        if (i < text.size() && text[i] == ':' && count < 3) {
-            ++i;
-            continue;
-        }
-        break;
-    }
-    if (count < 2) {
-        return std::nullopt;
-    }
-    if (count == 3 && i < text.size() && text[i] == '.') {
-        ++i;
-        size_t start = i;
-        if (!digits(millis, 3)) {
-            return std::nullopt;
-        }
-        for (size_t n = i - start; n < 3; ++n) {
-            millis *= 10;
-        }
-    }
-    while (i < text.size() && text[i] == ' ') {
-        ++i;
-    }
-    if (i != text.size() || parts[0] > 23 || parts[1] > 59 || parts[2] > 59) {
-        return std::nullopt;
-    }
-    return std::chrono::milliseconds((int64_t(parts[0]) * 3600 + parts[1] * 60 + parts[2]) * 1000 + millis);
-}
-
 void BatchRunner::runPrint(size_t& pos) {
     ++pos;
     ExpressionParser p(m_tokens, pos, m_text);
@@ -496,7 +481,10 @@ void BatchRunner::runSet(size_t& pos) {
         }
     }
     std::string value;
-    if (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";")) {
+    if (at(pos).isSymbol("-") && at(pos + 1).kind == Token::Kind::Number) {
+        value = "-" + at(pos + 1).text; // set lock_timeout -1
+        pos += 2;
+    } else if (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";")) {
         value = lower(at(pos).text);
         ++pos;
     }

@@ -25,6 +25,9 @@ public:
     Relation select(size_t& pos);
 
     const std::vector<Token>& tokens() const { return m_tokens; }
+    static bool startsStatement(const Token& t);
+    // Reserved words of statements the simulator does not run.
+    static bool isKeyword(const std::string& word);
 
 private:
     bool runStatement(size_t& pos);
@@ -38,7 +41,16 @@ private:
     static std::optional<std::chrono::milliseconds> parseDelay(const std::string& text);
     // Moves past one statement (or a begin ... end block, or an if with its branches) without running it.
     void skipStatement(size_t& pos);
-    static bool startsStatement(const Token& t);
+    void runTransaction(size_t& pos);
+    // Before a statement that may change something: waits for another session's transaction, and
+    // keeps the state the batch started from so that a batch refused later changes nothing.
+    void prepareToWrite();
+    bool callsReadOnlyProcedure(size_t pos) const;
+    // A batch that fails to compile (or holds what the simulator cannot answer) leaves no trace.
+    void undoBatch();
+    // Under xact_abort on, a failed statement rolls the transaction back and ends the batch.
+    bool xactAbort();
+
     std::string readName(size_t& pos);
     const Token& at(size_t pos) const { return pos < m_tokens.size() ? m_tokens[pos] : m_tokens.back(); }
     void expectSymbol(size_t& pos, const char* symbol);
@@ -49,6 +61,13 @@ private:
     const Request& m_request;
     std::string m_text;
     std::vector<Token> m_tokens;
+    // Off inside a view: its owner's rights cover the tables it reads.
+    bool m_checkPermissions = true;
+    bool m_isBatch = false; // run() was called: this runner answers a whole batch
+    std::unique_ptr<Instance::Snapshot> m_undo;
+    Session m_sessionBefore;
+    size_t m_itemsBefore = 0;
+    int m_tranCountBefore = 0;
 };
 
 } // namespace sqlsim::model

@@ -1,6 +1,9 @@
 // Reading relations and running select statements for the batch runner.
 #include "BatchRunner.h"
 
+#include "Permissions.h"
+#include "SystemProcedures.h"
+
 #include "Names.h"
 #include "SecurityProcedures.h"
 #include "SystemProcedures.h"
@@ -75,7 +78,7 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
         if (n == "@@language")
             return SqlValue(ctx->session.language);
         if (n == "@@trancount")
-            return SqlValue(int64_t(ctx->session.inTransaction ? 1 : 0));
+            return SqlValue(int64_t(ctx->session.tranCount));
         if (n == "@@identity") {
             auto it = ctx->instance.lastIdentity().find(ctx->session.spid);
             return it == ctx->instance.lastIdentity().end() ? SqlValue::null()
@@ -87,6 +90,14 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
             return p->value;
         }
         throw SqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
+    };
+    s.variableType = [request](const std::string& name) -> std::optional<ColumnType> {
+        if (name.rfind("@@", 0) != 0) {
+            if (const Param* p = request->param(name)) {
+                return p->type;
+            }
+        }
+        return std::nullopt;
     };
     s.function = [ctx](const std::string& f, const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
         if (f == "scope_identity" && a.empty()) {
@@ -169,6 +180,13 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
     if (resolvedDatabase) {
         *resolvedDatabase = db->name;
     }
+    if (m_checkPermissions && !SystemProcedures::hasDbAccess(m_ctx.instance, m_ctx.session.login, *db)) {
+        throw SqlError(916, 14,
+                       "The server principal \"" + m_ctx.session.login +
+                           "\" is not able to access the database \"" + db->name +
+                           "\" under the current security context.",
+                       1);
+    }
     std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
     if (owner.empty() || sameName(owner, "dbo") || sameName(owner, "sys")) {
         if (auto r = SystemTables::read(m_ctx, *db, parts.back())) {
@@ -182,6 +200,9 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
     ObjectDef* o = db->findObject(parts.size() == 3 ? "[" + parts[1] + "].[" + parts[2] + "]" : name);
     if (!o || (o->type != "U" && o->type != "V")) {
         throw SqlError(208, 16, "Invalid object name '" + shown + "'.");
+    }
+    if (m_checkPermissions) {
+        Permissions::requireOnObject(m_ctx, *db, *o, Permissions::kSelect);
     }
     Relation r;
     for (const auto& c : o->columns) {
@@ -197,6 +218,7 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
     std::string saved = m_ctx.session.database;
     m_ctx.session.database = db->name;
     BatchRunner runner(m_ctx, m_procedures, inner);
+    runner.m_checkPermissions = false;
     const auto& t = runner.tokens();
     for (size_t p = 0; p + 1 < t.size(); ++p) {
         if (t[p].isWord("as") && t[p + 1].isWord("select")) {

@@ -27,11 +27,18 @@ struct Context {
         auto it = session.options.find("nocount");
         return it != session.options.end() && it->second == "on";
     }
-    void rowCount(int64_t n) {
-        if (!noCount()) {
-            response.rowCount(n);
-        }
-    }
+    // Ends a statement that counted rows; with nocount on its DONE goes without the count.
+    void rowCount(int64_t n) { response.rowCount(n, !noCount()); }
 };
+
+// Adds the error and the messages that follow it; line: where the statement began, when the error
+// names none of its own.
+inline void addError(Response& response, const SqlError& e, int line) {
+    response.error(e.number(), e.severity(), e.what(), e.state(), e.procedure(),
+                   e.line() > 1 ? e.line() : line);
+    for (const SqlError& f : e.following) {
+        addError(response, f, line);
+    }
+}
 
 } // namespace sqlsim::model

@@ -1,6 +1,7 @@
 #include "DatabaseStatements.h"
 
 #include "Names.h"
+#include "Permissions.h"
 #include "SqlExpression.h"
 
 #include <cstdio>
@@ -68,36 +69,33 @@ void checkName(const std::string& name) {
     }
 }
 
-int64_t pages(const Database& db) {
-    int64_t p = 0;
-    for (const auto& f : db.files) {
-        p += f.sizeBytes / 8192 / 16;
-    }
-    return p;
-}
-
 void processedMessages(Context& ctx, const Database& db, const std::string& name, const char* verb) {
+    int64_t total = 0; // the sum of the lines, as the summary counts them
     for (int pass = 0; pass < 2; ++pass) {
         for (const auto& f : db.files) {
             if ((pass == 0) != (f.type == 'D')) {
                 continue;
             }
             int64_t n = f.type == 'D' ? f.sizeBytes / 8192 / 16 : 2;
+            total += n;
             ctx.response.info("Processed " + std::to_string(n) + " pages for database '" + name +
                                   "', file '" + f.logicalName + "' on file 1.",
                               4035);
         }
     }
-    int64_t total = pages(db) + 2;
+    // The rate follows the pages (8 KB each) over the time taken.
+    const int millis = 12 + int(total % 40);
+    const int64_t rateThousandths = total * 8 * 1000 * 1000 / 1024 / millis; // MB/sec in thousandths
     char buf[160];
-    std::snprintf(buf, sizeof buf, "%s successfully processed %lld pages in 0.%03d seconds (%d.%03d MB/sec).",
-                  verb, static_cast<long long>(total), 12 + int(total % 40), int(total / 100),
-                  int(total % 1000));
+    std::snprintf(
+        buf, sizeof buf, "%s successfully processed %lld pages in %d.%03d seconds (%lld.%03lld MB/sec).",
+        verb, static_cast<long long>(total), millis / 1000, millis % 1000,
+        static_cast<long long>(rateThousandths / 1000), static_cast<long long>(rateThousandths % 1000));
     ctx.response.info(buf, 3014);
 }
 
-void failBackup(Context& ctx, int number, const std::string& text, const char* what) {
-    ctx.response.error(number, 16, text, 1);
+void failBackup(Context& ctx, int number, const std::string& text, const char* what, int severity = 16) {
+    ctx.response.error(number, severity, text, 1);
     throw SqlError(3013, 16, std::string(what) + " is terminating abnormally.", 1);
 }
 
@@ -141,6 +139,17 @@ void restoreDatabase(Context& ctx, Reader& r) {
         }
     }
     const char* what = "RESTORE DATABASE";
+    {
+        Database* target = ctx.instance.findDatabase(name);
+        bool allowed =
+            Permissions::serverRole(ctx, "dbcreator") || (target && Permissions::dbOwner(ctx, *target));
+        if (!allowed) {
+            failBackup(ctx, 262,
+                       target ? "RESTORE DATABASE permission denied in database '" + target->name + "'."
+                              : std::string("CREATE DATABASE permission denied in database 'master'."),
+                       what, 14);
+        }
+    }
     BackupFile* backup = ctx.instance.findBackup(path);
     if (!backup) {
         failBackup(ctx, 3201,
@@ -232,6 +241,11 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
                            "Cannot drop the database '" + name +
                                "', because it does not exist or you do not have permission.");
         }
+        if (!Permissions::serverRole(ctx, "dbcreator") && !Permissions::dbOwner(ctx, *db)) {
+            throw SqlError(3701, 11,
+                           "Cannot drop the database '" + name +
+                               "', because it does not exist or you do not have permission.");
+        }
         if (db->dbid <= 4) {
             throw SqlError(3708, 16,
                            "Cannot drop the database '" + db->name + "' because it is a system database.");
@@ -260,6 +274,10 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
                            "' does not exist. Make sure that the name is entered correctly.",
                        what);
         }
+        if (!Permissions::dbRole(ctx, *db, "db_backupoperator")) {
+            failBackup(ctx, 262, "BACKUP DATABASE permission denied in database '" + db->name + "'.", what,
+                       14);
+        }
         if (sameName(db->name, "tempdb")) {
             failBackup(ctx, 3147, "Backup and restore operations are not allowed on database tempdb.", what);
         }
@@ -277,6 +295,10 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
         pos += 2;
         r.word("from");
         std::string path = r.disk();
+        if (!Permissions::serverRole(ctx, "dbcreator")) {
+            failBackup(ctx, 262, "CREATE DATABASE permission denied in database 'master'.",
+                       "RESTORE FILELIST", 14);
+        }
         BackupFile* backup = ctx.instance.findBackup(path);
         if (!backup) {
             failBackup(ctx, 3201,

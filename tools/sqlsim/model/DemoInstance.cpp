@@ -226,19 +226,20 @@ std::string demoLoginsText(const DemoOptions& options) {
 
 } // namespace sqlsim::model
 
-std::unique_ptr<sqlsim::Responder> makeDemoInstance(const sqlsim::model::DemoOptions& options) {
+namespace {
+
+// The server with its system databases and the login sa; the other logins come before the
+// databases so that their sids follow sa's in the order given.
+std::unique_ptr<sqlsim::model::Instance> bareInstance(const std::string& serverName,
+                                                      const std::string& saPassword,
+                                                      const std::vector<std::string>& otherLogins) {
     using namespace sqlsim;
     using namespace sqlsim::model;
-    auto inst = std::make_unique<Instance>("DEMO");
-    Login& sa = inst->addLogin("sa", options.saPassword);
+    auto inst = std::make_unique<Instance>(serverName);
+    Login& sa = inst->addLogin("sa", saPassword);
     sa.serverRoles.insert("sysadmin");
-    inst->addLogin("admin", "admin").serverRoles.insert("sysadmin");
-    inst->addLogin("manager", "manager", "Sales").serverRoles.insert("dbcreator");
-    inst->addLogin("clerk", "clerk", "Sales");
-    inst->addLogin("Оператор", "пароль");
-    for (const char* dir : {"C:\\", "C:\\Temp", "C:\\Backup", "C:\\MSSQL\\Data", "D:\\", "D:\\Backup",
-                            "D:\\Data", "\\Data", "/var/opt/mssql/data", "/var/opt/mssql/backup", "/tmp"}) {
-        inst->addDirectory(dir);
+    for (const std::string& l : otherLogins) {
+        inst->addLogin(l, l);
     }
     const char* system[] = {"master", "tempdb", "model", "msdb"};
     for (int i = 0; i < 4; ++i) {
@@ -257,6 +258,29 @@ std::unique_ptr<sqlsim::Responder> makeDemoInstance(const sqlsim::model::DemoOpt
             db->principal(2)->hasDbAccess = true; // guest may use master, tempdb and msdb
         }
         inst->addDatabase(std::move(db));
+    }
+    return inst;
+}
+
+} // namespace
+
+std::unique_ptr<sqlsim::Responder> makeBareInstance(const std::string& saPassword) {
+    return std::make_unique<sqlsim::model::InstanceResponder>(bareInstance("SQLSIM", saPassword, {}));
+}
+
+std::unique_ptr<sqlsim::Responder> makeDemoInstance(const sqlsim::model::DemoOptions& options) {
+    using namespace sqlsim;
+    using namespace sqlsim::model;
+    auto inst = bareInstance("DEMO", options.saPassword, {"admin", "manager", "clerk", "Оператор"});
+    Login& sa = *inst->findLogin("sa");
+    inst->findLogin("admin")->serverRoles.insert("sysadmin");
+    inst->findLogin("manager")->defaultDatabase = "Sales";
+    inst->findLogin("manager")->serverRoles.insert("dbcreator");
+    inst->findLogin("clerk")->defaultDatabase = "Sales";
+    inst->findLogin("Оператор")->password = "пароль";
+    for (const char* dir : {"C:\\", "C:\\Temp", "C:\\Backup", "C:\\MSSQL\\Data", "D:\\", "D:\\Backup",
+                            "D:\\Data", "\\Data", "/var/opt/mssql/data", "/var/opt/mssql/backup", "/tmp"}) {
+        inst->addDirectory(dir);
     }
     salesDatabase(*inst, sa);
     smallDatabase(*inst, sa);

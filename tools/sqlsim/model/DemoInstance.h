@@ -20,3 +20,5 @@ std::string demoLoginsText(const DemoOptions& options);
 } // namespace sqlsim::model
 
 std::unique_ptr<sqlsim::Responder> makeDemoInstance(const sqlsim::model::DemoOptions& options);
+// A bare server "SQLSIM" of the same model: master, tempdb, model and msdb, and the login sa.
+std::unique_ptr<sqlsim::Responder> makeBareInstance(const std::string& saPassword);

@@ -46,6 +46,28 @@ bool Instance::isServerRole(const std::string& name) {
     return false;
 }
 
+std::unique_ptr<Instance::Snapshot> Instance::snapshot() const {
+    auto s = std::make_unique<Snapshot>();
+    for (const auto& [key, db] : m_databases) {
+        s->databases[key] = std::make_unique<Database>(*db);
+    }
+    s->logins = m_logins;
+    s->servers = m_servers;
+    s->directories = m_directories;
+    s->backups = m_backups;
+    s->nextSid = m_nextSid;
+    return s;
+}
+
+void Instance::restore(Snapshot&& s) {
+    m_databases = std::move(s.databases);
+    m_logins = std::move(s.logins);
+    m_servers = std::move(s.servers);
+    m_directories = std::move(s.directories);
+    m_backups = std::move(s.backups);
+    m_nextSid = s.nextSid;
+}
+
 DateTimeValue Instance::now() {
     auto t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm tm{};

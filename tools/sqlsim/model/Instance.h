@@ -107,6 +107,24 @@ public:
 
     static DateTimeValue now();
 
+    // Everything a rollback restores: databases with their rows, objects and principals, logins,
+    // linked servers, directories and backup files. Sessions and their processes are not part of it.
+    struct Snapshot {
+        std::map<std::string, std::unique_ptr<Database>> databases;
+        std::map<std::string, Login> logins;
+        std::vector<LinkedServer> servers;
+        std::set<std::string> directories;
+        std::map<std::string, BackupFile> backups;
+        int nextSid = 0;
+    };
+    std::unique_ptr<Snapshot> snapshot() const;
+    void restore(Snapshot&& snapshot);
+
+    // The session whose transaction is open (0: none); writers of other sessions wait for it.
+    int transactionOwner = 0;
+    // The state each open transaction returns to on rollback, by spid.
+    std::map<int, std::unique_ptr<Snapshot>> transactions;
+
 private:
     static std::string pathKey(const std::string& path);
     std::map<std::string, std::unique_ptr<Database>> m_databases; // by lower-case name

@@ -6,6 +6,7 @@
 #include "ScriptStatements.h"
 #include "SecurityProcedures.h"
 #include "SystemProcedures.h"
+#include "Transactions.h"
 #include "UsersStatements.h"
 
 #include "../RuleResponder.h"
@@ -73,7 +74,19 @@ void InstanceResponder::sessionStarted(Session& session) {
     m_instance->processes()[session.spid] = p;
 }
 
+void InstanceResponder::transactionRequest(int kind, bool beginNew, Session& session, Response& response) {
+    Context ctx{*m_instance, session, response};
+    try {
+        Transactions::request(ctx, kind, beginNew);
+    } catch (const SqlError& e) {
+        addError(response, e, 1);
+    }
+}
+
 void InstanceResponder::sessionEnded(const Session& session) {
+    // A session that goes with its transaction open leaves nothing of it behind.
+    Session ending = session;
+    Transactions::rollbackAll(*m_instance, ending, nullptr);
     m_instance->processes().erase(session.spid);
     m_instance->lastIdentity().erase(session.spid);
 }
@@ -116,8 +129,9 @@ void InstanceResponder::respond(const Request& request, Session& session, Respon
             response.add(ReturnStatus{status});
             return;
         }
+        const std::vector<Token> tokens = TextTemplate::tokens(request.text);
         for (const auto& [text, handler] : m_statements) {
-            if (auto values = text.match(request)) {
+            if (auto values = text.match(request, tokens)) {
                 handler(ctx, *values);
                 return;
             }
@@ -127,7 +141,7 @@ void InstanceResponder::respond(const Request& request, Session& session, Respon
         }
         BatchRunner(ctx, m_procedures, request).run();
     } catch (const SqlError& e) {
-        response.error(e.number(), e.severity(), e.what(), e.state(), e.procedure(), e.line());
+        addError(response, e, 1);
     }
 }
 

@@ -26,6 +26,7 @@ public:
     void respond(const Request& request, Session& session, Response& response) override;
     void sessionStarted(Session& session) override;
     void sessionEnded(const Session& session) override;
+    void transactionRequest(int kind, bool beginNew, Session& session, Response& response) override;
 
     using Handler = std::function<void(Context&, const TextTemplate::Values&)>;
     void addStatement(const std::string& text, Handler handler);

@@ -49,13 +49,16 @@ int ProcedureTable::call(Context& ctx, const std::string& name, const std::vecto
             throw SqlError(8145, 16, a.name + " is not a parameter for procedure " + e.name + ".", 2, e.name);
         }
     }
+    ctx.response.add(ProcedureStart{});
+    int status = 1;
     try {
-        return e.body(ctx, bound);
+        status = e.body(ctx, bound);
     } catch (const SqlError& err) {
         ctx.response.error(err.number(), err.severity(), err.what(), err.state(),
                            err.procedure().empty() ? e.name : err.procedure(), err.line());
-        return 1;
     }
+    ctx.response.add(ReturnStatus{status});
+    return status;
 }
 
 } // namespace sqlsim::model

@@ -2,6 +2,7 @@
 // A server error raised while answering a statement; the responder turns it into an error message.
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace sqlsim::model {
 
@@ -17,6 +18,9 @@ public:
     int state() const { return m_state; }
     const std::string& procedure() const { return m_procedure; }
     int line() const { return m_line; }
+
+    // Messages the server sends right after this one, for the same fault.
+    std::vector<SqlError> following;
 
 private:
     int m_number;

@@ -8,302 +8,6 @@
 
 namespace sqlsim::model {
 
-void syntaxError(const Token& t) {
-    if (t.kind == Token::Kind::End) {
-        throw SqlError(102, 15, "Incorrect syntax near ')'.", 1, {}, int(t.line));
-    }
-    static const char* const keywords[] = {"from",   "where", "select", "order", "by", "set",
-                                           "values", "into",  "table",  "and",   "or", "not",
-                                           "null",   "is",    "like",   "top",   "as"};
-    if (t.kind == Token::Kind::Name) {
-        for (const char* k : keywords) {
-            if (t.isWord(k)) {
-                throw SqlError(156, 15, "Incorrect syntax near the keyword '" + lower(t.text) + "'.", 1, {},
-                               int(t.line));
-            }
-        }
-    }
-    throw SqlError(102, 15, "Incorrect syntax near '" + t.text + "'.", 1, {}, int(t.line));
-}
-
-const Token& ExpressionParser::peek(size_t ahead) const {
-    size_t k = m_pos + ahead;
-    return k < m_t.size() ? m_t[k] : m_t.back();
-}
-
-std::unique_ptr<Expr> ExpressionParser::parse() {
-    size_t start = peek().offset;
-    auto e = parseOr();
-    size_t end = peek().offset;
-    if (start < m_source.size()) {
-        e->text = m_source.substr(start, end > start ? end - start : 0);
-    }
-    while (!e->text.empty() && std::isspace(static_cast<unsigned char>(e->text.back()))) {
-        e->text.pop_back();
-    }
-    return e;
-}
-
-namespace {
-
-std::unique_ptr<Expr> binary(std::string op, std::unique_ptr<Expr> l, std::unique_ptr<Expr> r) {
-    auto e = std::make_unique<Expr>();
-    e->kind = Expr::Kind::Binary;
-    e->name = std::move(op);
-    e->args.push_back(std::move(l));
-    e->args.push_back(std::move(r));
-    return e;
-}
-
-} // namespace
-
-std::unique_ptr<Expr> ExpressionParser::parseOr() {
-    auto l = parseAnd();
-    while (peek().isWord("or")) {
-        ++m_pos;
-        l = binary("or", std::move(l), parseAnd());
-    }
-    return l;
-}
-
-std::unique_ptr<Expr> ExpressionParser::parseAnd() {
-    auto l = parseNot();
-    while (peek().isWord("and")) {
-        ++m_pos;
-        l = binary("and", std::move(l), parseNot());
-    }
-    return l;
-}
-
-std::unique_ptr<Expr> ExpressionParser::parseNot() {
-    if (peek().isWord("not")) {
-        ++m_pos;
-        auto e = std::make_unique<Expr>();
-        e->kind = Expr::Kind::Unary;
-        e->name = "not";
-        e->args.push_back(parseNot());
-        return e;
-    }
-    return parseComparison();
-}
-
-std::unique_ptr<Expr> ExpressionParser::parseComparison() {
-    auto l = parseAdditive();
-    const Token& t = peek();
-    if (t.kind == Token::Kind::Symbol && (t.text == "=" || t.text == "<" || t.text == ">" || t.text == "<=" ||
-                                          t.text == ">=" || t.text == "<>" || t.text == "!=")) {
-        std::string op = t.text == "!=" ? "<>" : t.text;
-        ++m_pos;
-        return binary(op, std::move(l), parseAdditive());
-    }
-    if (t.kind == Token::Kind::Symbol && (t.text == "*=" || t.text == "=*")) {
-        throw SqlError(
-            4147, 15,
-            "The query uses non-ANSI outer join operators (\"*=\" or \"=*\"). To run this query without "
-            "modification, please set the compatibility level for current database to 80, using the SET "
-            "COMPATIBILITY_LEVEL option of ALTER DATABASE. It is strongly recommended to rewrite the "
-            "query using ANSI outer join operators (LEFT OUTER JOIN, RIGHT OUTER JOIN). In the future "
-            "versions of SQL Server, non-ANSI join operators will not be supported even in "
-            "backward-compatibility modes.",
-            1, {}, int(t.line));
-    }
-    if (t.isWord("is")) {
-        ++m_pos;
-        auto e = std::make_unique<Expr>();
-        e->kind = Expr::Kind::IsNull;
-        if (peek().isWord("not")) {
-            e->negated = true;
-            ++m_pos;
-        }
-        if (!peek().isWord("null")) {
-            syntaxError(peek());
-        }
-        ++m_pos;
-        e->args.push_back(std::move(l));
-        return e;
-    }
-    bool negated = false;
-    if (t.isWord("not") && (peek(1).isWord("like") || peek(1).isWord("in"))) {
-        negated = true;
-        ++m_pos;
-    }
-    if (peek().isWord("like")) {
-        ++m_pos;
-        auto e = std::make_unique<Expr>();
-        e->kind = Expr::Kind::Like;
-        e->negated = negated;
-        e->args.push_back(std::move(l));
-        e->args.push_back(parseAdditive());
-        return e;
-    }
-    if (peek().isWord("in")) {
-        ++m_pos;
-        if (!peek().isSymbol("(")) {
-            syntaxError(peek());
-        }
-        ++m_pos;
-        auto e = std::make_unique<Expr>();
-        e->kind = Expr::Kind::InList;
-        e->negated = negated;
-        e->args.push_back(std::move(l));
-        while (true) {
-            e->args.push_back(parseAdditive());
-            if (peek().isSymbol(",")) {
-                ++m_pos;
-                continue;
-            }
-            if (!peek().isSymbol(")")) {
-                syntaxError(peek());
-            }
-            ++m_pos;
-            break;
-        }
-        return e;
-    }
-    return l;
-}
-
-std::unique_ptr<Expr> ExpressionParser::parseAdditive() {
-    auto l = parseMultiplicative();
-    while (peek().isSymbol("+") || peek().isSymbol("-")) {
-        std::string op = peek().text;
-        ++m_pos;
-        l = binary(op, std::move(l), parseMultiplicative());
-    }
-    return l;
-}
-
-std::unique_ptr<Expr> ExpressionParser::parseMultiplicative() {
-    auto l = parseUnary();
-    while (peek().isSymbol("*") || peek().isSymbol("/") || peek().isSymbol("%")) {
-        std::string op = peek().text;
-        ++m_pos;
-        l = binary(op, std::move(l), parseUnary());
-    }
-    return l;
-}
-
-std::unique_ptr<Expr> ExpressionParser::parseUnary() {
-    if (peek().isSymbol("-") || peek().isSymbol("+")) {
-        std::string op = peek().text;
-        ++m_pos;
-        auto e = std::make_unique<Expr>();
-        e->kind = Expr::Kind::Unary;
-        e->name = op;
-        e->args.push_back(parseUnary());
-        return e;
-    }
-    return parsePrimary();
-}
-
-std::unique_ptr<Expr> ExpressionParser::parsePrimary() {
-    const Token& t = peek();
-    auto e = std::make_unique<Expr>();
-    switch (t.kind) {
-    case Token::Kind::String:
-        e->value = SqlValue(t.text);
-        e->literalType = ColumnType::of(t.unicode ? SqlType::NVarChar : SqlType::VarChar,
-                                        std::max<int>(1, int(characterCount(t.text))));
-        ++m_pos;
-        return e;
-    case Token::Kind::Number: {
-        ++m_pos;
-        if (t.text.find_first_of("eE") != std::string::npos) {
-            e->value = SqlValue(std::strtod(t.text.c_str(), nullptr));
-            e->literalType = ColumnType::of(SqlType::Float);
-        } else if (t.text.find('.') != std::string::npos) {
-            DecimalValue d;
-            DecimalValue::parse(t.text, d);
-            e->value = SqlValue(d);
-            e->literalType = ColumnType::of(SqlType::Numeric, 0,
-                                            uint8_t(std::max<size_t>(t.text.size() - 1, d.scale)), d.scale);
-        } else {
-            long long v = std::strtoll(t.text.c_str(), nullptr, 10);
-            e->value = SqlValue(int64_t(v));
-            e->literalType = ColumnType::of(v > 2147483647LL ? SqlType::BigInt : SqlType::Int);
-        }
-        return e;
-    }
-    case Token::Kind::Binary: {
-        Bytes b;
-        for (size_t i = 0; i + 1 < t.text.size(); i += 2) {
-            b.push_back(uint8_t(std::strtol(t.text.substr(i, 2).c_str(), nullptr, 16)));
-        }
-        e->value = SqlValue(b);
-        e->literalType = ColumnType::of(SqlType::VarBinary, std::max<int>(1, int(b.size())));
-        ++m_pos;
-        return e;
-    }
-    case Token::Kind::Variable:
-        e->kind = Expr::Kind::Variable;
-        e->name = t.text;
-        ++m_pos;
-        return e;
-    case Token::Kind::Symbol:
-        if (t.text == "(") {
-            ++m_pos;
-            auto inner = parseOr();
-            if (!peek().isSymbol(")")) {
-                syntaxError(peek());
-            }
-            ++m_pos;
-            return inner;
-        }
-        if (t.text == "*") {
-            e->kind = Expr::Kind::Star;
-            ++m_pos;
-            return e;
-        }
-        syntaxError(t);
-    case Token::Kind::Name:
-    case Token::Kind::QuotedName:
-        if (t.isWord("null")) {
-            ++m_pos;
-            e->value = SqlValue::null();
-            e->literalType = ColumnType::of(SqlType::Int);
-            return e;
-        }
-        if (t.kind == Token::Kind::Name && peek(1).isSymbol("(")) {
-            e->kind = Expr::Kind::Function;
-            e->name = lower(t.text);
-            m_pos += 2;
-            if (peek().isSymbol(")")) {
-                ++m_pos;
-                return e;
-            }
-            while (true) {
-                e->args.push_back(parseOr());
-                if (peek().isSymbol(",")) {
-                    ++m_pos;
-                    continue;
-                }
-                if (!peek().isSymbol(")")) {
-                    syntaxError(peek());
-                }
-                ++m_pos;
-                return e;
-            }
-        }
-        e->kind = Expr::Kind::Column;
-        e->name = t.text;
-        ++m_pos;
-        while (peek().isSymbol(".") && (peek(1).isName() || peek(1).isSymbol("*"))) {
-            e->qualifier = e->name;
-            if (peek(1).isSymbol("*")) {
-                e->kind = Expr::Kind::Star;
-                m_pos += 2;
-                return e;
-            }
-            e->name = peek(1).text;
-            m_pos += 2;
-        }
-        return e;
-    case Token::Kind::End:
-        break;
-    }
-    syntaxError(t);
-}
-
 std::optional<int> Evaluator::compare(const SqlValue& a, const SqlValue& b) {
     if (a.isNull() || b.isNull()) {
         return std::nullopt;
@@ -539,6 +243,7 @@ SqlValue Evaluator::eval(const Expr& e, const EvalScope& scope) {
     }
     case Expr::Kind::Like:
     case Expr::Kind::InList:
+    case Expr::Kind::Between:
         return SqlValue(int64_t(isTrue(e, scope) ? 1 : 0));
     case Expr::Kind::Star:
         break;
@@ -591,6 +296,15 @@ bool Evaluator::isTrue(const Expr& e, const EvalScope& scope) {
         }
         return like(v.toText(), p.toText()) != e.negated;
     }
+    if (e.kind == Expr::Kind::Between) {
+        SqlValue v = eval(*e.args[0], scope);
+        auto low = compare(v, eval(*e.args[1], scope));
+        auto high = compare(v, eval(*e.args[2], scope));
+        if (!low || !high) {
+            return false;
+        }
+        return (*low >= 0 && *high <= 0) != e.negated;
+    }
     if (e.kind == Expr::Kind::InList) {
         SqlValue v = eval(*e.args[0], scope);
         if (v.isNull()) {
@@ -626,6 +340,11 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
             return ColumnType::of(SqlType::Int);
         if (n == "@@identity")
             return ColumnType::of(SqlType::Numeric, 0, 38, 0);
+        if (scope.variableType) {
+            if (auto t = scope.variableType(e.name)) {
+                return *t;
+            }
+        }
         return ColumnType::of(SqlType::NVarChar, n == "@@version" ? 300 : 128);
     }
     case Expr::Kind::Binary:

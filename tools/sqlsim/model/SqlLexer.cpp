@@ -30,6 +30,14 @@ bool isNameChar(unsigned char c) {
     return std::isalnum(c) || c == '_' || c == '#' || c == '$' || c >= 0x80;
 }
 
+// The server's pair for a quotation mark that never closes: 105, then 102 naming the text.
+[[noreturn]] void unclosed(const Token& t, size_t line) {
+    SqlError e(105, 15, "Unclosed quotation mark after the character string '" + t.text + "'.", 1, {},
+               int(line));
+    e.following.push_back(SqlError(102, 15, "Incorrect syntax near '" + t.text + "'.", 1, {}, int(line)));
+    throw e;
+}
+
 } // namespace
 
 std::vector<Token> SqlLexer::tokenize(const std::string& s) {
@@ -55,6 +63,7 @@ std::vector<Token> SqlLexer::tokenize(const std::string& s) {
         }
         if (c == '/' && at(i + 1) == '*') {
             int depth = 0;
+            const size_t startLine = line;
             while (i < s.size()) {
                 if (at(i) == '/' && at(i + 1) == '*') {
                     ++depth;
@@ -70,6 +79,9 @@ std::vector<Token> SqlLexer::tokenize(const std::string& s) {
                     }
                     ++i;
                 }
+            }
+            if (depth > 0) {
+                throw SqlError(113, 15, "Missing end comment mark '*/'.", 1, {}, int(startLine));
             }
             continue;
         }
@@ -98,9 +110,7 @@ std::vector<Token> SqlLexer::tokenize(const std::string& s) {
                 t.text += s[i++];
             }
             if (!closed) {
-                throw SqlError(105, 15,
-                               "Unclosed quotation mark after the character string '" + t.text + "'.", 1, {},
-                               int(t.line));
+                unclosed(t, line);
             }
         } else if (c == '[' || c == '"') {
             char close = c == '[' ? ']' : '"';
@@ -121,9 +131,7 @@ std::vector<Token> SqlLexer::tokenize(const std::string& s) {
                 t.text += s[i++];
             }
             if (!closed) {
-                throw SqlError(105, 15,
-                               "Unclosed quotation mark after the character string '" + t.text + "'.", 1, {},
-                               int(t.line));
+                unclosed(t, line);
             }
         } else if (c == '0' && (at(i + 1) == 'x' || at(i + 1) == 'X')) {
             t.kind = Token::Kind::Binary;

@@ -77,7 +77,14 @@ void SystemProcedures::registerAll(ProcedureTable& table) {
             }
         }
         std::vector<Row> rows;
+        // Without VIEW SERVER STATE a login sees only its own sessions.
+        Login* caller = ctx.instance.findLogin(ctx.session.login);
+        const bool seesAll =
+            caller && (caller->serverRoles.count("sysadmin") || caller->serverRoles.count("processadmin"));
         for (auto& [spid, p] : ctx.instance.processes()) {
+            if (!seesAll && spid != ctx.session.spid && !sameName(p.login, ctx.session.login)) {
+                continue;
+            }
             if ((active && p.status == "sleeping") || (onlySpid && spid != onlySpid) ||
                 (!filter.empty() && !active && !onlySpid && !sameName(p.login, filter))) {
                 continue;

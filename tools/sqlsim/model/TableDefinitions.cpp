@@ -1,5 +1,7 @@
 #include "TableDefinitions.h"
 
+#include "Permissions.h"
+
 #include "Names.h"
 #include "SqlExpression.h"
 #include "TypeInfo.h"
@@ -99,6 +101,9 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
     Database& db = ctx.db();
     if (parts.back().rfind("#", 0) == 0) {
         throw SqlError(50000, 16, "__not_supported__");
+    }
+    if (!Permissions::dbRole(ctx, db, "db_ddladmin")) {
+        throw SqlError(262, 14, "CREATE TABLE permission denied in database '" + db.name + "'.", 1);
     }
     if (db.findObject(name)) {
         throw SqlError(2714, 16, "There is already an object named '" + parts.back() + "' in the database.",
@@ -216,7 +221,7 @@ void TableDefinitions::drop(Context& ctx, Cursor& c) {
     std::string name = c.name();
     Database& db = ctx.db();
     ObjectDef* o = db.findObject(name);
-    if (!o || !o->isTable()) {
+    if (!o || !o->isTable() || !Permissions::dbRole(ctx, db, "db_ddladmin")) {
         throw SqlError(3701, 11,
                        "Cannot drop the table '" + splitName(name).back() +
                            "', because it does not exist or you do not have permission.",
@@ -240,7 +245,7 @@ void TableDefinitions::alter(Context& ctx, Cursor& c) {
     std::string name = c.name();
     Database& db = ctx.db();
     ObjectDef* t = db.findObject(name);
-    if (!t || !t->isTable()) {
+    if (!t || !t->isTable() || !Permissions::dbRole(ctx, db, "db_ddladmin")) {
         throw SqlError(4902, 16,
                        "Cannot find the object \"" + splitName(name).back() +
                            "\" because it does not exist or you do not have permissions.",

@@ -4,6 +4,7 @@
 #include "TokenCursor.h"
 
 #include "Names.h"
+#include "Permissions.h"
 #include "TextTemplate.h"
 #include "TypeInfo.h"
 
@@ -102,12 +103,37 @@ void terminated(Context& ctx, const SqlError& e) {
     ctx.response.error(3621, 10, "The statement has been terminated.", 0);
 }
 
+// The statement ends here; anything more is a clause the simulator does not answer, refused
+// before anything changes.
+void expectEnd(const Cursor& c) {
+    const Token& t = c.at();
+    if (t.kind == Token::Kind::End || t.isSymbol(";") || BatchRunner::startsStatement(t)) {
+        return;
+    }
+    // A word that begins no clause of these statements is a plain syntax error.
+    static const char* clauses[] = {"option", "output", "from",   "with",      "order", "group",
+                                    "having", "union",  "except", "intersect", "where", "collate",
+                                    "escape", "into",   "for",    "join",      "inner", "left",
+                                    "right",  "outer",  "cross",  "on"};
+    if (t.kind == Token::Kind::Name && !BatchRunner::isKeyword(t.text)) {
+        bool clause = false;
+        for (const char* w : clauses) {
+            clause = clause || t.isWord(w);
+        }
+        if (!clause) {
+            syntaxError(t);
+        }
+    }
+    throw SqlError(50000, 16, "__not_supported__");
+}
+
 void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     ++c.pos;
     if (c.at().isWord("into")) {
         ++c.pos;
     }
     ObjectDef& t = userTable(ctx, c.name());
+    Permissions::requireOnObject(ctx, ctx.db(), t, Permissions::kInsert);
     std::vector<int> targets;
     if (c.at().isSymbol("(")) {
         ++c.pos;
@@ -173,6 +199,7 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
         }
         break;
     }
+    expectEnd(c);
     Database& db = ctx.db();
     bool identityInsert = ctx.session.options["identity_insert"] == lower(db.name + "." + db.fullName(t));
     int identity = t.identityColumn();
@@ -287,6 +314,7 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
         ++c.pos;
     }
     ObjectDef& t = userTable(ctx, c.name());
+    Permissions::requireOnObject(ctx, ctx.db(), t, isUpdate ? Permissions::kUpdate : Permissions::kDelete);
     std::string alias = t.name;
     std::vector<std::pair<int, std::unique_ptr<Expr>>> sets;
     if (isUpdate) {
@@ -320,6 +348,11 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
         }
     }
     auto where = whereClause(c);
+    expectEnd(c);
+    if (where) {
+        // Rows chosen by their values are read: that takes the select permission too.
+        Permissions::requireOnObject(ctx, ctx.db(), t, Permissions::kSelect);
+    }
     Relation rel;
     for (const auto& col : t.columns) {
         rel.columns.push_back(Column{col.name, col.type, col.nullable, col.identity, col.isComputed()});

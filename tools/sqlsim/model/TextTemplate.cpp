@@ -1,6 +1,7 @@
 #include "TextTemplate.h"
 
 #include "Names.h"
+#include "SqlError.h"
 
 #include <cctype>
 
@@ -8,106 +9,93 @@ namespace sqlsim::model {
 
 namespace {
 
-bool isIdentChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+// A mark: ":" directly followed by a name.
+bool isMark(const std::vector<Token>& t, size_t k) {
+    return t[k].isSymbol(":") && k + 1 < t.size() && t[k + 1].kind == Token::Kind::Name &&
+           t[k + 1].offset == t[k].offset + 1;
 }
 
-// Reads one parameter reference or literal at text[pos]; advances pos.
-bool readValue(const std::string& text, size_t& pos, const Request& request, size_t& positional,
-               SqlValue& out) {
-    size_t i = pos;
-    if (i >= text.size()) {
-        return false;
-    }
-    char c = text[i];
-    if (c == '@') {
-        size_t j = i + 1;
-        while (j < text.size() && isIdentChar(text[j])) {
-            ++j;
-        }
-        std::string name = text.substr(i, j - i);
-        const Param* p = request.param(name);
-        out = p ? p->value : SqlValue::null();
-        pos = j;
-        return true;
-    }
-    if (c == '?') {
-        out = positional < request.params.size() ? request.params[positional].value : SqlValue::null();
-        ++positional;
-        pos = i + 1;
-        return true;
-    }
-    if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < text.size() && text[i + 1] == '\'')) {
-        i += c == '\'' ? 1 : 2;
-        std::string v;
-        while (i < text.size()) {
-            if (text[i] == '\'') {
-                if (i + 1 < text.size() && text[i + 1] == '\'') {
-                    v += '\'';
-                    i += 2;
-                    continue;
-                }
-                out = SqlValue(v);
-                pos = i + 1;
-                return true;
-            }
-            v += text[i++];
-        }
-        return false;
-    }
-    if (text.compare(i, 4, "NULL") == 0 || text.compare(i, 4, "null") == 0) {
-        out = SqlValue::null();
-        pos = i + 4;
-        return true;
-    }
-    size_t j = i;
-    if (j < text.size() && (text[j] == '-' || text[j] == '+')) {
-        ++j;
-    }
-    size_t digits = j;
-    bool dot = false;
-    while (j < text.size() &&
-           (std::isdigit(static_cast<unsigned char>(text[j])) || (text[j] == '.' && !dot))) {
-        dot = dot || text[j] == '.';
-        ++j;
-    }
-    if (j == digits) {
-        return false;
-    }
-    std::string number = text.substr(i, j - i);
-    if (dot) {
+bool numberValue(const std::string& text, SqlValue& out) {
+    if (text.find_first_of(".eE") != std::string::npos) {
         DecimalValue d;
-        if (!DecimalValue::parse(number, d)) {
+        if (!DecimalValue::parse(text, d)) {
             return false;
         }
         out = SqlValue(d);
-    } else {
-        out = SqlValue(int64_t(std::stoll(number)));
+        return true;
     }
-    pos = j;
+    try {
+        out = SqlValue(int64_t(std::stoll(text)));
+    } catch (const std::exception&) {
+        return false;
+    }
     return true;
+}
+
+// Reads one parameter reference or literal at tokens[pos]; advances pos.
+bool readValue(const std::vector<Token>& t, size_t& pos, const Request& request, size_t& positional,
+               SqlValue& out) {
+    const Token& v = t[pos];
+    if (v.kind == Token::Kind::Variable) {
+        const Param* p = request.param(v.text);
+        out = p ? p->value : SqlValue::null();
+        ++pos;
+        return true;
+    }
+    if (v.isSymbol("?")) {
+        out = positional < request.params.size() ? request.params[positional].value : SqlValue::null();
+        ++positional;
+        ++pos;
+        return true;
+    }
+    if (v.kind == Token::Kind::String) {
+        out = SqlValue(v.text);
+        ++pos;
+        return true;
+    }
+    if (v.isWord("null")) {
+        out = SqlValue::null();
+        ++pos;
+        return true;
+    }
+    if ((v.isSymbol("-") || v.isSymbol("+")) && pos + 1 < t.size() &&
+        t[pos + 1].kind == Token::Kind::Number) {
+        if (!numberValue(v.text + t[pos + 1].text, out)) {
+            return false;
+        }
+        pos += 2;
+        return true;
+    }
+    if (v.kind == Token::Kind::Number && numberValue(v.text, out)) {
+        ++pos;
+        return true;
+    }
+    return false;
 }
 
 } // namespace
 
-TextTemplate::TextTemplate(const std::string& raw) {
-    std::string text = normalize(raw);
-    std::string literal;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == ':' && i + 1 < text.size() && std::isalpha(static_cast<unsigned char>(text[i + 1]))) {
-            size_t j = i + 1;
-            while (j < text.size() && isIdentChar(text[j])) {
-                ++j;
-            }
-            m_literals.push_back(literal);
-            literal.clear();
-            m_names.push_back(lower(text.substr(i + 1, j - i - 1)));
-            i = j - 1;
-        } else {
-            literal += text[i];
-        }
+TextTemplate::TextTemplate(const std::string& text) : m_tokens(SqlLexer::tokenize(text)) {}
+
+std::vector<Token> TextTemplate::tokens(const std::string& text) {
+    try {
+        return SqlLexer::tokenize(text);
+    } catch (const SqlError&) {
+        return {Token{}}; // matches no template; the batch runner reports the fault
     }
-    m_literals.push_back(literal);
+}
+
+bool TextTemplate::same(const Token& a, const Token& b) {
+    if (a.isName() && b.isName()) {
+        return sameName(a.text, b.text);
+    }
+    if (a.kind != b.kind) {
+        return false;
+    }
+    if (a.kind == Token::Kind::Variable) {
+        return sameName(a.text, b.text);
+    }
+    return a.text == b.text && a.unicode == b.unicode;
 }
 
 std::string TextTemplate::normalize(const std::string& text) {
@@ -130,30 +118,35 @@ std::string TextTemplate::normalize(const std::string& text) {
 }
 
 std::optional<TextTemplate::Values> TextTemplate::match(const Request& request) const {
+    return match(request, tokens(request.text));
+}
+
+std::optional<TextTemplate::Values> TextTemplate::match(const Request& request,
+                                                        const std::vector<Token>& t) const {
     if (request.kind == Request::Kind::Rpc) {
         return std::nullopt;
     }
-    std::string text = normalize(request.text);
-    if (text.size() < m_literals.front().size() ||
-        text.compare(0, m_literals.front().size(), m_literals.front()) != 0) {
-        return std::nullopt;
-    }
     Values values;
-    size_t pos = m_literals.front().size();
-    size_t positional = 0;
-    for (size_t k = 0; k < m_names.size(); ++k) {
-        SqlValue v;
-        if (!readValue(text, pos, request, positional, v)) {
+    size_t pos = 0, positional = 0;
+    for (size_t k = 0; k < m_tokens.size() && m_tokens[k].kind != Token::Kind::End; ++k) {
+        if (pos >= t.size()) {
             return std::nullopt;
         }
-        const std::string& next = m_literals[k + 1];
-        if (text.compare(pos, next.size(), next) != 0) {
+        if (isMark(m_tokens, k)) {
+            SqlValue v;
+            if (!readValue(t, pos, request, positional, v)) {
+                return std::nullopt;
+            }
+            values[lower(m_tokens[k + 1].text)] = v;
+            ++k;
+            continue;
+        }
+        if (!same(m_tokens[k], t[pos])) {
             return std::nullopt;
         }
-        pos += next.size();
-        values[m_names[k]] = v;
+        ++pos;
     }
-    if (pos != text.size()) {
+    if (pos >= t.size() || t[pos].kind != Token::Kind::End) {
         return std::nullopt;
     }
     return values;

@@ -246,14 +246,19 @@ bool UsersStatements::recreateUsers(Context& ctx, const ProcedureTable& procs, c
     if (request.kind == Request::Kind::Rpc) {
         return false;
     }
-    std::string t = TextTemplate::normalize(request.text);
-    auto nl = t.find('\n');
-    if (nl == std::string::npos || lower(t.substr(0, 4)) != "use " ||
-        t.substr(nl) != TextTemplate::normalize(std::string("x") + texts::kRecreateUsersBody).substr(1)) {
+    // "use NAME", then the fixed body, read as the server reads it (any white space and comments).
+    const std::vector<Token> t = TextTemplate::tokens(request.text);
+    static const std::vector<Token> body = TextTemplate::tokens(texts::kRecreateUsersBody);
+    if (t.size() < 3 || !t[0].isWord("use") || !t[1].isName() || t.size() - 2 != body.size()) {
         return false;
     }
+    for (size_t k = 0; k < body.size(); ++k) {
+        if (!TextTemplate::same(t[k + 2], body[k])) {
+            return false;
+        }
+    }
     Request use;
-    use.text = t.substr(0, nl);
+    use.text = request.text.substr(0, t[2].offset);
     BatchRunner runner(ctx, procs, use);
     size_t errorsBefore = ctx.response.items().size();
     runner.run();

@@ -3,6 +3,8 @@
 // linked servers.
 #include "DemoServerFixture.h"
 
+#include <cstdio>
+
 #include "model/StatementTexts.h"
 
 #include <algorithm>
@@ -90,6 +92,18 @@ TEST_F(DatabasesOverOdbc, BackupThenRestoreWithMoveCreatesTheDatabaseWithTheMove
     EXPECT_EQ(said[0], "4035: Processed 128 pages for database 'Sales', file 'Sales' on file 1.");
     EXPECT_EQ(said[1], "4035: Processed 2 pages for database 'Sales', file 'Sales_log' on file 1.");
     EXPECT_EQ(said[2].rfind("3014: BACKUP DATABASE successfully processed ", 0), 0u) << said[2];
+    // The summary counts the pages of the lines above; the rate is those pages (8 KB each) over the time.
+    long long pages = 0;
+    int whole = 0, millis = 0;
+    double rate = 0;
+    ASSERT_EQ(
+        std::sscanf(said[2].c_str(),
+                    "3014: BACKUP DATABASE successfully processed %lld pages in %d.%d seconds (%lf MB/sec).",
+                    &pages, &whole, &millis, &rate),
+        4)
+        << said[2];
+    EXPECT_EQ(pages, 130);
+    EXPECT_NEAR(rate, double(pages) * 8.0 / 1024.0 / (whole + millis / 1000.0), 0.001) << said[2];
 
     OdbcOutcome files = m_sa->exec("restore filelistonly from disk = 'D:\\Backup\\sales.bak'");
     ASSERT_TRUE(files.ok);

@@ -10,34 +10,25 @@
 namespace sqlsimtest {
 
 void DemoServerFixture::SetUp() {
-    char path[] = "/tmp/sqlsim-demo-XXXXXX";
-    int fd = ::mkstemp(path);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
-    m_logPath = path;
-    m_logStream = std::make_unique<std::ofstream>(m_logPath);
     sqlsim::model::DemoOptions options;
     options.saPassword = "Secret1";
     m_responder = makeDemoInstance(options);
-    m_server = std::make_unique<sqlsim::Server>(*m_responder, m_logStream.get());
-    m_port = m_server->start(0);
+    m_sim = std::make_unique<testsupport::SimServer>(*m_responder);
+    m_port = m_sim->port();
     ASSERT_GT(m_port, 0);
 }
 
 void DemoServerFixture::TearDown() {
-    m_server.reset();
-    m_logStream.reset();
+    m_sim.reset();
     m_responder.reset();
-    std::remove(m_logPath.c_str());
 }
 
 std::unique_ptr<testsupport::OdbcTestClient> DemoServerFixture::connect(const std::string& user,
                                                                         const std::string& password,
                                                                         const std::string& database) {
-    auto client = std::make_unique<testsupport::OdbcTestClient>();
+    bool ok = false;
     std::string error;
-    bool ok = client->connect(testsupport::OdbcTestClient::connectionString(m_port, user, password, database),
-                              &error);
+    auto client = m_sim->connect(user, password, database, ok, error);
     EXPECT_TRUE(ok) << error;
     return client;
 }
@@ -97,10 +88,7 @@ OdbcOutcome DemoServerFixture::run(testsupport::OdbcTestClient& client, const st
 }
 
 std::string DemoServerFixture::logText() const {
-    std::ifstream in(m_logPath);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return m_sim->logText();
 }
 
 std::vector<std::string> DemoServerFixture::column(const OdbcOutcome& out, size_t c, size_t r) {

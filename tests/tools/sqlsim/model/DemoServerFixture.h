@@ -3,7 +3,8 @@
 // the statements sent as the data layer sends them: ":name" marks become "?" markers bound to typed
 // parameters, so they arrive as sp_executesql with @P1, @P2 ...
 #include "OdbcTestClient.h"
-#include "Server.h"
+#include "Responder.h"
+#include "SimServer.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -45,9 +46,7 @@ protected:
     static std::string inserted(const OdbcOutcome& out);
 
     std::unique_ptr<sqlsim::Responder> m_responder;
-    std::string m_logPath;
-    std::unique_ptr<std::ofstream> m_logStream;
-    std::unique_ptr<sqlsim::Server> m_server;
+    std::unique_ptr<testsupport::SimServer> m_sim;
     int m_port = 0;
 };
 

@@ -2,6 +2,8 @@
 // (sp_executesql with @P1, @P2 ...) or written into the text as literals in a plain batch.
 #include "DemoServerFixture.h"
 
+#include <cctype>
+
 #include "model/StatementTexts.h"
 
 using namespace sqlsimtest;
@@ -119,12 +121,35 @@ TEST_F(ParameterFormsOverOdbc, CrLfLineBreaksAreAnsweredAsLf) {
         ASSERT_EQ(windows.results.size(), 1u) << text;
         EXPECT_EQ(windows.results[0].rows, lf.results[0].rows) << text;
     }
-    OdbcOutcome recreated = m_sa->exec(crlf(std::string("use Sales") + texts::kRecreateUsersBody));
-    EXPECT_TRUE(recreated.ok) << ::testing::PrintToString(messages(recreated));
+    // The user re-creation statement as the database module sends it: a blank line after "use".
+    for (const std::string& text : {std::string("use Sales\n") + texts::kRecreateUsersBody,
+                                    crlf(std::string("use Sales\n") + texts::kRecreateUsersBody),
+                                    crlf(std::string("use Sales") + texts::kRecreateUsersBody)}) {
+        OdbcOutcome recreated = m_sa->exec(text);
+        EXPECT_TRUE(recreated.ok) << ::testing::PrintToString(messages(recreated));
+    }
     EXPECT_EQ(column(run(*m_sa, crlf(texts::kPrincipals),
                          {{"isLogin", BoundParam::integer(1)}, {"isserver", BoundParam::integer(1)}}),
                      0),
               (std::vector<std::string>{"admin", "clerk", "manager", "sa", "Оператор"}));
+}
+
+TEST_F(ParameterFormsOverOdbc, FixedTextsAreReadAsTheServerReadsThem) {
+    // Comments, other white space and the letter case of keywords do not matter.
+    for (const char* text : {texts::kDatabaseList, texts::kBrowserObjects, texts::kLinkedServers}) {
+        std::string variant = text;
+        size_t first = variant.find_first_not_of(" \r\n\t");
+        size_t end = variant.find_first_of(" \r\n\t", first);
+        for (size_t i = first; i < end; ++i) {
+            variant[i] = char(std::toupper(static_cast<unsigned char>(variant[i])));
+        }
+        variant =
+            "-- sent by hand\n/* with a comment */ " + variant.substr(0, end) + "   " + variant.substr(end);
+        OdbcOutcome plain = m_sa->exec(text), changed = m_sa->exec(variant);
+        ASSERT_EQ(plain.results.size(), 1u) << text;
+        ASSERT_EQ(changed.results.size(), 1u) << variant;
+        EXPECT_EQ(changed.results[0].rows, plain.results[0].rows) << variant;
+    }
 }
 
 } // namespace

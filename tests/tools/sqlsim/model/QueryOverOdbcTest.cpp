@@ -38,6 +38,23 @@ TEST_F(QueryOverOdbc, MessagesLiteralsAndServerFunctions) {
     EXPECT_EQ(version[0].rfind("Microsoft SQL Server", 0), 0u) << version[0];
 }
 
+TEST_F(QueryOverOdbc, ResultsWalkStatementByStatement) {
+    // No empty result with a row count between the sets.
+    OdbcOutcome out = m_sa->exec("select id from Regions where id < 3; select name from Regions where id = 1;"
+                                 " update Regions set name = name where id = 1");
+    ASSERT_TRUE(out.ok) << ::testing::PrintToString(messages(out));
+    EXPECT_EQ(out.order, (Strings{"result", "result", "count:1"}));
+    EXPECT_EQ(out.results.at(0).rows.size(), 2u);
+}
+
+TEST_F(QueryOverOdbc, ParametersComeBackWithTheirOwnTypes) {
+    OdbcOutcome out =
+        m_sa->execBound("select ? as n, ? as t", {BoundParam::integer(5), BoundParam::text("abc")});
+    ASSERT_TRUE(out.ok) << ::testing::PrintToString(messages(out));
+    EXPECT_EQ(out.results.at(0).types, (std::vector<SQLSMALLINT>{SQL_INTEGER, SQL_WVARCHAR}));
+    EXPECT_EQ(out.results[0].rows, (std::vector<std::vector<testsupport::Cell>>{{"5", "abc"}}));
+}
+
 TEST_F(QueryOverOdbc, SelectFiltersOrdersAndLimits) {
     EXPECT_EQ(
         column(

@@ -1,0 +1,93 @@
+#include "Permissions.h"
+
+#include "Names.h"
+
+namespace sqlsim::model {
+
+bool Permissions::serverRole(Context& ctx, const char* role) {
+    Login* l = ctx.instance.findLogin(ctx.session.login);
+    return l && (l->serverRoles.count("sysadmin") || l->serverRoles.count(role));
+}
+
+int Permissions::userOf(Context& ctx, Database& db) {
+    Login* l = ctx.instance.findLogin(ctx.session.login);
+    if (!l) {
+        return -1;
+    }
+    if (l->serverRoles.count("sysadmin") || l->sid == db.ownerSid) {
+        return Database::kDboUid;
+    }
+    if (DbPrincipal* u = db.userOfSid(l->sid); u && u->hasDbAccess) {
+        return u->uid;
+    }
+    DbPrincipal* guest = db.principal(2);
+    return guest && guest->hasDbAccess ? guest->uid : -1;
+}
+
+bool Permissions::memberOf(Database& db, int uid, int roleUid) {
+    if (uid == roleUid || roleUid == Database::kPublicUid) {
+        return true;
+    }
+    for (const auto& [member, role] : db.members) {
+        if (member == uid && (role == roleUid || memberOf(db, role, roleUid))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Permissions::dbOwner(Context& ctx, Database& db) {
+    int uid = userOf(ctx, db);
+    if (uid == Database::kDboUid) {
+        return true;
+    }
+    DbPrincipal* owners = db.principal("db_owner");
+    return uid >= 0 && owners && memberOf(db, uid, owners->uid);
+}
+
+bool Permissions::dbRole(Context& ctx, Database& db, const char* role) {
+    if (dbOwner(ctx, db)) {
+        return true;
+    }
+    int uid = userOf(ctx, db);
+    DbPrincipal* r = db.principal(role);
+    return uid >= 0 && r && memberOf(db, uid, r->uid);
+}
+
+void Permissions::requireOnObject(Context& ctx, Database& db, const ObjectDef& o, int permission) {
+    const int uid = userOf(ctx, db);
+    bool allowed = false;
+    if (dbOwner(ctx, db)) {
+        allowed = true;
+    } else if (uid >= 0) {
+        auto inRole = [&](const char* role) {
+            DbPrincipal* r = db.principal(role);
+            return r && memberOf(db, uid, r->uid);
+        };
+        const bool reading = permission == kSelect;
+        if (inRole(reading ? "db_denydatareader" : "db_denydatawriter")) {
+            allowed = false;
+        } else if (inRole(reading ? "db_datareader" : "db_datawriter")) {
+            allowed = true;
+        } else {
+            for (const Permission& p : db.permissions) {
+                if (p.objectId == o.id && (p.actions & permission) && memberOf(db, uid, p.grantee)) {
+                    allowed = true;
+                    break;
+                }
+            }
+        }
+    }
+    if (!allowed) {
+        const char* verb = permission == kSelect   ? "SELECT"
+                           : permission == kInsert ? "INSERT"
+                           : permission == kUpdate ? "UPDATE"
+                                                   : "DELETE";
+        throw SqlError(229, 14,
+                       std::string("The ") + verb + " permission was denied on the object '" + o.name +
+                           "', database '" + db.name + "', schema '" + db.ownerName(o.uid) + "'.",
+                       5);
+    }
+}
+
+} // namespace sqlsim::model
