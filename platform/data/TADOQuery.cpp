@@ -138,13 +138,15 @@ void TADOQuery::LoadKeyInfo() {
     for (const QString& key : primary) {
         for (int c = 0; c < columns.size(); ++c) {
             if (!columns[c].computed && columns[c].baseColumn.compare(key, Qt::CaseInsensitive) == 0) {
-                columns[c].keyColumn = true;
                 found.append(c);
                 break;
             }
         }
     }
+    // Only the whole primary key identifies a row; part of it is no key at all.
     if (!primary.isEmpty() && found.size() == primary.size()) {
+        for (int c : found)
+            columns[c].keyColumn = true;
         m_keyColumns = found;
         m_keyIsPrimary = true;
         return;

@@ -164,6 +164,40 @@ TEST_F(WriteBack, KeylessEditAndDeleteRefuseDuplicatesAndWriteAUniqueRow) {
     other.Execute("drop table WbNotes");
 }
 
+// A select showing only part of a composite primary key is not keyed by it: the row is found by
+// every column shown, and an edit that would hit two rows is refused instead of writing both.
+TEST_F(WriteBack, PartOfACompositeKeyDoesNotIdentifyARow) {
+    other.Execute("create table WbLines (orderId int, line int, qty int, "
+                  "constraint PK_WbLines primary key (orderId, line))");
+    other.Execute("insert into WbLines values (1, 1, 5), (1, 2, 5), (2, 1, 7)");
+    query.SetSQLText("select orderId, qty from WbLines");
+    query.Open();
+    EXPECT_FALSE(query.FieldByName("orderId")->IsKeyColumn());
+    locate("orderId", 1);
+    query.Edit();
+    query.FieldByName("qty")->SetAsInteger(6);
+    EXPECT_THROW(query.Post(), EDatabaseError);
+    EXPECT_EQ(query.State(), dsEdit);
+    query.Cancel();
+    EXPECT_EQ(count("select count(*) from WbLines where qty = 6"), 0);
+
+    // With the whole key in the select the same edit changes exactly its own row.
+    query.Close();
+    query.SetSQLText("select orderId, line, qty from WbLines");
+    query.Open();
+    EXPECT_TRUE(query.FieldByName("orderId")->IsKeyColumn());
+    EXPECT_TRUE(query.FieldByName("line")->IsKeyColumn());
+    EXPECT_FALSE(query.FieldByName("qty")->IsKeyColumn());
+    locate("line", 2);
+    query.Edit();
+    query.FieldByName("qty")->SetAsInteger(6);
+    query.Post();
+    EXPECT_EQ(count("select count(*) from WbLines where qty = 6"), 1);
+    EXPECT_EQ(count("select count(*) from WbLines where orderId = 1 and line = 2 and qty = 6"), 1);
+    query.Close();
+    other.Execute("drop table WbLines");
+}
+
 TEST_F(WriteBack, DateTimeValuesFindTheirRowAsTheColumnsOwnType) {
     // A datetime holds 1/300 s ticks: compared as a datetime2 parameter .123 would miss its row.
     other.Execute("create table WbStamps (at datetime, label nvarchar(10))");

@@ -6,6 +6,9 @@
 #include "SqlExpression.h"
 #include "TypeInfo.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace sqlsim::model {
 
 namespace {
@@ -73,6 +76,72 @@ Reference readReference(Cursor& c, const std::string& column, const std::string&
 }
 
 // Adds a foreign key as declared; 1767 when the referenced table is not there.
+// One column definition: name, type and the column's own constraints.
+TableColumn
+readColumn(Cursor& c, size_t position, std::vector<Named>& defaults, std::vector<Reference>& references,
+           const std::function<void(std::vector<std::string>, const std::string&)>& addPrimaryKey) {
+    TableColumn col;
+    col.name = c.at().text;
+    ++c.pos;
+    std::string typeText = c.at().text;
+    ++c.pos;
+    if (c.at().isSymbol("(")) {
+        typeText += "(";
+        ++c.pos;
+        while (!c.at().isSymbol(")") && c.at().kind != Token::Kind::End) {
+            typeText += c.at().text;
+            ++c.pos;
+        }
+        c.expect(")");
+        typeText += ")";
+    }
+    if (!TypeInfo::parse(typeText, col.type)) {
+        throw SqlError(2715, 16,
+                       "Column, parameter, or variable #" + std::to_string(position) +
+                           ": Cannot find data type " + typeText + ".",
+                       6);
+    }
+    std::string constraintName;
+    while (!c.at().isSymbol(",") && !c.at().isSymbol(")") && c.at().kind != Token::Kind::End) {
+        if (c.at().isWord("constraint")) {
+            constraintName = c.at(1).text;
+            c.pos += 2;
+            continue;
+        }
+        if (c.at().isWord("identity")) {
+            col.identity = true;
+            col.nullable = false;
+            ++c.pos;
+            if (c.at().isSymbol("(")) {
+                ++c.pos;
+                col.identitySeed = std::stoll(c.at().text);
+                c.pos += 2;
+                col.identityStep = std::stoll(c.at().text);
+                ++c.pos;
+                c.expect(")");
+            }
+        } else if (c.at().isWord("not") && c.at(1).isWord("null")) {
+            col.nullable = false;
+            c.pos += 2;
+        } else if (c.at().isWord("null")) {
+            ++c.pos;
+        } else if (c.at().isWord("primary") && c.at(1).isWord("key")) {
+            addPrimaryKey({col.name}, constraintName);
+            col.nullable = false;
+            c.pos += 2;
+        } else if (c.at().isWord("default")) {
+            ++c.pos;
+            defaults.push_back({col.name, readDefault(c), constraintName});
+        } else if (c.at().isWord("references")) {
+            ++c.pos;
+            references.push_back(readReference(c, col.name, constraintName));
+        } else {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
+    }
+    return col;
+}
+
 void addReference(Database& db, int tableId, const Reference& r) {
     ObjectDef& table = *db.object(tableId);
     ObjectDef* target = db.findObject(r.table);
@@ -113,78 +182,63 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
     std::vector<TableColumn> columns;
     std::vector<Named> defaults; // text: the default with its parentheses
     std::vector<Reference> references;
-    std::string pkColumn, pkName;
-    while (true) {
-        if (c.at().isWord("constraint") || c.at().isWord("primary") || c.at().isWord("foreign")) {
-            throw SqlError(50000, 16, "__not_supported__");
+    std::vector<std::string> pkColumns;
+    std::string pkName;
+    auto addPrimaryKey = [&](std::vector<std::string> keyColumns, const std::string& name) {
+        if (!pkColumns.empty()) {
+            throw SqlError(8110, 16,
+                           "Cannot add multiple PRIMARY KEY constraints to table '" + parts.back() + "'.", 0);
         }
-        TableColumn col;
-        col.name = c.at().text;
-        ++c.pos;
-        std::string typeText = c.at().text;
-        ++c.pos;
-        if (c.at().isSymbol("(")) {
-            typeText += "(";
-            ++c.pos;
-            while (!c.at().isSymbol(")") && c.at().kind != Token::Kind::End) {
-                typeText += c.at().text;
+        pkColumns = std::move(keyColumns);
+        pkName = name;
+    };
+    while (true) {
+        // A table constraint: [constraint NAME] primary key [clustered|nonclustered] (a, b, ...).
+        const bool named = c.at().isWord("constraint");
+        const int at = named ? 2 : 0;
+        if (c.at(at).isWord("primary") && c.at(at + 1).isWord("key") &&
+            (c.at(at + 2).isSymbol("(") ||
+             ((c.at(at + 2).isWord("clustered") || c.at(at + 2).isWord("nonclustered")) &&
+              c.at(at + 3).isSymbol("(")))) {
+            const std::string name = named ? c.at(1).text : std::string();
+            c.pos += at + 2;
+            if (!c.at().isSymbol("("))
+                ++c.pos;
+            c.expect("(");
+            std::vector<std::string> keyColumns;
+            while (true) {
+                keyColumns.push_back(c.at().text);
+                ++c.pos;
+                if (c.at().isWord("asc") || c.at().isWord("desc"))
+                    ++c.pos;
+                if (!c.at().isSymbol(","))
+                    break;
                 ++c.pos;
             }
             c.expect(")");
-            typeText += ")";
+            addPrimaryKey(std::move(keyColumns), name);
+        } else if (c.at().isWord("constraint") || c.at().isWord("primary") || c.at().isWord("foreign")) {
+            throw SqlError(50000, 16, "__not_supported__");
+        } else {
+            columns.push_back(readColumn(c, columns.size() + 1, defaults, references, addPrimaryKey));
         }
-        if (!TypeInfo::parse(typeText, col.type)) {
-            throw SqlError(2715, 16,
-                           "Column, parameter, or variable #" + std::to_string(columns.size() + 1) +
-                               ": Cannot find data type " + typeText + ".",
-                           6);
-        }
-        std::string constraintName;
-        while (!c.at().isSymbol(",") && !c.at().isSymbol(")") && c.at().kind != Token::Kind::End) {
-            if (c.at().isWord("constraint")) {
-                constraintName = c.at(1).text;
-                c.pos += 2;
-                continue;
-            }
-            if (c.at().isWord("identity")) {
-                col.identity = true;
-                col.nullable = false;
-                ++c.pos;
-                if (c.at().isSymbol("(")) {
-                    ++c.pos;
-                    col.identitySeed = std::stoll(c.at().text);
-                    c.pos += 2;
-                    col.identityStep = std::stoll(c.at().text);
-                    ++c.pos;
-                    c.expect(")");
-                }
-            } else if (c.at().isWord("not") && c.at(1).isWord("null")) {
-                col.nullable = false;
-                c.pos += 2;
-            } else if (c.at().isWord("null")) {
-                ++c.pos;
-            } else if (c.at().isWord("primary") && c.at(1).isWord("key")) {
-                pkColumn = col.name;
-                pkName = constraintName;
-                col.nullable = false;
-                c.pos += 2;
-            } else if (c.at().isWord("default")) {
-                ++c.pos;
-                defaults.push_back({col.name, readDefault(c), constraintName});
-            } else if (c.at().isWord("references")) {
-                ++c.pos;
-                references.push_back(readReference(c, col.name, constraintName));
-            } else {
-                throw SqlError(50000, 16, "__not_supported__");
-            }
-        }
-        columns.push_back(col);
         if (c.at().isSymbol(",")) {
             ++c.pos;
             continue;
         }
         c.expect(")");
         break;
+    }
+    // Key columns name columns of this table (by their defined spelling) and take no NULLs.
+    for (std::string& key : pkColumns) {
+        auto column = std::find_if(columns.begin(), columns.end(),
+                                   [&](const TableColumn& col) { return sameName(col.name, key); });
+        if (column == columns.end()) {
+            throw SqlError(1911, 16, "Column name '" + key + "' does not exist in the target table or view.",
+                           1);
+        }
+        key = column->name;
+        column->nullable = false;
     }
     int uid = Database::kDboUid;
     if (parts.size() >= 2 && !parts[parts.size() - 2].empty()) {
@@ -205,11 +259,11 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
                                             "__" + std::to_string(id % 100000000),
                       d.text);
     }
-    if (!pkColumn.empty()) {
+    if (!pkColumns.empty()) {
         db.addPrimaryKey(*db.object(id),
                          !pkName.empty() ? pkName
                                          : "PK__" + parts.back().substr(0, 8) + "__" + std::to_string(id),
-                         {pkColumn});
+                         pkColumns);
     }
     for (const auto& r : references) {
         addReference(db, id, r);
