@@ -9,6 +9,7 @@
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // Paints the cells through the inspector's drawing handlers and makes the in-place editor of a
 // row's kind.
@@ -243,6 +244,9 @@ void TdxInspector::rebuild() {
         if (auto* category = qobject_cast<const TdxInspectorCategoryRow*>(it.key()))
             it.value()->setExpanded(category->Expanded());
     }
+    // The expand marks take a margin only when there is something to expand.
+    m_tree->setRootIsDecorated(std::any_of(m_rows.cbegin(), m_rows.cend(),
+                                           [](const TdxInspectorRow* row) { return row->IsCategory(); }));
     m_tree->setColumnWidth(0, DividerPos());
     if (focused && items.contains(focused))
         m_tree->setCurrentItem(items.value(focused), 1);
