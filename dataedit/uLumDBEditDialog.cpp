@@ -205,8 +205,9 @@ bool TLumDBEditDialog::CloseQuery() {
         return false;
     if (ModalResult() != mrOk || !OnOkButton)
         return true;
-    // A value still in the in-place editor belongs to the record.
-    m_inspector->CloseEditor(true);
+    // A value still in the in-place editor belongs to the record; a refused one keeps it open.
+    if (!m_inspector->CloseEditor(true))
+        return false;
     bool cancelAction = false;
     QString errorMessage;
     if (OnVerifyRecord)

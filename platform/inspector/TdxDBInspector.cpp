@@ -1,4 +1,5 @@
 #include "TdxDBInspector.h"
+#include "Exception.h"
 #include "TDataLink.h"
 #include "TDataSource.h"
 #include "TField.h"
@@ -16,7 +17,12 @@ protected:
     }
     void EditingChanged() override { m_inspector->rowChanged(); }
     void RecordChanged(TField*) override { m_inspector->RefreshValues(); }
-    void UpdateData() override { m_inspector->CloseEditor(true); }
+    // The data set is about to post: a value still in the editor goes into its field, and one the
+    // field refuses stops the post (the user has been shown why).
+    void UpdateData() override {
+        if (!m_inspector->CloseEditor(true))
+            throw EAbort();
+    }
 
 private:
     TdxDBInspector* m_inspector;

@@ -19,6 +19,7 @@ public:
         : QStyledItemDelegate(inspector), m_inspector(inspector) {}
 
     QPointer<QWidget> editor;
+    mutable bool failed = false; // the last write of the editor's value was refused
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
@@ -109,7 +110,9 @@ public:
         if (!row)
             return;
         // Writing may be refused (a value the field does not take): the message goes to the user.
+        failed = false;
         SafeCall([&] {
+            failed = true;
             if (auto* check = qobject_cast<QCheckBox*>(widget)) {
                 if (check->isChecked() != row->Checked())
                     row->SetChecked(check->isChecked());
@@ -117,6 +120,7 @@ public:
                 if (line->isModified() || line->text() != row->Text())
                     row->SetText(line->text());
             }
+            failed = false;
         });
     }
 
@@ -354,15 +358,20 @@ QWidget* TdxInspector::Editor() const {
     return m_delegate->editor;
 }
 
-void TdxInspector::CloseEditor(bool keepValue) {
+bool TdxInspector::CloseEditor(bool keepValue) {
     QPointer<QWidget> editor = m_delegate->editor;
     if (!editor)
-        return;
-    m_delegate->editor = nullptr;
-    if (keepValue)
+        return true;
+    if (keepValue) {
         emit m_delegate->commitData(editor);
+        // A refused value stays in the open editor for the user to correct.
+        if (m_delegate->failed)
+            return false;
+    }
+    m_delegate->editor = nullptr;
     if (editor)
         emit m_delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
 }
 
 QRect TdxInspector::CaptionRect(const TdxInspectorRow* row) const {

@@ -85,8 +85,9 @@ public:
     void ShowEditor();
     bool EditorOpen() const;
     QWidget* Editor() const;
-    // Closes the editor; keepValue writes what was typed into the row first.
-    void CloseEditor(bool keepValue);
+    // Closes the editor; keepValue writes what was typed into the row first. False (the editor
+    // stays open) when the row refused the value; the user has been told why.
+    bool CloseEditor(bool keepValue);
 
     // The rectangles of a row's caption and value cells, in the inspector's coordinates.
     QRect CaptionRect(const TdxInspectorRow* row) const;

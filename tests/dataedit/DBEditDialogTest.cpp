@@ -187,6 +187,43 @@ TEST_F(EditDialog, TheEditorOpensAfterShowingAndKeepsTheTypedValue) {
     data.Cancel();
 }
 
+TEST_F(EditDialog, AValueTheFieldRefusesKeepsTheDialogAndItsEditorOpen) {
+    TLumDatasetEdit edit;
+    edit.SetDataSource(&source);
+    QString error;
+    bool editorStillOpen = false;
+    ModalDriver driver({[&](QWidget*) {
+                            TdxDBInspector* inspector = edit.Dialog()->Inspector();
+                            inspector->SetFocusedRow(rowFor(inspector, "created"));
+                            inspector->ShowEditor();
+                            auto* line = qobject_cast<QLineEdit*>(inspector->Editor());
+                            ASSERT_NE(line, nullptr);
+                            line->selectAll();
+                            QTest::keyClicks(line, "someday");
+                            clickLater(edit.Dialog()->Button(0));
+                        },
+                        [&](QWidget* m) {
+                            error = ModalDriver::Text(m);
+                            ModalDriver::ClickDefault(m);
+                        },
+                        [&](QWidget*) {
+                            TdxDBInspector* inspector = edit.Dialog()->Inspector();
+                            editorStillOpen = inspector->EditorOpen();
+                            auto* line = qobject_cast<QLineEdit*>(inspector->Editor());
+                            ASSERT_NE(line, nullptr);
+                            EXPECT_EQ(line->text(), "someday");
+                            line->clear();
+                            clickLater(edit.Dialog()->Button(0));
+                        }});
+    edit.Execute();
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(editorStillOpen);
+    EXPECT_EQ(driver.Remaining(), 0);
+    EXPECT_EQ(data.State(), dsBrowse);
+    EXPECT_EQ(data.writes, QStringList({"update carl"}));
+    EXPECT_TRUE(data.FieldByName("created")->IsNull());
+}
+
 class ServerPost : public testsupport::DemoSimSuite {};
 
 TEST_F(ServerPost, ARefusedPostKeepsTheDialogOpenAndASecondOkPosts) {
