@@ -13,7 +13,6 @@ class TDataSet;
 class TDataSource;
 class TField;
 
-using TNotifyEvent = std::function<void(QObject* sender)>;
 using TLumDBEditDialogValidateEvent =
     std::function<void(QObject* sender, bool& cancelAction, QString& errorMessage)>;
 using TLumDBEditDialogCreateRowsEvent =
@@ -26,6 +25,7 @@ class TLumDatasetAction : public TAction {
     Q_PROPERTY(bool ForcedDisable READ ForcedDisable WRITE SetForcedDisable)
 
 public:
+    using TNotifyEvent = std::function<void(QObject* sender)>;
     using TButtons = TLumDBEditDialog::TLumDBEditDlgButtons;
 
     explicit TLumDatasetAction(QObject* owner = nullptr, const QString& name = {});
