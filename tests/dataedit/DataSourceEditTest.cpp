@@ -1,0 +1,168 @@
+// The data source editor docked into a page over an in-memory data set: its tool bar, the grid
+// bar, the footer that a key field brings, editing in the grid, and the header hints.
+#include "../platform/grid/MemoryDataSet.h"
+#include "Spin.h"
+#include "TDataSource.h"
+#include "TdxDBGrid.h"
+#include "TdxDBGridColumn.h"
+#include "TdxGridFooter.h"
+#include "TdxGridHeader.h"
+#include "TdxGridView.h"
+#include "uLumdxActions.h"
+#include "uTLumDataSourceEditAction.h"
+#include "ufLumDataSourceEdit.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DataSourceEditTest : public ::testing::Test {
+protected:
+    MemoryDataSet data;
+    TDataSource source;
+    TForm host;
+    QWidget* page = new QWidget(&host);
+    TLumDataSourceEditAction* action = new TLumDataSourceEditAction(&host, "aTableShow");
+
+    void SetUp() override {
+        FillPeople(data);
+        data.Open();
+        source.SetDataSet(&data);
+        action->SetParent(page);
+        action->SetDataSource(&source);
+        auto* layout = new QVBoxLayout(&host);
+        layout->addWidget(page);
+        host.resize(700, 400);
+        host.show();
+    }
+    TfLumDataSourceEdit* run() {
+        EXPECT_TRUE(action->Execute());
+        TfLumDataSourceEdit* form = action->Module();
+        EXPECT_NE(form, nullptr);
+        return form;
+    }
+    // The actions the tool bar shows, by name, in order.
+    static QStringList shownActions(QToolBar* bar) {
+        QStringList names;
+        for (QAction* a : bar->actions()) {
+            if (a->isVisible() && !a->isSeparator())
+                names << a->objectName();
+        }
+        return names;
+    }
+};
+
+TEST_F(DataSourceEditTest, ToolBarAndGridBarFollowTheActionAtEveryExecution) {
+    TfLumDataSourceEdit* form = run();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->windowTitle(), QString::fromUtf8("Редактировать"));
+    EXPECT_TRUE(form->ActionToolBar1->isVisible());
+    EXPECT_EQ(shownActions(form->ActionToolBar1).mid(shownActions(form->ActionToolBar1).size() - 4),
+              (QStringList{"aGridGroupPanel", "aGridAutoColWidth", "aGridColCustomize", "aGridFullExpand"}));
+    EXPECT_TRUE(form->aGridAutoColWidth->Checked());
+    EXPECT_EQ(form->aGridGroupPanel->toolTip(), QString::fromUtf8("Показать панель группировки"));
+    EXPECT_EQ(form->dxDBGrid->ColumnCount(), 6); // the grid's own columns without a key field
+
+    // The grid bar goes; the setting reaches the form only at the next execution.
+    action->SetGridBarVisible(false);
+    EXPECT_TRUE(form->aGridGroupPanel->isVisible());
+    run();
+    for (TAction* a : QList<TAction*>{form->aGridGroupPanel, form->aGridAutoColWidth, form->aGridColCustomize,
+                                      form->aGridFullExpand})
+        EXPECT_FALSE(a->isVisible()) << a->objectName().toStdString();
+    EXPECT_FALSE(shownActions(form->ActionToolBar1).contains("aGridGroupPanel"));
+
+    action->SetButtonBarVisible(false);
+    run();
+    EXPECT_FALSE(form->ActionToolBar1->isVisible());
+    EXPECT_TRUE(form->dxDBGrid->isVisible());
+    action->SetButtonBarVisible(true);
+    action->SetGridBarVisible(true);
+    run();
+    EXPECT_TRUE(form->ActionToolBar1->isVisible());
+    EXPECT_TRUE(form->aGridFullExpand->isVisible());
+}
+
+TEST_F(DataSourceEditTest, AKeyFieldBringsOwnColumnsAndTheMoneySumsInTheFooter) {
+    TfLumDataSourceEdit* form = run();
+    ASSERT_NE(form, nullptr);
+    TdxDBGrid* grid = form->dxDBGrid;
+    EXPECT_FALSE(grid->ShowSummaryFooter());
+    EXPECT_FALSE(grid->OptionsDB() & TdxDBGrid::edgoLoadAllRecords);
+
+    data.FieldByName("created")->SetVisible(false);
+    action->SetKeyField("id");
+    run();
+    EXPECT_EQ(form->KeyField(), "id");
+    EXPECT_EQ(grid->KeyField(), "id");
+    EXPECT_TRUE(grid->ShowSummaryFooter());
+    EXPECT_TRUE(grid->OptionsDB() & TdxDBGrid::edgoLoadAllRecords);
+    ASSERT_EQ(grid->ColumnCount(), 6);
+    EXPECT_FALSE(grid->ColumnByFieldName("created")->Visible());
+    TdxDBGridColumn* amount = grid->ColumnByFieldName("amount");
+    ASSERT_NE(amount, nullptr);
+    EXPECT_EQ(amount->parent(), form); // the form's own columns
+    EXPECT_EQ(amount->DisplayFormat(), ",0.00");
+    EXPECT_EQ(amount->SummaryFooterType(), cstSum);
+    EXPECT_EQ(grid->SummaryText(amount), "101,240.75");
+    EXPECT_EQ(grid->SummaryText(grid->ColumnByFieldName("name")), "");
+
+    // Executing again rebuilds the columns instead of adding a second set.
+    run();
+    EXPECT_EQ(grid->ColumnCount(), 6);
+    EXPECT_EQ(form->findChildren<TdxDBGridColumn*>(QString(), Qt::FindDirectChildrenOnly).size(), 6);
+
+    // Without the key field the footer goes and the grid makes its columns again.
+    action->SetKeyField("");
+    run();
+    EXPECT_FALSE(grid->ShowSummaryFooter());
+    EXPECT_FALSE(grid->OptionsDB() & TdxDBGrid::edgoLoadAllRecords);
+    EXPECT_EQ(grid->ColumnCount(), 6);
+    EXPECT_EQ(form->findChildren<TdxDBGridColumn*>(QString(), Qt::FindDirectChildrenOnly).size(), 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr); // the busy cursor is restored
+}
+
+TEST_F(DataSourceEditTest, EditingInTheGridSwitchesRowSelectionAndTheGridsDataOptions) {
+    TfLumDataSourceEdit* form = run();
+    ASSERT_NE(form, nullptr);
+    TdxDBGrid* grid = form->dxDBGrid;
+    const auto editing = TdxDBGrid::TdxDBGridOptionsDB(TdxDBGrid::edgoCanAppend) | TdxDBGrid::edgoCanDelete |
+                         TdxDBGrid::edgoCanInsert;
+    EXPECT_EQ(grid->OptionsDB() & editing, TdxDBGrid::TdxDBGridOptionsDB());
+    EXPECT_TRUE(grid->OptionsView() & TdxDBGrid::edgoRowSelect);
+    action->SetCanEditInGrid(true);
+    run();
+    EXPECT_EQ(grid->OptionsDB() & editing, editing);
+    EXPECT_FALSE(grid->OptionsView() & TdxDBGrid::edgoRowSelect);
+    action->SetCanEditInGrid(false);
+    run();
+    EXPECT_EQ(grid->OptionsDB() & editing, TdxDBGrid::TdxDBGridOptionsDB());
+    EXPECT_TRUE(grid->OptionsView() & TdxDBGrid::edgoRowSelect);
+}
+
+TEST_F(DataSourceEditTest, HoveringAHeaderShowsTheFieldsDisplayLabelAndCellsChangeNothing) {
+    data.FieldByName("amount")->SetDisplayLabel("Amount due");
+    TfLumDataSourceEdit* form = run();
+    ASSERT_NE(form, nullptr);
+    TdxDBGrid* grid = form->dxDBGrid;
+    TdxDBGridColumn* amount = grid->ColumnByFieldName("amount");
+    ASSERT_NE(amount, nullptr);
+    QHeaderView* header = grid->Header();
+    const int section = grid->VisualIndex(amount);
+    const QPoint onHeader(header->sectionViewportPosition(header->logicalIndex(section)) + 5,
+                          header->height() / 2);
+    QTest::mouseMove(header->viewport(), onHeader);
+    EXPECT_TRUE(SpinUntil([&] { return grid->Hint() == "Amount due"; }));
+    grid->SetHint("");
+    QWidget* cells = grid->View()->viewport();
+    QTest::mouseMove(cells, QPoint(10, 10));
+    QTest::mouseMove(cells, QPoint(20, 12));
+    EXPECT_EQ(grid->Hint(), "");
+}
+
+} // namespace
