@@ -1,6 +1,7 @@
 #include "uTLumDataSourceEditAction.h"
 
 #include "TdxDBGrid.h"
+#include "uLumDBActions.h"
 #include "uLumdxActions.h"
 #include "ufLumDataSourceEdit.h"
 
@@ -26,6 +27,12 @@ void TLumDataSourceEditAction::ConfigureModule() {
     form->ApplyKeyField(KeyField());
     form->ApplyDataSource(DataSource());
     form->ActionToolBar1->setVisible(m_buttonBarVisible);
+    // A read-only edit dialog shows the record but cannot be confirmed.
+    TLumDatasetAction::TButtons buttons = form->LumDatasetEdit1->EnabledButtons();
+    buttons.setFlag(TLumDBEditDialog::dbeOk, !m_readOnly);
+    form->LumDatasetEdit1->SetEnabledButtons(buttons);
+    form->LumDatasetInsert1->SetForcedDisable(m_readOnly);
+    form->LumDatasetDelete1->SetForcedDisable(m_readOnly);
 
     TdxDBGrid* grid = form->dxDBGrid;
     const auto editing = TdxDBGrid::TdxDBGridOptionsDB(TdxDBGrid::edgoCanAppend) | TdxDBGrid::edgoCanDelete |

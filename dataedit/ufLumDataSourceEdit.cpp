@@ -4,6 +4,7 @@
 #include "TImageList.h"
 #include "TdxDBGrid.h"
 #include "TdxGridHeader.h"
+#include "uLumDBActions.h"
 #include "uLumdxActions.h"
 
 #include <QApplication>
@@ -100,6 +101,7 @@ TfLumDataSourceEdit::TfLumDataSourceEdit() {
                              TdxDBGrid::edgoEnterShowEditor | TdxDBGrid::edgoImmediateEditor |
                              TdxDBGrid::edgoTabs);
     dxDBGrid->SetOptionsDB(TdxDBGrid::edgoCanNavigation);
+    dxDBGrid->OnDblClick = [this](QObject*) { dxDBGridDblClick(); };
     dxDBGrid->OnMouseMove = [this](QObject*, Qt::KeyboardModifiers, int x, int y) {
         dxDBGridMouseMove(x, y);
     };
@@ -110,6 +112,32 @@ TfLumDataSourceEdit::TfLumDataSourceEdit() {
         a->SetImages(ImageList);
         a->SetImageIndex(image);
     };
+    LumDatasetInsert1 = new TLumDatasetInsert(this, QStringLiteral("LumDatasetInsert1"));
+    gridAction(LumDatasetInsert1, "Добавить запись", "Добавить запись", 0);
+    LumDatasetInsert1->SetAutoHeight(true);
+    LumDatasetInsert1->SetDialogCaption(QStringLiteral("Добавить запись"));
+    LumDatasetInsert1->SetVisibleButtons(TLumDatasetAction::TButtons(TLumDBEditDialog::dbeOk) |
+                                         TLumDBEditDialog::dbeCancel);
+    LumDatasetEdit1 = new TLumDatasetEdit(this, QStringLiteral("LumDatasetEdit1"));
+    gridAction(LumDatasetEdit1, "Редактировать запись", "Редактировать запись", 1);
+    LumDatasetEdit1->SetAutoHeight(true);
+    LumDatasetEdit1->SetDialogCaption(QStringLiteral("Редактировать запись"));
+    LumDatasetEdit1->SetVisibleButtons(TLumDatasetAction::TButtons(TLumDBEditDialog::dbeOk) |
+                                       TLumDBEditDialog::dbeCancel);
+    LumDatasetDelete1 = new TLumDatasetDelete(this, QStringLiteral("LumDatasetDelete1"));
+    gridAction(LumDatasetDelete1, "Удалить запись", "Удалить запись", 2);
+    LumDatasetDelete1->SetWarningString(QStringLiteral("Вы действительно хотите удалить запись?"));
+    LumDatasetFirst1 = new TLumDatasetFirst(this, QStringLiteral("LumDatasetFirst1"));
+    gridAction(LumDatasetFirst1, "На первую", "На первую запись", 3);
+    LumDatasetPrior1 = new TLumDatasetPrior(this, QStringLiteral("LumDatasetPrior1"));
+    gridAction(LumDatasetPrior1, "На предыдущую", "На предыдущую", 4);
+    LumDataSetNext1 = new TLumDataSetNext(this, QStringLiteral("LumDataSetNext1"));
+    gridAction(LumDataSetNext1, "На следующую", "На следующую запись", 5);
+    LumDatasetLast1 = new TLumDatasetLast(this, QStringLiteral("LumDatasetLast1"));
+    gridAction(LumDatasetLast1, "На последнюю", "На последнюю запись", 6);
+    LumDatasetRefresh1 = new TLumDatasetRefresh(this, QStringLiteral("LumDatasetRefresh1"));
+    gridAction(LumDatasetRefresh1, "Обновить", "Обновить обновить записи", 7);
+
     aGridGroupPanel = new TLumdxGridShowGroupPanel(this, QStringLiteral("aGridGroupPanel"));
     gridAction(aGridGroupPanel, "Панель группировки", "Показать панель группировки", 8);
     aGridGroupPanel->SetdxDBGrid(dxDBGrid);
@@ -128,6 +156,17 @@ TfLumDataSourceEdit::TfLumDataSourceEdit() {
     ActionToolBar1->setObjectName(QStringLiteral("ActionToolBar1"));
     ActionToolBar1->setIconSize(QSize(16, 16));
     ActionToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ActionToolBar1->addSeparator();
+    ActionToolBar1->addAction(LumDatasetInsert1);
+    ActionToolBar1->addAction(LumDatasetEdit1);
+    ActionToolBar1->addAction(LumDatasetDelete1);
+    ActionToolBar1->addSeparator();
+    ActionToolBar1->addAction(LumDatasetFirst1);
+    ActionToolBar1->addAction(LumDatasetPrior1);
+    ActionToolBar1->addAction(LumDataSetNext1);
+    ActionToolBar1->addAction(LumDatasetLast1);
+    ActionToolBar1->addSeparator();
+    ActionToolBar1->addAction(LumDatasetRefresh1);
     ActionToolBar1->addSeparator();
     ActionToolBar1->addAction(aGridGroupPanel);
     ActionToolBar1->addAction(aGridAutoColWidth);
@@ -157,6 +196,8 @@ void TfLumDataSourceEdit::ApplyDataSource(TDataSource* source) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         dxDBGrid->SetDataSource(source);
+        for (TLumDatasetAction* a : datasetActions())
+            a->SetDataSource(source);
         BuildColumns();
     } catch (...) {
         QApplication::restoreOverrideCursor();
@@ -208,6 +249,17 @@ void TfLumDataSourceEdit::destroyOwnColumns() {
     dxDBGrid->DestroyColumns();
     for (QObject* old : findChildren<TdxDBGridColumn*>(QString(), Qt::FindDirectChildrenOnly))
         delete old;
+}
+
+QList<TLumDatasetAction*> TfLumDataSourceEdit::datasetActions() const {
+    return {LumDatasetInsert1, LumDatasetEdit1, LumDatasetDelete1, LumDatasetFirst1,
+            LumDatasetPrior1,  LumDataSetNext1, LumDatasetLast1,   LumDatasetRefresh1};
+}
+
+void TfLumDataSourceEdit::dxDBGridDblClick() {
+    // Execute runs the action also while it is disabled (a read-only record is shown).
+    if (dxDBGrid->TopNodeCount() > 0)
+        LumDatasetEdit1->Execute();
 }
 
 void TfLumDataSourceEdit::ModuleActivated() {

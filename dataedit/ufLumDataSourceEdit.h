@@ -11,6 +11,15 @@ class TAction;
 class TDataSource;
 class TImageList;
 class TdxDBGrid;
+class TLumDatasetAction;
+class TLumDatasetDelete;
+class TLumDatasetEdit;
+class TLumDatasetFirst;
+class TLumDatasetInsert;
+class TLumDatasetLast;
+class TLumDatasetPrior;
+class TLumDatasetRefresh;
+class TLumDataSetNext;
 class TLumdxFullExpand;
 class TLumdxGridAutoColWidth;
 class TLumdxGridColCustomize;
@@ -31,6 +40,14 @@ public:
     TdxDBGrid* dxDBGrid;
     QToolBar* ActionToolBar1;
     TImageList* ImageList;
+    TLumDatasetInsert* LumDatasetInsert1;
+    TLumDatasetEdit* LumDatasetEdit1;
+    TLumDatasetDelete* LumDatasetDelete1;
+    TLumDatasetFirst* LumDatasetFirst1;
+    TLumDatasetPrior* LumDatasetPrior1;
+    TLumDataSetNext* LumDataSetNext1;
+    TLumDatasetLast* LumDatasetLast1;
+    TLumDatasetRefresh* LumDatasetRefresh1;
     TLumdxGridShowGroupPanel* aGridGroupPanel;
     TLumdxGridAutoColWidth* aGridAutoColWidth;
     TLumdxGridColCustomize* aGridColCustomize;
@@ -39,6 +56,8 @@ public:
 private:
     void FormCreate();
     void destroyOwnColumns();
+    void dxDBGridDblClick();
+    QList<TLumDatasetAction*> datasetActions() const;
     void dxDBGridMouseMove(int x, int y);
 
     QString m_keyField;

@@ -1,13 +1,21 @@
 // The data source editor docked into a page over an in-memory data set: its tool bar, the grid
 // bar, the footer that a key field brings, editing in the grid, and the header hints.
 #include "../platform/grid/MemoryDataSet.h"
+#include "DemoSimSuite.h"
+#include "ModalDriver.h"
 #include "Spin.h"
+#include "TADOConnection.h"
+#include "TADOQuery.h"
+#include "TApplication.h"
+#include "TButton.h"
 #include "TDataSource.h"
 #include "TdxDBGrid.h"
 #include "TdxDBGridColumn.h"
 #include "TdxGridFooter.h"
 #include "TdxGridHeader.h"
 #include "TdxGridView.h"
+#include "uLumDBActions.h"
+#include "uLumDBEditDialog.h"
 #include "uLumdxActions.h"
 #include "uTLumDataSourceEditAction.h"
 #include "ufLumDataSourceEdit.h"
@@ -19,7 +27,39 @@
 
 #include <gtest/gtest.h>
 
+using testsupport::ModalDriver;
+
 namespace {
+
+void clickLater(QAbstractButton* button) {
+    QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
+}
+
+void doubleClickFirstRow(TdxDBGrid* grid) {
+    QAbstractItemView* view = grid->View();
+    const QRect row = view->visualRect(view->model()->index(0, 0));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, row.isValid() ? row.center() : QPoint(10, 10));
+}
+
+// What the edit dialog showed: its caption, whether OK is enabled, and which buttons are visible.
+struct Seen {
+    QString caption;
+    bool okEnabled = true;
+    bool helpVisible = true;
+    QString name;
+};
+
+ModalDriver::Step cancelEditDialog(Seen& seen, const char* field = "name") {
+    return [&seen, field](QWidget* m) {
+        auto* dialog = qobject_cast<TLumDBEditDialog*>(m);
+        ASSERT_NE(dialog, nullptr) << ModalDriver::Text(m).toStdString();
+        seen.caption = dialog->windowTitle();
+        seen.okEnabled = dialog->Button(0)->isEnabled();
+        seen.helpVisible = !dialog->Button(2)->isHidden();
+        seen.name = dialog->DataSource()->DataSet()->FieldByName(field)->AsString();
+        clickLater(dialog->Button(1));
+    };
+}
 
 class DataSourceEditTest : public ::testing::Test {
 protected:
@@ -163,6 +203,106 @@ TEST_F(DataSourceEditTest, HoveringAHeaderShowsTheFieldsDisplayLabelAndCellsChan
     QTest::mouseMove(cells, QPoint(10, 10));
     QTest::mouseMove(cells, QPoint(20, 12));
     EXPECT_EQ(grid->Hint(), "");
+}
+
+TEST_F(DataSourceEditTest, ReadOnlyDisablesInsertAndDeleteAndOpensTheRecordWithoutOk) {
+    action->SetReadOnly(true);
+    action->SetButtonBarVisible(false); // double click works without the tool bar
+    TfLumDataSourceEdit* form = run();
+    ASSERT_NE(form, nullptr);
+    for (TLumDatasetAction* a : QList<TLumDatasetAction*>{form->LumDatasetInsert1, form->LumDatasetDelete1}) {
+        a->Update();
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+        EXPECT_TRUE(a->ForcedDisable());
+    }
+    form->LumDatasetEdit1->Update();
+    EXPECT_TRUE(form->LumDatasetEdit1->isEnabled());
+    EXPECT_EQ(form->LumDatasetDelete1->WarningString(),
+              QString::fromUtf8("Вы действительно хотите удалить запись?"));
+
+    Seen seen;
+    ModalDriver driver({cancelEditDialog(seen)});
+    doubleClickFirstRow(form->dxDBGrid);
+    EXPECT_TRUE(
+        SpinUntil([&] { return driver.Remaining() == 0 && form->LumDatasetEdit1->Dialog() == nullptr; }));
+    EXPECT_EQ(seen.caption, QString::fromUtf8("Редактировать запись"));
+    EXPECT_FALSE(seen.okEnabled);
+    EXPECT_FALSE(seen.helpVisible);
+    EXPECT_FALSE(seen.name.isEmpty());
+    EXPECT_EQ(data.State(), dsBrowse);
+    EXPECT_TRUE(data.writes.isEmpty());
+
+    // Writable again at the next execution: OK is back, Insert and Delete follow the data set.
+    action->SetReadOnly(false);
+    run();
+    form->LumDatasetInsert1->Update();
+    EXPECT_TRUE(form->LumDatasetInsert1->isEnabled());
+    Seen again;
+    ModalDriver second({cancelEditDialog(again)});
+    form->LumDatasetEdit1->Execute();
+    EXPECT_EQ(second.Remaining(), 0);
+    EXPECT_TRUE(again.okEnabled);
+    EXPECT_EQ(data.State(), dsBrowse);
+}
+
+TEST_F(DataSourceEditTest, DoubleClickOnAnEmptyGridOpensNothing) {
+    data.Close();
+    data.rows.clear();
+    data.Open();
+    TfLumDataSourceEdit* form = run();
+    ASSERT_NE(form, nullptr);
+    ModalDriver none({}, 1000); // a dialog that opened would fail the test at the deadline
+    doubleClickFirstRow(form->dxDBGrid);
+    EXPECT_EQ(form->LumDatasetEdit1->Dialog(), nullptr);
+    EXPECT_EQ(data.State(), dsBrowse);
+}
+
+// The process list is a procedure's result that cannot be written back: a read-only editor shows
+// its rows and opens one in the dialog without a read-only error.
+class DataSourceEditServer : public testsupport::DemoSimSuite {};
+
+TEST_F(DataSourceEditServer, ProcessListRowsOpenInTheDialogWithoutAnError) {
+    ASSERT_TRUE(sim->started());
+    QStringList errors;
+    qobject_cast<TApplication*>(qApp)->OnException = [&](const std::exception& e) {
+        errors << QString::fromUtf8(e.what());
+    };
+    TADOConnection connection;
+    connection.SetConnectionString(SaConnectionString());
+    connection.Open();
+    TADOQuery qWho;
+    qWho.SetConnection(&connection);
+    qWho.SetSQLText("sp_who2");
+    qWho.Open();
+    ASSERT_FALSE(qWho.CanModify());
+    ASSERT_GE(qWho.RecordCount(), 1);
+    TDataSource dsWho;
+    dsWho.SetDataSet(&qWho);
+
+    TForm host;
+    QWidget* page = new QWidget(&host);
+    (new QVBoxLayout(&host))->addWidget(page);
+    TLumDataSourceEditAction* aWho = new TLumDataSourceEditAction(&host, "aWho");
+    aWho->SetParent(page);
+    aWho->SetDataSource(&dsWho);
+    aWho->SetReadOnly(true);
+    host.resize(700, 400);
+    host.show();
+    ASSERT_TRUE(aWho->Execute());
+    TfLumDataSourceEdit* form = aWho->Module();
+    ASSERT_NE(form, nullptr);
+    EXPECT_GE(form->dxDBGrid->ColumnCount(), 1);
+
+    Seen seen;
+    ModalDriver driver({cancelEditDialog(seen, "SPID")});
+    doubleClickFirstRow(form->dxDBGrid);
+    EXPECT_TRUE(
+        SpinUntil([&] { return driver.Remaining() == 0 && form->LumDatasetEdit1->Dialog() == nullptr; }));
+    EXPECT_FALSE(seen.okEnabled);
+    EXPECT_FALSE(seen.name.isEmpty());
+    EXPECT_EQ(qWho.State(), dsBrowse);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    qobject_cast<TApplication*>(qApp)->OnException = nullptr;
 }
 
 } // namespace
