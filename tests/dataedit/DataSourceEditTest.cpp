@@ -21,6 +21,7 @@
 #include "ufLumDataSourceEdit.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -107,6 +108,17 @@ TEST_F(DataSourceEditTest, ToolBarAndGridBarFollowTheActionAtEveryExecution) {
     EXPECT_TRUE(form->aGridAutoColWidth->Checked());
     EXPECT_EQ(form->aGridGroupPanel->toolTip(), QString::fromUtf8("Показать панель группировки"));
     EXPECT_EQ(form->dxDBGrid->ColumnCount(), 6); // the grid's own columns without a key field
+    // Activated, the module hands the keyboard to the grid.
+    host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    auto* other = new QLineEdit(&host);
+    host.layout()->addWidget(other);
+    other->show();
+    other->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), other);
+    form->ModuleActivated();
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus == form->dxDBGrid || form->dxDBGrid->isAncestorOf(focus));
 
     // The grid bar goes; the setting reaches the form only at the next execution.
     action->SetGridBarVisible(false);
