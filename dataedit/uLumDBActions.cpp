@@ -365,6 +365,9 @@ void TLumDatasetEdit::DoAction(QObject* target) {
     TDataSet* data = GetDataSet(target);
     if (!data)
         return;
-    data->Edit();
+    // A record the data set cannot write back (a procedure's rows, a key-less select) is shown as
+    // it stands instead of failing to enter edit state.
+    if (data->CanModify())
+        data->Edit();
     RunDialog(data);
 }
