@@ -1,7 +1,8 @@
 #pragma once
 // Runs a batch statement by statement: use, exec, select (from user tables, views and the
-// compatibility views), insert, update, delete, create/drop table, print, raiserror, set, waitfor and the
-// database statements. Anything else is answered as not supported.
+// compatibility views), insert, update, delete, create/drop table, print, raiserror, set, waitfor, local
+// variables, dynamic SQL (exec (text), sp_executesql) and the database statements. Anything else is answered
+// as not supported.
 #include "ProcedureTable.h"
 #include "SqlExpression.h"
 #include "SystemTables.h"

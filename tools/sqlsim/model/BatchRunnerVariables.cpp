@@ -175,13 +175,15 @@ void BatchRunner::runDynamic(size_t& pos) {
 
 void BatchRunner::runExecuteSql(size_t& pos) {
     // The procedure's name: sp_executesql, sys.sp_executesql or master..sp_executesql.
-    while (at(pos).isName() || at(pos).isSymbol(".")) {
+    while (!at(pos).isWord("sp_executesql")) {
         ++pos;
     }
+    ++pos;
     struct Argument {
         std::string name; // "@x" for @x = value, empty for a positional one
         SqlValue value;
         std::string outputVariable; // the caller's variable that receives an OUTPUT value
+        ColumnType type;
     };
     std::vector<Argument> args;
     while (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";") && !startsStatement(at(pos))) {
@@ -193,7 +195,9 @@ void BatchRunner::runExecuteSql(size_t& pos) {
         const bool isVariable = at(pos).kind == Token::Kind::Variable;
         const std::string variable = at(pos).text;
         ExpressionParser p(m_tokens, pos, m_text);
-        a.value = Evaluator::eval(*p.parse(), scope({}, nullptr));
+        auto e = p.parse();
+        a.type = Evaluator::typeOf(*e, scope({}, nullptr));
+        a.value = Evaluator::eval(*e, scope({}, nullptr));
         if (at(pos).isWord("output") || at(pos).isWord("out")) {
             ++pos;
             if (!isVariable) {
@@ -226,6 +230,15 @@ void BatchRunner::runExecuteSql(size_t& pos) {
         return;
     }
     const Argument* declared = named("@params", 1);
+    // The statement and the declarations must be Unicode text (a varchar variable is refused).
+    for (const auto& [argument, name] : {std::pair{stmt, "@statement"}, std::pair{declared, "@params"}}) {
+        if (argument && !argument->value.isNull() && !argument->type.isUnicode()) {
+            throw SqlError(214, 16,
+                           std::string("Procedure expects parameter '") + name +
+                               "' of type 'ntext/nchar/nvarchar'.",
+                           2, "sp_executesql");
+        }
+    }
     std::string declarations =
         declared && !declared->value.isNull() ? declared->value.toText() : std::string();
     // The declared parameters, each with the value given by name or by position.

@@ -61,6 +61,13 @@ TEST_F(DynamicSqlOverOdbc, ExecuteSqlPassesParametersAndOutputValues) {
     ASSERT_TRUE(r.ok) << ::testing::PrintToString(messages(r));
     EXPECT_EQ(column(r, 0), (Strings{"42"}));
     EXPECT_EQ(column(r, 0, 1), (Strings{"10"}));
+    // The statement must be Unicode text.
+    EXPECT_EQ(messages(m_sa->exec("declare @s varchar(20) = 'select 1'\nexec sp_executesql @s")),
+              (Strings{"214: Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'."}));
+    // Without arguments it expects its statement; the next line is a statement of its own.
+    EXPECT_EQ(messages(m_sa->exec("exec sp_executesql\nselect 1")),
+              (Strings{"201: Procedure or function 'sp_executesql' expects parameter '@statement', which was "
+                       "not supplied."}));
     EXPECT_EQ(messages(m_sa->exec("exec sp_executesql N'select @x', N'@x int'")),
               (Strings{"8178: The parameterized query '(@x int)select @x' expects the parameter '@x', which "
                        "was not supplied."}));
