@@ -45,6 +45,13 @@ TEST_F(DynamicSqlOverOdbc, ExecRunsTheBuiltTextAndAQuoteInANameBreaksIt) {
     EXPECT_EQ(column(m_sa->exec("select count(*) from dbo.Regions where name = N'After'"), 0),
               (Strings{"2"}));
 
+    // A database chosen inside the text is left when it ends.
+    OdbcOutcome context = m_sa->exec("exec ('use master; select db_name()')\nselect db_name()");
+    ASSERT_TRUE(context.ok) << ::testing::PrintToString(messages(context));
+    EXPECT_EQ(column(context, 0), (Strings{"master"}));
+    EXPECT_EQ(column(context, 0, 1), (Strings{"Sales"}));
+    EXPECT_EQ(column(m_sa->exec("select db_name()"), 0), (Strings{"Sales"}));
+
     // What the simulator cannot answer inside the text refuses the whole outer batch.
     OdbcOutcome refused =
         m_sa->exec("insert into dbo.Regions(name) values (N'Z')\nexec ('merge into dbo.Regions using x')");
