@@ -56,7 +56,9 @@ void BatchRunner::run() {
             }
             // Syntax errors fail the batch as it compiles: nothing in it has run.
             const int n = e.number();
-            if (n == 102 || n == 156 || n == 105 || n == 113 || n == 170 || n == 4147) {
+            // So do variables used but not declared (137) or declared twice (134).
+            if (n == 102 || n == 156 || n == 105 || n == 113 || n == 170 || n == 4147 || n == 137 ||
+                n == 134) {
                 undoBatch();
                 addError(m_ctx.response, e, line);
                 return;

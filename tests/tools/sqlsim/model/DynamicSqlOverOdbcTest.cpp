@@ -26,8 +26,11 @@ TEST_F(DynamicSqlOverOdbc, VariablesHoldTheirDeclaredType) {
     EXPECT_EQ(messages(m_sa->exec("declare @a int\ndeclare @a int")),
               (Strings{"134: The variable name '@a' has already been declared. Variable names must be unique "
                        "within a query batch or stored procedure."}));
-    EXPECT_EQ(messages(m_sa->exec("set @nowhere = 1")),
+    // Both are found when the batch compiles: nothing before them runs.
+    EXPECT_EQ(messages(m_sa->exec("insert into dbo.Regions(name) values (N'Early')\nset @nowhere = 1")),
               (Strings{"137: Must declare the scalar variable \"@nowhere\"."}));
+    EXPECT_EQ(column(m_sa->exec("select count(*) from dbo.Regions where name = N'Early'"), 0),
+              (Strings{"0"}));
 }
 
 TEST_F(DynamicSqlOverOdbc, ExecRunsTheBuiltTextAndAQuoteInANameBreaksIt) {
