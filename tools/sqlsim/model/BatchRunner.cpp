@@ -47,13 +47,18 @@ void BatchRunner::run() {
             runStatement(pos);
         } catch (const SqlError& e) {
             if (std::string(e.what()) == "__not_supported__") {
+                if (m_nested) {
+                    throw; // the outer batch is refused whole
+                }
                 undoBatch();
                 RuleResponder::notSupported(m_request, m_ctx.response);
                 return;
             }
             // Syntax errors fail the batch as it compiles: nothing in it has run.
             const int n = e.number();
-            if (n == 102 || n == 156 || n == 105 || n == 113 || n == 170 || n == 4147) {
+            // So do variables used but not declared (137) or declared twice (134).
+            if (n == 102 || n == 156 || n == 105 || n == 113 || n == 170 || n == 4147 || n == 137 ||
+                n == 134) {
                 undoBatch();
                 addError(m_ctx.response, e, line);
                 return;
@@ -229,7 +234,7 @@ bool BatchRunner::runStatement(size_t& pos) {
     const Token& t = at(pos);
     const bool readOnly = t.isWord("select") || t.isWord("print") || t.isWord("use") || t.isWord("waitfor") ||
                           t.isWord("raiserror") || t.isWord("commit") || t.isWord("rollback") ||
-                          (t.isWord("set") && !at(pos + 1).isWord("identity_insert"));
+                          t.isWord("declare") || (t.isWord("set") && !at(pos + 1).isWord("identity_insert"));
     if (!readOnly && !callsReadOnlyProcedure(pos)) {
         prepareToWrite();
     }
@@ -238,9 +243,15 @@ bool BatchRunner::runStatement(size_t& pos) {
     } else if (t.isWord("exec") || t.isWord("execute")) {
         ++pos;
         if (at(pos).isSymbol("(")) {
-            notSupported();
+            runDynamic(pos);
+        } else if (at(pos).isWord("sp_executesql") ||
+                   (at(pos).isName() && at(pos + 1).isSymbol(".") &&
+                    (at(pos + 2).isWord("sp_executesql") ||
+                     (at(pos + 2).isSymbol(".") && at(pos + 3).isWord("sp_executesql"))))) {
+            runExecuteSql(pos);
+        } else {
+            runExec(pos, true);
         }
-        runExec(pos, true);
     } else if (t.isName() && pos == 0 && t.kind == Token::Kind::Name &&
                (lower(t.text).rfind("sp_", 0) == 0 || at(pos + 1).isSymbol("."))) {
         runExec(pos, false);
@@ -269,6 +280,8 @@ bool BatchRunner::runStatement(size_t& pos) {
         runRaiserror(pos);
     } else if (t.isWord("set")) {
         runSet(pos);
+    } else if (t.isWord("declare")) {
+        runDeclare(pos);
     } else if ((t.isWord("begin") && (at(pos + 1).isWord("tran") || at(pos + 1).isWord("transaction"))) ||
                t.isWord("commit") || t.isWord("rollback")) {
         runTransaction(pos);
@@ -450,7 +463,8 @@ void BatchRunner::runRaiserror(size_t& pos) {
 void BatchRunner::runSet(size_t& pos) {
     ++pos;
     if (at(pos).kind == Token::Kind::Variable) {
-        notSupported();
+        runSetVariable(pos);
+        return;
     }
     if (at(pos).isWord("identity_insert")) {
         ++pos;

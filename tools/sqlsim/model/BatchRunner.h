@@ -1,12 +1,14 @@
 #pragma once
 // Runs a batch statement by statement: use, exec, select (from user tables, views and the
-// compatibility views), insert, update, delete, create/drop table, print, raiserror, set, waitfor and the
-// database statements. Anything else is answered as not supported.
+// compatibility views), insert, update, delete, create/drop table, print, raiserror, set, waitfor, local
+// variables, dynamic SQL (exec (text), sp_executesql) and the database statements. Anything else is answered
+// as not supported.
 #include "ProcedureTable.h"
 #include "SqlExpression.h"
 #include "SystemTables.h"
 
 #include <chrono>
+#include <map>
 #include <optional>
 
 namespace sqlsim::model {
@@ -28,6 +30,8 @@ public:
     static bool startsStatement(const Token& t);
     // Reserved words of statements the simulator does not run.
     static bool isKeyword(const std::string& word);
+    // The value each OUTPUT parameter of the request has when the batch ends.
+    std::vector<OutputValue> outputs() const;
 
 private:
     bool runStatement(size_t& pos);
@@ -42,6 +46,16 @@ private:
     // Moves past one statement (or a begin ... end block, or an if with its branches) without running it.
     void skipStatement(size_t& pos);
     void runTransaction(size_t& pos);
+    // declare @v type [= expr], ...; set @v = expr; exec (text) and exec sp_executesql run the text
+    // built at run time through a runner of their own.
+    void runDeclare(size_t& pos);
+    void runSetVariable(size_t& pos);
+    void runDynamic(size_t& pos);
+    void runExecuteSql(size_t& pos);
+    // Runs text as a batch of its own (its variables and database context end with it).
+    // Returns the inner batch's variables and parameters as they ended.
+    std::map<std::string, Param> runNested(const std::string& text, std::vector<Param> params);
+    void assign(const std::string& name, const SqlValue& value);
     // Before a statement that may change something: waits for another session's transaction, and
     // keeps the state the batch started from so that a batch refused later changes nothing.
     void prepareToWrite();
@@ -64,6 +78,8 @@ private:
     // Off inside a view: its owner's rights cover the tables it reads.
     bool m_checkPermissions = true;
     bool m_isBatch = false; // run() was called: this runner answers a whole batch
+    bool m_nested = false;  // runs text built by exec (...) or sp_executesql inside another batch
+    std::map<std::string, Param> m_variables; // by lower-case name, with its "@"
     std::unique_ptr<Instance::Snapshot> m_undo;
     Session m_sessionBefore;
     size_t m_itemsBefore = 0;

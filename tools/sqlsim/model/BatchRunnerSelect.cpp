@@ -67,7 +67,11 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
     };
     Context* ctx = &m_ctx;
     const Request* request = &m_request;
-    s.variable = [ctx, request](const std::string& name) -> SqlValue {
+    const std::map<std::string, Param>* variables = &m_variables;
+    s.variable = [ctx, request, variables](const std::string& name) -> SqlValue {
+        if (auto it = variables->find(lower(name)); it != variables->end()) {
+            return it->second.value;
+        }
         std::string n = lower(name);
         if (n == "@@version")
             return SqlValue(ctx->instance.version);
@@ -91,7 +95,10 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
         }
         throw SqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
     };
-    s.variableType = [request](const std::string& name) -> std::optional<ColumnType> {
+    s.variableType = [request, variables](const std::string& name) -> std::optional<ColumnType> {
+        if (auto it = variables->find(lower(name)); it != variables->end()) {
+            return it->second.type;
+        }
         if (name.rfind("@@", 0) != 0) {
             if (const Param* p = request->param(name)) {
                 return p->type;

@@ -94,9 +94,11 @@ void processedMessages(Context& ctx, const Database& db, const std::string& name
     ctx.response.info(buf, 3014);
 }
 
-void failBackup(Context& ctx, int number, const std::string& text, const char* what, int severity = 16) {
-    ctx.response.error(number, severity, text, 1);
-    throw SqlError(3013, 16, std::string(what) + " is terminating abnormally.", 1);
+// The fault, then 3013: both carry the line of the statement, as the runner adds them.
+[[noreturn]] void failBackup(int number, const std::string& text, const char* what, int severity = 16) {
+    SqlError e(number, severity, text, 1);
+    e.following.push_back(SqlError(3013, 16, std::string(what) + " is terminating abnormally.", 1));
+    throw e;
 }
 
 bool inUse(Context& ctx, const std::string& name) {
@@ -144,7 +146,7 @@ void restoreDatabase(Context& ctx, Reader& r) {
         bool allowed =
             Permissions::serverRole(ctx, "dbcreator") || (target && Permissions::dbOwner(ctx, *target));
         if (!allowed) {
-            failBackup(ctx, 262,
+            failBackup(262,
                        target ? "RESTORE DATABASE permission denied in database '" + target->name + "'."
                               : std::string("CREATE DATABASE permission denied in database 'master'."),
                        what, 14);
@@ -152,7 +154,7 @@ void restoreDatabase(Context& ctx, Reader& r) {
     }
     BackupFile* backup = ctx.instance.findBackup(path);
     if (!backup) {
-        failBackup(ctx, 3201,
+        failBackup(3201,
                    "Cannot open backup device '" + path + "'. Operating system error " +
                        (ctx.instance.directoryExists(Instance::directoryOf(path))
                             ? "2(The system cannot find the file specified.)."
@@ -161,10 +163,10 @@ void restoreDatabase(Context& ctx, Reader& r) {
     }
     Database* existing = ctx.instance.findDatabase(name);
     if (existing && inUse(ctx, name)) {
-        failBackup(ctx, 3101, "Exclusive access could not be obtained because the database is in use.", what);
+        failBackup(3101, "Exclusive access could not be obtained because the database is in use.", what);
     }
     if (existing && !replace && !sameName(existing->name, backup->snapshot->name)) {
-        failBackup(ctx, 3154,
+        failBackup(3154,
                    "The backup set holds a backup of a database other than the existing '" + existing->name +
                        "' database.",
                    what);
@@ -181,22 +183,42 @@ void restoreDatabase(Context& ctx, Reader& r) {
             }
         }
         if (!found) {
-            failBackup(ctx, 3234,
+            failBackup(3234,
                        "Logical file '" + logical + "' is not part of database '" + db->name +
                            "'. Use RESTORE FILELISTONLY to list the logical file names.",
                        what);
         }
     }
+    // Every file whose directory is missing is named (5133, then 3156), then 3119 and 3013.
+    std::vector<SqlError> missing;
     for (const auto& f : db->files) {
         if (!ctx.instance.directoryExists(Instance::directoryOf(f.physicalName))) {
-            failBackup(ctx, 5133,
-                       "Directory lookup for the file \"" + f.physicalName +
-                           "\" failed with the operating system error 3(The system cannot find the path "
-                           "specified.).",
-                       what);
+            missing.push_back(SqlError(5133, 16,
+                                       "Directory lookup for the file \"" + f.physicalName +
+                                           "\" failed with the operating system error 3(The system cannot "
+                                           "find the path specified.).",
+                                       1));
+            missing.push_back(SqlError(3156, 16,
+                                       "File '" + f.logicalName + "' cannot be restored to '" +
+                                           f.physicalName +
+                                           "'. Use WITH MOVE to identify a valid location for the file.",
+                                       3));
         }
+    }
+    if (!missing.empty()) {
+        SqlError first = missing.front();
+        first.following.assign(missing.begin() + 1, missing.end());
+        first.following.push_back(SqlError(
+            3119, 16,
+            "Problems were identified while planning for the RESTORE statement. Previous messages provide "
+            "details.",
+            1));
+        first.following.push_back(SqlError(3013, 16, std::string(what) + " is terminating abnormally.", 1));
+        throw first;
+    }
+    for (const auto& f : db->files) {
         if (!existing && ctx.instance.fileInUse(f.physicalName)) {
-            failBackup(ctx, 1834,
+            failBackup(1834,
                        "The file '" + f.physicalName +
                            "' cannot be overwritten.  It is being used by database '" + name + "'.",
                        what);
@@ -269,20 +291,18 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
         Database* db = ctx.instance.findDatabase(name);
         if (!db) {
             checkName(name);
-            failBackup(ctx, 911,
-                       "Database '" + name +
-                           "' does not exist. Make sure that the name is entered correctly.",
-                       what);
+            failBackup(
+                911, "Database '" + name + "' does not exist. Make sure that the name is entered correctly.",
+                what);
         }
         if (!Permissions::dbRole(ctx, *db, "db_backupoperator")) {
-            failBackup(ctx, 262, "BACKUP DATABASE permission denied in database '" + db->name + "'.", what,
-                       14);
+            failBackup(262, "BACKUP DATABASE permission denied in database '" + db->name + "'.", what, 14);
         }
         if (sameName(db->name, "tempdb")) {
-            failBackup(ctx, 3147, "Backup and restore operations are not allowed on database tempdb.", what);
+            failBackup(3147, "Backup and restore operations are not allowed on database tempdb.", what);
         }
         if (!ctx.instance.directoryExists(Instance::directoryOf(path))) {
-            failBackup(ctx, 3201,
+            failBackup(3201,
                        "Cannot open backup device '" + path +
                            "'. Operating system error 3(The system cannot find the path specified.).",
                        what);
@@ -296,12 +316,12 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
         r.word("from");
         std::string path = r.disk();
         if (!Permissions::serverRole(ctx, "dbcreator")) {
-            failBackup(ctx, 262, "CREATE DATABASE permission denied in database 'master'.",
-                       "RESTORE FILELIST", 14);
+            failBackup(262, "CREATE DATABASE permission denied in database 'master'.", "RESTORE FILELIST",
+                       14);
         }
         BackupFile* backup = ctx.instance.findBackup(path);
         if (!backup) {
-            failBackup(ctx, 3201,
+            failBackup(3201,
                        "Cannot open backup device '" + path + "'. Operating system error " +
                            (ctx.instance.directoryExists(Instance::directoryOf(path))
                                 ? "2(The system cannot find the file specified.)."

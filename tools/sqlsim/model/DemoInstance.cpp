@@ -245,15 +245,15 @@ std::unique_ptr<sqlsim::model::Instance> bareInstance(const std::string& serverN
     for (int i = 0; i < 4; ++i) {
         auto db = std::make_unique<Database>(system[i], i + 1, sa.sid,
                                              DateTimeValue::fromParts(2003, 4, 8, 9, 13, 36));
-        std::string file = system[i] == std::string("master")   ? "master"
-                           : system[i] == std::string("tempdb") ? "tempdev"
-                           : system[i] == std::string("model")  ? "modeldev"
-                                                                : "MSDBData";
+        // The logical and physical file names the server's own system databases have.
+        static const char* files[4][4] = {{"master", "master.mdf", "mastlog", "mastlog.ldf"},
+                                          {"tempdev", "tempdb.mdf", "templog", "templog.ldf"},
+                                          {"modeldev", "model.mdf", "modellog", "modellog.ldf"},
+                                          {"MSDBData", "MSDBData.mdf", "MSDBLog", "MSDBLog.ldf"}};
         db->files.push_back(
-            DbFile{file, inst->dataDirectory + "\\" + system[i] + ".mdf", 'D', 4 * 1024 * 1024});
+            DbFile{files[i][0], inst->dataDirectory + "\\" + files[i][1], 'D', 4 * 1024 * 1024});
         db->files.push_back(
-            DbFile{system[i] == std::string("master") ? "mastlog" : std::string(system[i]) + "log",
-                   inst->dataDirectory + "\\" + system[i] + "log.ldf", 'L', 2 * 1024 * 1024});
+            DbFile{files[i][2], inst->dataDirectory + "\\" + files[i][3], 'L', 2 * 1024 * 1024});
         if (i != 2) {
             db->principal(2)->hasDbAccess = true; // guest may use master, tempdb and msdb
         }

@@ -218,8 +218,13 @@ std::unique_ptr<Expr> ExpressionParser::parsePrimary() {
     switch (t.kind) {
     case Token::Kind::String:
         e->value = SqlValue(t.text);
-        e->literalType = ColumnType::of(t.unicode ? SqlType::NVarChar : SqlType::VarChar,
-                                        std::max<int>(1, int(characterCount(t.text))));
+        {
+            // A literal longer than 8,000 bytes is a (max) value.
+            const int chars = std::max<int>(1, int(characterCount(t.text)));
+            const bool max = chars * (t.unicode ? 2 : 1) > 8000;
+            e->literalType = ColumnType::of(t.unicode ? SqlType::NVarChar : SqlType::VarChar,
+                                            max ? ColumnType::kMax : chars);
+        }
         ++m_pos;
         return e;
     case Token::Kind::Number: {
@@ -246,7 +251,8 @@ std::unique_ptr<Expr> ExpressionParser::parsePrimary() {
             b.push_back(uint8_t(std::strtol(t.text.substr(i, 2).c_str(), nullptr, 16)));
         }
         e->value = SqlValue(b);
-        e->literalType = ColumnType::of(SqlType::VarBinary, std::max<int>(1, int(b.size())));
+        e->literalType = ColumnType::of(SqlType::VarBinary,
+                                        b.size() > 8000 ? ColumnType::kMax : std::max<int>(1, int(b.size())));
         ++m_pos;
         return e;
     }

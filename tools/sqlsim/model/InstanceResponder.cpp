@@ -139,7 +139,11 @@ void InstanceResponder::respond(const Request& request, Session& session, Respon
         if (UsersStatements::recreateUsers(ctx, m_procedures, request)) {
             return;
         }
-        BatchRunner(ctx, m_procedures, request).run();
+        BatchRunner runner(ctx, m_procedures, request);
+        runner.run();
+        for (OutputValue& v : runner.outputs()) {
+            response.add(std::move(v));
+        }
     } catch (const SqlError& e) {
         addError(response, e, 1);
     }

@@ -352,6 +352,10 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
             ColumnType l = typeOf(*e.args[0], scope), r = typeOf(*e.args[1], scope);
             if (l.isCharacter() && r.isCharacter()) {
                 bool uni = l.isUnicode() || r.isUnicode();
+                // A (max) side makes the whole a (max) value; otherwise the server cuts at 8,000 bytes.
+                if (l.length == ColumnType::kMax || r.length == ColumnType::kMax) {
+                    return ColumnType::of(uni ? SqlType::NVarChar : SqlType::VarChar, ColumnType::kMax);
+                }
                 return ColumnType::of(uni ? SqlType::NVarChar : SqlType::VarChar,
                                       std::min(uni ? 4000 : 8000, std::max(1, l.length + r.length)));
             }

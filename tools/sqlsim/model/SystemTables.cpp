@@ -133,29 +133,83 @@ std::optional<Relation> SystemTables::read(Context& ctx, Database& db, const std
         col(r, "name", kSysname);
         col(r, "dbid", kSmall);
         col(r, "sid", ColumnType::of(SqlType::VarBinary, 85));
+        col(r, "mode", kSmall);
+        col(r, "status", kInt);
+        col(r, "status2", kInt);
         col(r, "crdate", ColumnType::of(SqlType::DateTime), false);
+        col(r, "reserved", ColumnType::of(SqlType::DateTime));
+        col(r, "category", kInt);
         col(r, "cmptlevel", ColumnType::of(SqlType::TinyInt), false);
         col(r, "filename", ColumnType::of(SqlType::NVarChar, 260));
+        col(r, "version", kSmall);
         for (Database* d : ctx.instance.databases()) {
+            // None of the documented option bits (autoclose, offline, read only, single user,
+            // autoshrink) is set; the remaining bits and status2 are those of a new database.
             r.rows.push_back({SqlValue(d->name), SqlValue(int64_t(d->dbid)), SqlValue(d->ownerSid),
-                              SqlValue(d->created), SqlValue(int64_t(d->compatLevel)),
-                              d->files.empty() ? SqlValue::null() : SqlValue(d->files.front().physicalName)});
+                              SqlValue(int64_t(0)), SqlValue(int64_t(65544)), SqlValue(int64_t(1090519040)),
+                              SqlValue(d->created), SqlValue(DateTimeValue::fromParts(1900, 1, 1, 0, 0, 0)),
+                              SqlValue(int64_t(0)), SqlValue(int64_t(d->compatLevel)),
+                              d->files.empty() ? SqlValue::null() : SqlValue(d->files.front().physicalName),
+                              SqlValue(int64_t(904))});
         }
         return r;
     }
     if (v == "sysservers") {
+        const ColumnType bit = ColumnType::of(SqlType::Bit);
+        const ColumnType text = ColumnType::of(SqlType::NVarChar, 4000);
         col(r, "srvid", kSmall);
+        col(r, "srvstatus", kSmall);
         col(r, "srvname", kSysname, false);
         col(r, "srvproduct", kSysname, false);
         col(r, "providername", ColumnType::of(SqlType::NVarChar, 128), false);
-        col(r, "datasource", ColumnType::of(SqlType::NVarChar, 4000));
-        col(r, "isremote", ColumnType::of(SqlType::Bit));
-        col(r, "rpcout", ColumnType::of(SqlType::Bit));
-        col(r, "dataaccess", ColumnType::of(SqlType::Bit));
+        col(r, "datasource", text);
+        col(r, "location", text);
+        col(r, "providerstring", text);
+        col(r, "schemadate", ColumnType::of(SqlType::DateTime), false);
+        col(r, "topologyx", kInt);
+        col(r, "topologyy", kInt);
+        col(r, "catalog", kSysname);
+        col(r, "srvcollation", kSysname);
+        col(r, "connecttimeout", kInt);
+        col(r, "querytimeout", kInt);
+        col(r, "srvnetname", ColumnType::of(SqlType::Char, 30));
+        col(r, "isremote", bit);
+        for (const char* flag :
+             {"rpc", "pub", "sub", "dist", "dpub", "rpcout", "dataaccess", "collationcompatible", "system",
+              "useremotecollation", "lazyschemavalidation"}) {
+            col(r, flag, bit);
+        }
+        col(r, "collation", kSysname);
+        col(r, "nonsqlsub", bit);
         for (const auto& s : ctx.instance.servers()) {
-            r.rows.push_back({SqlValue(int64_t(s.srvid)), SqlValue(s.name), SqlValue(s.product),
-                              SqlValue(s.provider), SqlValue(s.dataSource), SqlValue(s.isRemote),
-                              SqlValue(s.srvid == 0), SqlValue(s.srvid != 0)});
+            const bool local = s.srvid == 0;
+            // srvstatus bits: 1 rpc, 64 rpc out, 128 data access (the local server: rpc and rpc out).
+            int64_t status = local ? 1 + 64 : 128;
+            std::string net = s.dataSource.empty() ? s.name : s.dataSource;
+            net.resize(30, ' ');
+            Row row{SqlValue(int64_t(s.srvid)),
+                    SqlValue(status),
+                    SqlValue(s.name),
+                    SqlValue(s.product),
+                    SqlValue(s.provider),
+                    SqlValue(s.dataSource),
+                    SqlValue::null(),
+                    SqlValue::null(),
+                    SqlValue(DateTimeValue::fromParts(2003, 4, 8, 9, 13, 36)),
+                    SqlValue(int64_t(0)),
+                    SqlValue(int64_t(0)),
+                    SqlValue::null(),
+                    SqlValue::null(),
+                    SqlValue(int64_t(0)),
+                    SqlValue(int64_t(0)),
+                    SqlValue(net),
+                    SqlValue(s.isRemote)};
+            for (bool f : {local, false, false, false, false, local, !local, false, false, true, false}) {
+                row.push_back(SqlValue(f));
+            }
+            row.push_back(SqlValue::null());
+            row.push_back(SqlValue(false));
+            r.rows.push_back(std::move(row));
         }
         return r;
     }

@@ -129,23 +129,24 @@ void membership(Context& ctx, const TextTemplate::Values& v) {
     if (nameNull) {
         return; // exec of a NULL string runs nothing
     }
+    // The text is read as the server reads what exec() is given: a quote in the name leaves a string
+    // open (105, then 102).
+    const std::string cut = sql.size() > 512 ? sql.substr(0, 512) : sql;
+    try {
+        SqlLexer::tokenize(cut);
+    } catch (const SqlError& e) {
+        addError(ctx.response, e, 1);
+        return;
+    }
     // The order by clause may lose its end and still be whole ("order by 2 desc", "order by 2").
     std::string order = "desc1";
     if (sql.size() > 512) {
-        std::string cut = sql.substr(0, 512);
-        while (!cut.empty() && cut.back() == ' ') {
-            cut.pop_back();
-        }
-        auto quotes = std::count(cut.begin(), cut.end(), '\'');
-        if (quotes % 2 == 1) {
-            std::string rest = cut.substr(cut.rfind('\'') + 1);
-            ctx.response.error(105, 15, "Unclosed quotation mark after the character string '" + rest + "'.",
-                               1, {}, 1);
-            ctx.response.error(102, 15, "Incorrect syntax near '" + rest + "'.", 1, {}, 1);
-            return;
+        std::string trimmed = cut;
+        while (!trimmed.empty() && trimmed.back() == ' ') {
+            trimmed.pop_back();
         }
         auto endsWith = [&](const std::string& e) {
-            return cut.size() >= e.size() && cut.compare(cut.size() - e.size(), e.size(), e) == 0;
+            return trimmed.size() >= e.size() && trimmed.compare(trimmed.size() - e.size(), e.size(), e) == 0;
         };
         if (endsWith(" order by 2 desc")) {
             order = "desc";
@@ -153,7 +154,8 @@ void membership(Context& ctx, const TextTemplate::Values& v) {
             order = "asc";
         } else {
             // The server names the last token it read: a trailing comma, or the last word.
-            std::string near = cut.back() == ',' ? std::string(",") : cut.substr(cut.find_last_of(" (,") + 1);
+            std::string near =
+                trimmed.back() == ',' ? std::string(",") : trimmed.substr(trimmed.find_last_of(" (,") + 1);
             ctx.response.error(102, 15, "Incorrect syntax near '" + near + "'.", 1, {}, 1);
             return;
         }

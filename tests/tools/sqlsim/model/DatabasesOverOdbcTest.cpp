@@ -131,10 +131,21 @@ TEST_F(DatabasesOverOdbc, BackupThenRestoreWithMoveCreatesTheDatabaseWithTheMove
     EXPECT_FALSE(clash.ok);
     OdbcOutcome noDir = m_sa->exec(restoreText("X", "D:\\Backup\\sales.bak", "Q:\\Nowhere", files));
     EXPECT_FALSE(noDir.ok);
-    Strings noDirSaid = messages(noDir);
-    EXPECT_NE(
-        std::find(noDirSaid.begin(), noDirSaid.end(), "3013: RESTORE DATABASE is terminating abnormally."),
-        noDirSaid.end());
+    EXPECT_EQ(
+        messages(noDir),
+        (Strings{"5133: Directory lookup for the file \"Q:\\Nowhere\\X0.mdf\" failed with the operating "
+                 "system error 3(The system cannot find the path specified.).",
+                 "3156: File 'Sales' cannot be restored to 'Q:\\Nowhere\\X0.mdf'. Use WITH MOVE to "
+                 "identify a valid location for the file.",
+                 "5133: Directory lookup for the file \"Q:\\Nowhere\\X1.ldf\" failed with the operating "
+                 "system error 3(The system cannot find the path specified.).",
+                 "3156: File 'Sales_log' cannot be restored to 'Q:\\Nowhere\\X1.ldf'. Use WITH MOVE to "
+                 "identify a valid location for the file.",
+                 "3119: Problems were identified while planning for the RESTORE statement. Previous "
+                 "messages provide details.",
+                 "3013: RESTORE DATABASE is terminating abnormally.",
+                 "5701: Changed database context to 'master'."}));
+    EXPECT_EQ(databases().size(), 7u);
     OdbcOutcome noFile = m_sa->exec("restore filelistonly from disk = 'D:\\Backup\\none.bak'");
     EXPECT_EQ(messages(noFile),
               (Strings{"3201: Cannot open backup device 'D:\\Backup\\none.bak'. Operating system "

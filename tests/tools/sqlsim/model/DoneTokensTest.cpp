@@ -69,6 +69,23 @@ public:
             case 0x79:
                 out.push_back("RETURNSTATUS " + std::to_string(int32_t(u32())));
                 break;
+            case 0xAC: { // RETURNVALUE of an int parameter
+                u16();   // ordinal
+                std::string name;
+                for (size_t n = u8(); n > 0; --n) {
+                    name += char(u16());
+                }
+                u8();  // status
+                u32(); // user type
+                u16(); // flags
+                if (u8() != 0x26 || u8() != 4) {
+                    throw std::runtime_error("only int return values are decoded here");
+                }
+                const uint8_t length = u8();
+                out.push_back("RETURNVALUE " + name + "=" +
+                              (length == 0 ? std::string("NULL") : std::to_string(int32_t(u32()))));
+                break;
+            }
             default:
                 throw std::runtime_error("unexpected token " + std::to_string(token));
             }
@@ -134,6 +151,13 @@ protected:
 
     // The tokens of the answer to a batch, or to a call of the procedure with no arguments.
     Strings answer(const std::string& text, bool call = false) {
+        sqlsim::Request request;
+        request.kind = call ? sqlsim::Request::Kind::Rpc : sqlsim::Request::Kind::Batch;
+        (call ? request.procName : request.text) = text;
+        return answer(request);
+    }
+    Strings answer(const sqlsim::Request& request) {
+        const bool call = request.kind != sqlsim::Request::Kind::Batch;
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) {
             ADD_FAILURE() << "no socket pair";
@@ -143,9 +167,6 @@ protected:
         {
             sqlsim::TdsChannel channel(fds[0], m_session.spid);
             sqlsim::TdsTokenWriter writer(channel, m_session);
-            sqlsim::Request request;
-            request.kind = call ? sqlsim::Request::Kind::Rpc : sqlsim::Request::Kind::Batch;
-            (call ? request.procName : request.text) = text;
             sqlsim::Response response;
             channel.startMessage();
             m_responder->respond(request, m_session, response);
@@ -202,6 +223,20 @@ TEST_F(DoneTokens, ProceduresEndWithReturnStatusAndDoneProc) {
     // Called as a request.
     EXPECT_EQ(answer("sp_helpsrvrole", true),
               (Strings{"COLMETADATA", "rows:8", "DONEINPROC more count=8", "RETURNSTATUS 0", "DONEPROC"}));
+}
+
+TEST_F(DoneTokens, ExecuteSqlOutputParametersComeBackAsReturnValues) {
+    // sp_executesql N'set @o = @a * 2', N'@a int, @o int output', @a = 21, @o = NULL output
+    sqlsim::Request request;
+    request.kind = sqlsim::Request::Kind::Statement;
+    request.text = "set @o = @a * 2";
+    const sqlsim::ColumnType integer = sqlsim::ColumnType::of(sqlsim::SqlType::Int);
+    request.params = {{"@a", integer, sqlsim::SqlValue(int64_t(21)), false},
+                      {"@o", integer, sqlsim::SqlValue::null(), true}};
+    EXPECT_EQ(answer(request), (Strings{"RETURNSTATUS 0", "RETURNVALUE @o=42", "DONEPROC"}));
+    request.text = "select 1 where 1 = 0";
+    EXPECT_EQ(answer(request), (Strings{"COLMETADATA", "DONEINPROC more count=0", "RETURNSTATUS 0",
+                                        "RETURNVALUE @o=NULL", "DONEPROC"}));
 }
 
 } // namespace

@@ -271,4 +271,22 @@ TEST_F(DemoTest, DataScriptWritesInsertsForTheRowsTheWhereTextChooses) {
     EXPECT_EQ(lines.back(), "set identity_insert dbo.Regions off");
 }
 
+TEST_F(DemoTest, RestoreToAMissingDirectoryNamesEachFileOnTheStatementsLine) {
+    ASSERT_EQ(firstError(batch("backup database Sales to disk = 'D:\\Backup\\s.bak'")), nullptr);
+    Response r =
+        batch("use master\n\nrestore database S2 from disk = 'D:\\Backup\\s.bak'\n with move 'Sales' "
+              "to 'Q:\\x\\s.mdf', move 'Sales_log' to 'Q:\\x\\s.ldf'");
+    std::vector<std::string> said;
+    for (const auto& i : r.items()) {
+        if (auto m = std::get_if<Message>(&i); m && m->severity > 10) {
+            said.push_back(std::to_string(m->number) + "@" + std::to_string(m->line));
+        }
+    }
+    EXPECT_EQ(said, (std::vector<std::string>{"5133@3", "3156@3", "5133@3", "3156@3", "3119@3", "3013@3"}));
+    r = batch("print 1\nbackup database Sales to disk = 'Q:\\x\\s.bak'");
+    ASSERT_NE(firstError(r), nullptr);
+    EXPECT_EQ(firstError(r)->number, 3201);
+    EXPECT_EQ(firstError(r)->line, 2);
+}
+
 } // namespace

@@ -233,6 +233,19 @@ TEST_F(UsersOverOdbc, ANameTooLongForTheDynamicStatementFailsOnTheServer) {
     EXPECT_TRUE(membership(1, 0, std::string(128, 'x')).ok);
 }
 
+TEST_F(UsersOverOdbc, AQuoteInTheNameBreaksTheDynamicStatementAsOnTheServer) {
+    OdbcOutcome quoted = membership(1, 0, "O'Brien");
+    EXPECT_FALSE(quoted.ok);
+    Strings said = messages(quoted);
+    ASSERT_EQ(said.size(), 2u) << ::testing::PrintToString(said);
+    EXPECT_EQ(said[0].rfind("105: Unclosed quotation mark after the character string ' and m.", 0), 0u)
+        << said[0];
+    EXPECT_EQ(said[1].rfind("102: Incorrect syntax near ' and m.", 0), 0u) << said[1];
+    EXPECT_TRUE(quoted.results.empty());
+    // Server lists do not go through the dynamic statement.
+    EXPECT_TRUE(membership(0, 1, "O'Brien").ok);
+}
+
 TEST_F(UsersOverOdbc, PasswordChangeLetsTheLoginInWithTheNewPassword) {
     OdbcOutcome out = run(*m_sa, "exec sp_password @new = :pwd, @loginame = :name",
                           {{"pwd", BoundParam::text("n3w")}, {"name", BoundParam::text("clerk")}});
