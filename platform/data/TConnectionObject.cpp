@@ -97,10 +97,15 @@ void TConnectionObject::Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE ha
         Close();
         throw EConnectionLost(driverText);
     }
-    // The server's own error explains best; a driver's generic follow-up (number 0) comes second.
+    // The server's own error explains best. A driver's generic follow-up (number 0) and the server's
+    // summaries of a failed backup or restore (3013, 3119) come second: the driver lists the more
+    // severe first, so a summary can stand before the error it sums up.
+    auto followUp = [](const TAdoError& e) {
+        return e.NativeError == 0 || e.NativeError == 3013 || e.NativeError == 3119;
+    };
     const TAdoError* first = nullptr;
     for (const TAdoError& e : records) {
-        if (!e.Informational && (first == nullptr || (first->NativeError == 0 && e.NativeError != 0)))
+        if (!e.Informational && (first == nullptr || (followUp(*first) && !followUp(e))))
             first = &e;
     }
     if (first == nullptr && !records.isEmpty())
