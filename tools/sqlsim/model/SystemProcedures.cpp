@@ -1,6 +1,7 @@
 #include "SystemProcedures.h"
 
 #include "Names.h"
+#include "Permissions.h"
 #include "SqlExpression.h"
 
 #include <algorithm>
@@ -39,8 +40,9 @@ void serverMustExist(Context& ctx, const std::string& name, int line) {
     }
 }
 
-void requireSysadmin(Context& ctx) {
-    if (!ctx.instance.isSysadmin(ctx.session.login)) {
+// Linked servers are set up by setupadmin, their logins by securityadmin (sysadmin counts as both).
+void requireServerRole(Context& ctx, const char* role) {
+    if (!Permissions::serverRole(ctx, role)) {
         throw SqlError(15247, 16, "User does not have permission to perform this action.");
     }
 }
@@ -267,7 +269,7 @@ void SystemProcedures::registerAll(ProcedureTable& table) {
     table.add("sp_addlinkedserver",
               {"@server", "@srvproduct", "@provider", "@datasrc", "@location", "@provstr", "@catalog"},
               [](Context& ctx, const std::vector<SqlValue>& a) {
-                  requireSysadmin(ctx);
+                  requireServerRole(ctx, "setupadmin");
                   std::string name = text(a[0]);
                   if (name.empty()) {
                       throw SqlError(15600, 15,
@@ -294,7 +296,7 @@ void SystemProcedures::registerAll(ProcedureTable& table) {
 
     table.add("sp_addlinkedsrvlogin", {"@rmtsrvname", "@useself", "@locallogin", "@rmtuser", "@rmtpassword"},
               [](Context& ctx, const std::vector<SqlValue>& a) {
-                  requireSysadmin(ctx);
+                  requireServerRole(ctx, "securityadmin");
                   std::string server = text(a[0]);
                   serverMustExist(ctx, server, 31);
                   std::string local = text(a[2]);
@@ -316,7 +318,7 @@ void SystemProcedures::registerAll(ProcedureTable& table) {
               });
 
     table.add("sp_dropserver", {"@server", "@droplogins"}, [](Context& ctx, const std::vector<SqlValue>& a) {
-        requireSysadmin(ctx);
+        requireServerRole(ctx, "setupadmin");
         std::string server = text(a[0]);
         serverMustExist(ctx, server, 27);
         std::string drop = text(a[1]);
@@ -326,6 +328,9 @@ void SystemProcedures::registerAll(ProcedureTable& table) {
                            {}, 30);
         }
         LinkedServer& s = *ctx.instance.findServer(server);
+        if (!s.logins.empty() && !drop.empty()) {
+            requireServerRole(ctx, "securityadmin"); // dropping the logins too
+        }
         if (!s.logins.empty() && drop.empty()) {
             throw SqlError(15190, 16,
                            "There are still remote logins or linked logins for the server '" + s.name + "'.",
