@@ -10,6 +10,8 @@
 #include "brinLogin.h"
 #include "uKestrowImages.h"
 #include "uTLumModuleInterface.h"
+#include "uTaLumMSSQLDB.h"
+#include "uTaLumMSSQLSysservers.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -171,6 +173,18 @@ void TfKestrow::createComponents() {
     layout->addWidget(ActionToolBar2);
     layout->addWidget(pc, 1);
     layout->addWidget(dxBarManager);
+
+    // The DB and Servers pages host their modules; a change to the list of databases reloads the
+    // switcher.
+    auto* aDB = new TaLumMSSQLDB(this, QStringLiteral("aDB"));
+    aDB->SetModuleInterface(LumModuleInterface1);
+    aDB->SetParent(tsDB);
+    aDB->DBListChanged = [this](QObject* sender) { aDBDBListChanged(sender); };
+    SetPageActivation(tsDB, [aDB] { aDB->ShowModule(); });
+    auto* aServers = new TaLumMSSQLSysservers(this, QStringLiteral("aServers"));
+    aServers->SetModuleInterface(LumModuleInterface1);
+    aServers->SetParent(tsServers);
+    SetPageActivation(tsServers, [aServers] { aServers->ShowModule(); });
 }
 
 void TfKestrow::FormCreate(const QStringList& parameters) {
