@@ -206,6 +206,21 @@ TEST_F(DatabasesModuleTest, CreateAsksForTheNameAndSendsItAsOneNameOrNothingOnCa
     }
     EXPECT_EQ(errors, QStringList{"Database 'Archive' already exists. Choose a different database name."});
     EXPECT_EQ(notified, 2);
+
+    // OK with nothing typed: the server refuses the empty name.
+    errors.clear();
+    const QStringList before = serverDatabases();
+    {
+        ModalDriver driver({answerInput("")});
+        form->aCreate->trigger();
+        EXPECT_EQ(driver.Remaining(), 0);
+    }
+    EXPECT_TRUE(batches().contains("create DATABASE []"));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].startsWith("An object or column name is missing or empty."))
+        << errors[0].toStdString();
+    EXPECT_EQ(serverDatabases(), before);
+    EXPECT_EQ(notified, 2);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

@@ -24,6 +24,15 @@ struct Reader {
         if (!at().isName()) {
             syntaxError(at());
         }
+        // An empty delimited name ([] or "") names nothing; the server refuses it as it compiles.
+        if (at().text.empty()) {
+            throw SqlError(
+                1038, 15,
+                "An object or column name is missing or empty. For SELECT INTO statements, verify "
+                "each column has a name. For other statements, look for empty alias names. Aliases "
+                "defined as \"\" or [] are not allowed. Change the alias to a valid name.",
+                1);
+        }
         return t[pos++].text;
     }
     std::string string() {
