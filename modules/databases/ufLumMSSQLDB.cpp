@@ -1,6 +1,5 @@
 #include "ufLumMSSQLDB.h"
 
-#include "Exception.h"
 #include "TADOQuery.h"
 #include "TADORecordset.h"
 #include "TAction.h"
@@ -20,6 +19,7 @@
 #include "uTLumModuleInterface.h"
 #include "uTLumStorage.h"
 #include "uTaLumMSSQLDB.h"
+#include "uWaitCursor.h"
 #include "ufLumCustomDialog.h"
 
 #include <QApplication>
@@ -34,18 +34,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <exception>
-
 namespace {
-
-// The hourglass for as long as it lives, also when the operation fails.
-class TWaitCursor {
-public:
-    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
 
 const char* const kUserRecreate[] = {
     "-- use db",

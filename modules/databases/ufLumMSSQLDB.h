@@ -91,4 +91,6 @@ private:
     // The database the shared connection is in now.
     QString CurrentDatabase();
     void UseDatabase(const QString& database);
+    // The same after a failure: a failure of its own is dropped, the first one is reported.
+    void ReturnToDatabase(const QString& database);
 };

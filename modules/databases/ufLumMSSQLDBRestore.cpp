@@ -15,6 +15,7 @@
 #include "uTLumCustomModuleAction.h"
 #include "uTLumDBListView.h"
 #include "uTLumModuleADOConnection.h"
+#include "uWaitCursor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -111,31 +112,20 @@ void TfLumMSSQLDB::aRestoreOk() {
     if (cbRestoreSQLOnly->isChecked()) {
         MessageDlg(statement, mtCustom, mbOK, TApplication::CurrentTitle());
     } else {
-        // The session goes back where it was (the database the main window shows) when this ends.
+        // The session goes back to where it was (the database the main window shows) at the end.
         const QString previous = CurrentDatabase();
         try {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            TWaitCursor wait;
+            cADO->Execute(statement, TADOConnection::cmdText, TADOConnection::eoExecuteNoRecords);
             try {
-                cADO->Execute(statement, TADOConnection::cmdText, TADOConnection::eoExecuteNoRecords);
-                try {
-                    if (ConfirmRecreateUsers(name))
-                        RecreateUsers(name);
-                } catch (...) {
-                    // The restore is done; users left as they came from the backup are fixed by
-                    // running the re-creation again.
-                }
-                UseDatabase(name);
+                if (ConfirmRecreateUsers(name))
+                    RecreateUsers(name);
             } catch (...) {
-                QApplication::restoreOverrideCursor();
-                throw;
+                // The restore is done all the same; the users can be re-created again later.
             }
-            QApplication::restoreOverrideCursor();
+            UseDatabase(name);
         } catch (...) {
-            try {
-                UseDatabase(previous);
-            } catch (...) {
-                // The first failure is the one to report.
-            }
+            ReturnToDatabase(previous);
             throw;
         }
         UseDatabase(previous);
@@ -164,12 +154,16 @@ void TfLumMSSQLDB::aUserRecreateExecute() {
     try {
         RecreateUsers(database);
     } catch (...) {
-        try {
-            UseDatabase(previous);
-        } catch (...) {
-            // The first failure is the one to report.
-        }
+        ReturnToDatabase(previous);
         throw;
     }
     UseDatabase(previous);
+}
+
+void TfLumMSSQLDB::ReturnToDatabase(const QString& database) {
+    try {
+        UseDatabase(database);
+    } catch (...) {
+        // After a failure, that failure is the one to report.
+    }
 }
