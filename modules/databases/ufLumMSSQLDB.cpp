@@ -332,7 +332,7 @@ void TfLumMSSQLDB::aBackupAccept() {
     const QString name = SelectedDatabase();
     const QString file = aBackup->FileName();
     cADO->Execute(QStringLiteral("backup database ") + TSqlIdentifier::Quote(name) +
-                  QStringLiteral(" to DISK = ") + TSqlIdentifier::TextLiteral(file));
+                  QStringLiteral(" to DISK = ") + TSqlIdentifier::StringLiteral(file));
     ShowInfo(QStringLiteral("Database \"%1\" backuped to file \"%2\".").arg(name, file));
 }
 

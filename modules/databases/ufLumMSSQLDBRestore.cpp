@@ -44,12 +44,12 @@ QString TfLumMSSQLDB::RestoreStatement(const QString& name, const QString& file,
         // The database name is part of the file name here, never a quoted name.
         const QString target =
             directory + QLatin1Char('\\') + name + QString::number(i) + extensionOf(files[i].second);
-        moves += QStringLiteral("MOVE ") + TSqlIdentifier::TextLiteral(files[i].first) +
-                 QStringLiteral(" TO ") + TSqlIdentifier::TextLiteral(target) + QLatin1Char(' ');
+        moves += QStringLiteral("MOVE ") + TSqlIdentifier::StringLiteral(files[i].first) +
+                 QStringLiteral(" TO ") + TSqlIdentifier::StringLiteral(target) + QLatin1Char(' ');
     }
     return QStringLiteral("use master") + crlf + QStringLiteral("RESTORE DATABASE ") +
            TSqlIdentifier::Quote(name) + crlf + QStringLiteral(" FROM DISK = ") +
-           TSqlIdentifier::TextLiteral(file) + QLatin1Char(' ') + crlf + QStringLiteral(" WITH ") + crlf +
+           TSqlIdentifier::StringLiteral(file) + QLatin1Char(' ') + crlf + QStringLiteral(" WITH ") + crlf +
            moves + crlf;
 }
 
@@ -99,7 +99,7 @@ void TfLumMSSQLDB::aRestoreOk() {
     QList<QPair<QString, QString>> files;
     {
         const auto list = cADO->Execute(QStringLiteral("restore filelistonly from disk = ") +
-                                        TSqlIdentifier::TextLiteral(file));
+                                        TSqlIdentifier::StringLiteral(file));
         const int logical = list->FieldIndex(QStringLiteral("LogicalName"));
         const int physical = list->FieldIndex(QStringLiteral("PhysicalName"));
         if (logical < 0 || physical < 0)

@@ -184,13 +184,13 @@ void TfLumMSSQLSysservers::aAddBeforeExecute() {
 }
 
 void TfLumMSSQLSysservers::aAddOk() {
-    const QString server = TSqlIdentifier::TextLiteral(eServer->text());
+    const QString server = TSqlIdentifier::StringLiteral(eServer->text());
     cADO->Execute(QStringLiteral("EXEC sp_addlinkedserver ") + server + QStringLiteral(", ") +
                   TSqlIdentifier::StringLiteral(cbServerType->currentText()));
     try {
         cADO->Execute(QStringLiteral("EXEC sp_addlinkedsrvlogin ") + server +
-                      QStringLiteral(", FALSE, NULL, ") + TSqlIdentifier::TextLiteral(eLogin->text()) +
-                      QStringLiteral(", ") + TSqlIdentifier::TextLiteral(ePwd->text()));
+                      QStringLiteral(", FALSE, NULL, ") + TSqlIdentifier::StringLiteral(eLogin->text()) +
+                      QStringLiteral(", ") + TSqlIdentifier::StringLiteral(ePwd->text()));
     } catch (...) {
         // The server is added all the same: the list shows it before the error is told.
         try {
@@ -207,7 +207,7 @@ void TfLumMSSQLSysservers::aDropExecute() {
     const QString server = SelectedServer();
     if (!ConfirmBox(QStringLiteral("Delete server-connection \"%1\"?").arg(server)))
         return;
-    cADO->Execute(QStringLiteral("EXEC sp_dropserver ") + TSqlIdentifier::TextLiteral(server) +
+    cADO->Execute(QStringLiteral("EXEC sp_dropserver ") + TSqlIdentifier::StringLiteral(server) +
                   QStringLiteral(", 'droplogins'"));
     aRefresh->Execute();
 }

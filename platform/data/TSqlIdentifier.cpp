@@ -236,13 +236,3 @@ QString TSqlIdentifier::StringLiteral(const QString& text) {
     inner.replace(QLatin1Char('\''), QLatin1String("''"));
     return QStringLiteral("N'") + inner + QLatin1Char('\'');
 }
-
-QString TSqlIdentifier::TextLiteral(const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() > 0x7f)
-            return StringLiteral(text);
-    }
-    QString inner = text;
-    inner.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + inner + QLatin1Char('\'');
-}

@@ -12,7 +12,4 @@ public:
     static QString Quote(const QString& name);
     // "it's" -> "N'it''s'".
     static QString StringLiteral(const QString& text);
-    // A string literal that keeps the plain form where it can: "it's" -> "'it''s'", and the
-    // Unicode form when the text holds a character outside ASCII: "Данные" -> "N'Данные'".
-    static QString TextLiteral(const QString& text);
 };

@@ -285,9 +285,9 @@ TEST_F(DatabasesModuleTest, BackupWritesTheChosenFileOnTheServerAndSaysSo) {
     }
     EXPECT_EQ(suffix, "bak");
     // The file name is one string literal, its quote doubled; the list is not read again.
-    EXPECT_EQ(sentSince(mark), QStringList{"backup database Sales to DISK = '/tmp/Sales copy''s.bak'"});
+    EXPECT_EQ(sentSince(mark), QStringList{"backup database Sales to DISK = N'/tmp/Sales copy''s.bak'"});
     EXPECT_EQ(said, QStringList{"Database \"Sales\" backuped to file \"/tmp/Sales copy's.bak\"."});
-    EXPECT_EQ(serverColumn("restore filelistonly from disk = '/tmp/Sales copy''s.bak'"),
+    EXPECT_EQ(serverColumn("restore filelistonly from disk = N'/tmp/Sales copy''s.bak'"),
               (QStringList{"Sales", "Sales_log"}));
     EXPECT_EQ(notified, 0);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
@@ -387,7 +387,7 @@ TEST_F(DatabasesModuleAsClerkTest, EveryChangeShowsTheServersPermissionErrorAndC
         << errors[3].toStdString();
     EXPECT_EQ(said, QStringList{"Drop database \"Склад\"?"});
     EXPECT_EQ(serverDatabases(), before);
-    EXPECT_ANY_THROW(serverColumn("restore filelistonly from disk = '/tmp/clerk.bak'"));
+    EXPECT_ANY_THROW(serverColumn("restore filelistonly from disk = N'/tmp/clerk.bak'"));
     EXPECT_EQ(notified, 0);
     EXPECT_EQ(sessionDatabase(), "Sales");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -55,10 +55,10 @@ TEST_F(DatabasesRestoreTest, TheStatementOfATwoFileBackupComesOutAsTheServerExpe
     EXPECT_EQ(TfLumMSSQLDB::RestoreStatement("Sales", "D:\\backup\\sales.bak", "C:\\MSSQL\\Data", sales),
               "use master\r\n"
               "RESTORE DATABASE Sales\r\n"
-              " FROM DISK = 'D:\\backup\\sales.bak' \r\n"
+              " FROM DISK = N'D:\\backup\\sales.bak' \r\n"
               " WITH \r\n"
-              "MOVE 'Sales_Data' TO 'C:\\MSSQL\\Data\\Sales0.mdf' , \r\n"
-              "MOVE 'Sales_Log' TO 'C:\\MSSQL\\Data\\Sales1.ldf' \r\n");
+              "MOVE N'Sales_Data' TO N'C:\\MSSQL\\Data\\Sales0.mdf' , \r\n"
+              "MOVE N'Sales_Log' TO N'C:\\MSSQL\\Data\\Sales1.ldf' \r\n");
     // A name that is not one identifier is bracketed where it stands as a name, and is part of the
     // file names as it is; quotes in literals are doubled; a file without an extension (or a dot in a
     // directory only) keeps none; text beyond ASCII goes as a Unicode literal.
@@ -66,10 +66,10 @@ TEST_F(DatabasesRestoreTest, TheStatementOfATwoFileBackupComesOutAsTheServerExpe
     EXPECT_EQ(TfLumMSSQLDB::RestoreStatement("O'Neil]s", "C:\\It's.bak", "D:\\Данные", odd),
               "use master\r\n"
               "RESTORE DATABASE [O'Neil]]s]\r\n"
-              " FROM DISK = 'C:\\It''s.bak' \r\n"
+              " FROM DISK = N'C:\\It''s.bak' \r\n"
               " WITH \r\n"
-              "MOVE 'Data''s' TO N'D:\\Данные\\O''Neil]s0' , \r\n"
-              "MOVE 'Log' TO N'D:\\Данные\\O''Neil]s1' \r\n");
+              "MOVE N'Data''s' TO N'D:\\Данные\\O''Neil]s0' , \r\n"
+              "MOVE N'Log' TO N'D:\\Данные\\O''Neil]s1' \r\n");
 }
 
 TEST_F(DatabasesRestoreTest, ABackupRestoredUnderANewNameGetsNumberedFilesItsUsersAndTheSessionBack) {
@@ -100,14 +100,14 @@ TEST_F(DatabasesRestoreTest, ABackupRestoredUnderANewNameGetsNumberedFilesItsUse
 
     const QStringList sent = sentSince(mark);
     ASSERT_GE(sent.size(), 6) << sent.join("\n--\n").toStdString();
-    EXPECT_EQ(sent[0], "restore filelistonly from disk = 'C:\\Backup\\Sales.bak'");
+    EXPECT_EQ(sent[0], "restore filelistonly from disk = N'C:\\Backup\\Sales.bak'");
     EXPECT_EQ(sent[1], "select db_name()");
     EXPECT_EQ(sent[2], "use master\r\n"
                        "RESTORE DATABASE X\r\n"
-                       " FROM DISK = 'C:\\Backup\\Sales.bak' \r\n"
+                       " FROM DISK = N'C:\\Backup\\Sales.bak' \r\n"
                        " WITH \r\n"
-                       "MOVE 'Sales' TO 'D:\\Data\\X0.mdf' , \r\n"
-                       "MOVE 'Sales_log' TO 'D:\\Data\\X1.ldf' \r\n");
+                       "MOVE N'Sales' TO N'D:\\Data\\X0.mdf' , \r\n"
+                       "MOVE N'Sales_log' TO N'D:\\Data\\X1.ldf' \r\n");
     EXPECT_TRUE(sent[3].startsWith("use X\n\nselect u.name as suser")) << sent[3].toStdString();
     EXPECT_EQ(sent[4], "use X");
     EXPECT_EQ(sent[5], "use master");
@@ -137,10 +137,10 @@ TEST_F(DatabasesRestoreTest, ABackupRestoredUnderANewNameGetsNumberedFilesItsUse
     EXPECT_EQ(said, (QStringList{"Recreate DB users for db \"X2\"?", "Database \"X2\" restored."}));
     EXPECT_TRUE(batches().contains("use master\r\n"
                                    "RESTORE DATABASE X2\r\n"
-                                   " FROM DISK = 'C:\\Backup\\Sales.bak' \r\n"
+                                   " FROM DISK = N'C:\\Backup\\Sales.bak' \r\n"
                                    " WITH \r\n"
-                                   "MOVE 'Sales' TO 'D:\\Data\\\\X20.mdf' , \r\n"
-                                   "MOVE 'Sales_log' TO 'D:\\Data\\\\X21.ldf' \r\n"));
+                                   "MOVE N'Sales' TO N'D:\\Data\\\\X20.mdf' , \r\n"
+                                   "MOVE N'Sales_log' TO N'D:\\Data\\\\X21.ldf' \r\n"));
     EXPECT_EQ(files("X2").size(), 2);
     EXPECT_EQ(notified, 2);
     EXPECT_EQ(sessionDatabase(), "master");
@@ -159,14 +159,14 @@ TEST_F(DatabasesRestoreTest, GenerateSqlOnlyReadsTheFileListShowsTheStatementAnd
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     const QString statement = "use master\r\n"
                               "RESTORE DATABASE Copy\r\n"
-                              " FROM DISK = 'C:\\Backup\\Sales.bak' \r\n"
+                              " FROM DISK = N'C:\\Backup\\Sales.bak' \r\n"
                               " WITH \r\n"
-                              "MOVE 'Sales' TO 'D:\\Data\\Copy0.mdf' , \r\n"
-                              "MOVE 'Sales_log' TO 'D:\\Data\\Copy1.ldf' \r\n";
+                              "MOVE N'Sales' TO N'D:\\Data\\Copy0.mdf' , \r\n"
+                              "MOVE N'Sales_log' TO N'D:\\Data\\Copy1.ldf' \r\n";
     EXPECT_EQ(said, QStringList{statement});
     const QStringList sent = sentSince(mark);
     ASSERT_EQ(sent.size(), 2) << sent.join("\n--\n").toStdString();
-    EXPECT_EQ(sent[0], "restore filelistonly from disk = 'C:\\Backup\\Sales.bak'");
+    EXPECT_EQ(sent[0], "restore filelistonly from disk = N'C:\\Backup\\Sales.bak'");
     EXPECT_TRUE(sent[1].startsWith("select name, 0 as nImage\nfrom master..sysdatabases"));
     EXPECT_EQ(serverDatabases(), before);
     EXPECT_EQ(notified, 1);

@@ -170,8 +170,8 @@ TEST_F(LinkedServersModuleTest, AddSendsTheServerAndOneLoginMappingAndCancelSend
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     const QStringList sent = batches().mid(mark);
     ASSERT_EQ(sent.size(), 3);
-    EXPECT_EQ(sent[0], "EXEC sp_addlinkedserver 'SRV2', N'SQL Server'");
-    EXPECT_EQ(sent[1], "EXEC sp_addlinkedsrvlogin 'SRV2', FALSE, NULL, '', ''");
+    EXPECT_EQ(sent[0], "EXEC sp_addlinkedserver N'SRV2', N'SQL Server'");
+    EXPECT_EQ(sent[1], "EXEC sp_addlinkedsrvlogin N'SRV2', FALSE, NULL, N'', N''");
     EXPECT_EQ(sent[2], "select srvname, 0 as nImage\nfrom master..sysservers\norder by 1");
     EXPECT_TRUE(captions().contains("SRV2"));
     EXPECT_EQ(captions(), serverList());
@@ -186,8 +186,8 @@ TEST_F(LinkedServersModuleTest, AddSendsTheServerAndOneLoginMappingAndCancelSend
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     const QStringList quoted = batches().mid(again);
     ASSERT_GE(quoted.size(), 2);
-    EXPECT_EQ(quoted[0], "EXEC sp_addlinkedserver 'O''Brien', N'SQL Server'");
-    EXPECT_EQ(quoted[1], "EXEC sp_addlinkedsrvlogin 'O''Brien', FALSE, NULL, 'it''s', 'p''w'");
+    EXPECT_EQ(quoted[0], "EXEC sp_addlinkedserver N'O''Brien', N'SQL Server'");
+    EXPECT_EQ(quoted[1], "EXEC sp_addlinkedsrvlogin N'O''Brien', FALSE, NULL, N'it''s', N'p''w'");
     EXPECT_TRUE(serverList().contains("O'Brien"));
 
     // A name the server has already: its error, and the list as it was.
@@ -218,7 +218,7 @@ TEST_F(LinkedServersModuleTest, DropAsksAboutTheSelectedServerAndDropsItWithItsL
     }
     const QStringList sent = batches().mid(mark);
     ASSERT_EQ(sent.size(), 2);
-    EXPECT_EQ(sent[0], "EXEC sp_dropserver 'REPORTS', 'droplogins'");
+    EXPECT_EQ(sent[0], "EXEC sp_dropserver N'REPORTS', 'droplogins'");
     remaining.removeAll("REPORTS");
     EXPECT_EQ(captions(), remaining);
     EXPECT_EQ(serverList(), remaining);

@@ -154,10 +154,10 @@ TEST(SqlIdentifier, RegularNamesGoAsTypedOthersBracketedWithBracketsDoubled) {
     EXPECT_EQ(TSqlIdentifier::StringLiteral("it's"), "N'it''s'");
 }
 
-TEST(SqlIdentifier, TextLiteralsArePlainForAsciiAndUnicodeOtherwiseWithQuotesDoubled) {
-    EXPECT_EQ(TSqlIdentifier::TextLiteral("D:\\backup\\sales.bak"), "'D:\\backup\\sales.bak'");
-    EXPECT_EQ(TSqlIdentifier::TextLiteral("it's ''x"), "'it''s ''''x'");
-    EXPECT_EQ(TSqlIdentifier::TextLiteral(""), "''");
-    EXPECT_EQ(TSqlIdentifier::TextLiteral(QStringLiteral("C:\\\u0414\u0430\u043d\u043d\u044b\u0435'")),
+TEST(SqlIdentifier, StringLiteralsAreUnicodeWithQuotesDoubled) {
+    EXPECT_EQ(TSqlIdentifier::StringLiteral("D:\\backup\\sales.bak"), "N'D:\\backup\\sales.bak'");
+    EXPECT_EQ(TSqlIdentifier::StringLiteral("it's ''x"), "N'it''s ''''x'");
+    EXPECT_EQ(TSqlIdentifier::StringLiteral(""), "N''");
+    EXPECT_EQ(TSqlIdentifier::StringLiteral(QStringLiteral("C:\\\u0414\u0430\u043d\u043d\u044b\u0435'")),
               QStringLiteral("N'C:\\\u0414\u0430\u043d\u043d\u044b\u0435'''"));
 }
