@@ -137,6 +137,8 @@ void TfKestrow::createComponents() {
     pc = new QTabWidget(this);
     pc->setObjectName(QStringLiteral("pc"));
     pc->setIconSize(QSize(16, 16));
+    // Longer captions (Russian) widen the window rather than hide tabs behind scroll buttons.
+    pc->setUsesScrollButtons(false);
     const struct {
         QWidget** page;
         const char* name;
@@ -234,24 +236,23 @@ void TfKestrow::createSettingsComponents() {
     LumVersionDialog->m_pictureStretched = false;
     LumVersionDialog->SetPicture(il->Icon(kiObjects).pixmap(48, 48));
 
-    QStyle* style = this->style();
     aHelp = new TAction(this, QStringLiteral("aHelp"));
     aHelp->SetCaption(QStringLiteral("Help"));
     aHelp->SetHint(QStringLiteral("Справка"));
     aHelp->SetImages(il);
-    aHelp->SetImageIndex(il->Add(style->standardIcon(QStyle::SP_DialogHelpButton)));
+    aHelp->SetImageIndex(kiHelp);
     aHelp->OnExecute = [this](TAction*) { aHelpExecute(); };
     aAbout = new TAction(this, QStringLiteral("aAbout"));
     aAbout->SetCaption(QStringLiteral("About"));
     aAbout->SetHint(QStringLiteral("О программе"));
     aAbout->SetImages(il);
-    aAbout->SetImageIndex(il->Add(style->standardIcon(QStyle::SP_MessageBoxInformation)));
+    aAbout->SetImageIndex(kiAbout);
     aAbout->OnExecute = [this](TAction*) { aAboutExecute(); };
     aLanguage = new TAction(this, QStringLiteral("aLanguage"));
     aLanguage->SetCaption(QStringLiteral("Language"));
     aLanguage->SetHint(QStringLiteral("Language"));
     aLanguage->SetImages(il);
-    aLanguage->SetImageIndex(il->Add(style->standardIcon(QStyle::SP_ComputerIcon)));
+    aLanguage->SetImageIndex(kiLanguage);
     aLanguage->OnExecute = [this](TAction*) { aLanguageExecute(); };
     ppmLanguage = new QMenu(this);
     ppmLanguage->setObjectName(QStringLiteral("ppmLanguage"));
