@@ -26,6 +26,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -114,6 +115,11 @@ protected:
             seen << dialog->windowTitle() << page->mObjectText->toPlainText();
             EXPECT_TRUE(page->mObjectText->isVisible());
             EXPECT_TRUE(page->mObjectText->isReadOnly());
+            EXPECT_EQ(dialog->width(), 600);
+            EXPECT_EQ(page->mObjectText->height(), 400);
+            EXPECT_TRUE(QFontInfo(page->mObjectText->font()).fixedPitch());
+            EXPECT_EQ(page->mObjectText->lineWrapMode(), QPlainTextEdit::NoWrap);
+            EXPECT_FALSE(dialog->StaticText->isVisible());
             m->close();
         }});
         page->aEdit->trigger();
