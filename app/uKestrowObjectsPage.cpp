@@ -348,7 +348,12 @@ void TKestrowObjectsPage::aEditExecute() {
         throw EAbort();
     const QString object = ObjectName();
     qStruct->Close();
-    qStruct->Parameters().ParamByName(QStringLiteral("tab")).SetValue(object);
+    // The server reads the value as a name: quoted like any other, so "." or "]" in a name is found.
+    qStruct->Parameters()
+        .ParamByName(QStringLiteral("tab"))
+        .SetValue(TSqlIdentifier::Quote(qObjects->FieldByName(QStringLiteral("sUser"))->AsString()) +
+                  QLatin1Char('.') +
+                  TSqlIdentifier::Quote(qObjects->FieldByName(QStringLiteral("name"))->AsString()));
     qStruct->Open();
     // Segments carry their own line breaks; each segment starts a new line.
     QStringList lines;

@@ -12,6 +12,7 @@
 #include "TField.h"
 #include "TdxDBGrid.h"
 #include "TdxDBGridColumn.h"
+#include "TdxGridHeader.h"
 #include "TdxGridView.h"
 #include "uKestrowObjectsPage.h"
 #include "uLumDBActions.h"
@@ -324,6 +325,12 @@ TEST_F(ObjectsPageTest, ATableWithABracketInItsNameShowsItsRows) {
     EXPECT_EQ(driver.Remaining(), 0);
     EXPECT_EQ(page->qTable->SQLText(), "select * from dbo.[a]]b]");
     EXPECT_EQ(notes, QStringList({"first", "second"}));
+    // Edit finds it too.
+    const QStringList script = editScript(page, "a]b");
+    ASSERT_EQ(script.size(), 2);
+    EXPECT_EQ(script[0], "dbo.a]b");
+    EXPECT_TRUE(script[1].contains("create table dbo.a]b(\n  id int not null, \n  note nvarchar(20) null\n)"))
+        << script[1].toStdString();
     EXPECT_TRUE(errors.isEmpty()) << errors.join(";").toStdString();
 }
 
@@ -339,6 +346,21 @@ TEST_F(ObjectsPageTest, TypingSearchesTheFocusedColumnAndADoubleClickEdits) {
     EXPECT_EQ(page->qObjects->FieldByName("name")->AsString(), "vCustomerOrders");
     QTest::keyClicks(view, "x");
     EXPECT_EQ(page->qObjects->FieldByName("name")->AsString(), "vCustomerOrders"); // no match: stays
+
+    // A click on a header sorts by it alone; with Shift the column is added.
+    QHeaderView* header = page->dxdbg->Header();
+    auto clickHeader = [&](TdxDBGridColumn* c, Qt::KeyboardModifiers modifiers) {
+        const int logical = c->Index();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, modifiers,
+                          QPoint(header->sectionViewportPosition(logical) + header->sectionSize(logical) / 2,
+                                 header->height() / 2));
+    };
+    clickHeader(page->dxdbgType, {});
+    clickHeader(page->dxdbgName, Qt::ShiftModifier);
+    EXPECT_EQ(page->dxdbg->SortColumns(), QList<TdxDBGridColumn*>({page->dxdbgType, page->dxdbgName}));
+    clickHeader(page->dxdbgName, {});
+    EXPECT_EQ(page->dxdbg->SortColumns(), QList<TdxDBGridColumn*>({page->dxdbgName}));
+    page->qObjects->Locate("name", "vCustomerOrders");
 
     QString caption;
     ModalDriver driver({[&](QWidget* m) {
