@@ -347,6 +347,11 @@ TEST_F(ObjectsPageTest, TypingSearchesTheFocusedColumnAndADoubleClickEdits) {
     QTest::keyClicks(view, "x");
     EXPECT_EQ(page->qObjects->FieldByName("name")->AsString(), "vCustomerOrders"); // no match: stays
 
+    // Whole rows are selected, several at once.
+    QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(page->dxdbg->SelectedCount(), 3);
+
     // A click on a header sorts by it alone; with Shift the column is added.
     QHeaderView* header = page->dxdbg->Header();
     auto clickHeader = [&](TdxDBGridColumn* c, Qt::KeyboardModifiers modifiers) {
