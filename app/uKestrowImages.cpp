@@ -2,6 +2,7 @@
 
 #include "TImageList.h"
 
+#include <QFont>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -84,6 +85,37 @@ void paintServers(QPainter& p, const QRectF&) {
     p.drawLine(QPointF(7.5, 8), QPointF(8.5, 8));
 }
 
+// A coloured disc with a letter: Help and About.
+void paintSign(QPainter& p, const QColor& colour, const QString& letter) {
+    p.setPen(QPen(colour.darker(140), 0.8));
+    p.setBrush(colour);
+    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(10);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(1.5, 1.5, 13, 13), Qt::AlignCenter, letter);
+}
+
+void paintHelp(QPainter& p, const QRectF&) {
+    paintSign(p, QColor(40, 110, 200), QStringLiteral("?"));
+}
+
+void paintAbout(QPainter& p, const QRectF&) {
+    paintSign(p, QColor(60, 150, 90), QStringLiteral("i"));
+}
+
+void paintLanguage(QPainter& p, const QRectF&) {
+    p.setPen(QPen(QColor(40, 90, 150), 0.9));
+    p.setBrush(QColor(190, 220, 250));
+    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRectF(5, 1.5, 6, 13));
+    p.drawLine(QPointF(1.5, 8), QPointF(14.5, 8));
+    p.drawLine(QPointF(8, 1.5), QPointF(8, 14.5));
+}
+
 } // namespace
 
 void AddKestrowImages(TImageList* list) {
@@ -94,4 +126,7 @@ void AddKestrowImages(TImageList* list) {
     list->Add(paintActivity);
     list->Add(paintDB);
     list->Add(paintServers);
+    list->Add(paintHelp);
+    list->Add(paintAbout);
+    list->Add(paintLanguage);
 }

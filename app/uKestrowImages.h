@@ -3,6 +3,17 @@
 class TImageList;
 
 // Indexes of the pictures AddKestrowImages puts into a list.
-enum TKestrowImage { kiClose, kiObjects, kiUsers, kiQuery, kiActivity, kiDB, kiServers };
+enum TKestrowImage {
+    kiClose,
+    kiObjects,
+    kiUsers,
+    kiQuery,
+    kiActivity,
+    kiDB,
+    kiServers,
+    kiHelp,
+    kiAbout,
+    kiLanguage
+};
 
 void AddKestrowImages(TImageList* list);

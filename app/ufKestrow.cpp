@@ -5,24 +5,40 @@
 #include "TADORecordset.h"
 #include "TAction.h"
 #include "TApplication.h"
+#include "TDataSource.h"
 #include "TImageList.h"
+#include "TIniFile.h"
 #include "TSqlIdentifier.h"
+#include "TdxDBGrid.h"
 #include "brinLogin.h"
+#include "uComponentUtils.h"
 #include "uKestrowImages.h"
+#include "uKestrowObjectsPage.h"
+#include "uKestrowTexts.h"
+#include "uLumdxActions.h"
+#include "uTLumCustomModuleForm.h"
+#include "uTLumDataSourceEditAction.h"
 #include "uTLumModuleInterface.h"
+#include "uTLumStorage.h"
+#include "uTLumTranslator.h"
+#include "uTLumVersionDialog.h"
 #include "uTaLumMSSQLDB.h"
 #include "uTaLumMSSQLSysservers.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -31,6 +47,9 @@ namespace {
 
 constexpr int kStatusRefreshMessage = TMessageEvent::WM_USER + 2; // 1026
 constexpr int kMaxDropDownRows = 20;
+// Where the object grid keeps its column layout.
+const QString kGridLayoutSection = QStringLiteral("fKestrow_dxdbg");
+const QString kProductSite = QStringLiteral("http://marlinde.example.org");
 
 // Runs a final step whatever happens before it. A failure of the step itself is handed to the
 // default handler: it must not escape a destructor.
@@ -120,6 +139,8 @@ void TfKestrow::createComponents() {
     pc = new QTabWidget(this);
     pc->setObjectName(QStringLiteral("pc"));
     pc->setIconSize(QSize(16, 16));
+    // Longer captions (Russian) widen the window rather than hide tabs behind scroll buttons.
+    pc->setUsesScrollButtons(false);
     const struct {
         QWidget** page;
         const char* name;
@@ -136,6 +157,8 @@ void TfKestrow::createComponents() {
         (*p.page)->setObjectName(QString::fromLatin1(p.name));
         pc->addTab(*p.page, il->Icon(p.image), QString::fromLatin1(p.caption));
     }
+    for (int i = 0; i < pc->count(); ++i)
+        pc->widget(i)->setWindowTitle(pc->tabText(i));
     connect(pc, &QTabWidget::currentChanged, this, [this] { SafeCall([this] { pcChange(); }); });
 
     dxBarManager = new QStatusBar(this);
@@ -185,6 +208,206 @@ void TfKestrow::createComponents() {
     aServers->SetModuleInterface(LumModuleInterface1);
     aServers->SetParent(tsServers);
     SetPageActivation(tsServers, [aServers] { aServers->ShowModule(); });
+
+    m_objects = new TKestrowObjectsPage(this, tsObjects, ADOConnection, LumModuleInterface1);
+    SetPageActivation(tsObjects, [this] { m_objects->PageActivation(); });
+    SetDatabaseChanged(tsObjects, [this] { m_objects->DatabaseChanged(); });
+    createSettingsComponents();
+}
+
+void TfKestrow::createSettingsComponents() {
+    LumTranslator = new TLumTranslator(this, QStringLiteral("LumTranslator"));
+    AddKestrowTexts(LumTranslator);
+    LumTranslator->OnLanguageChange = [this](TLumTranslator*) { LumTranslatorLanguageChange(); };
+
+    LumStorage1 = new TLumStorage(this, QStringLiteral("LumStorage1"));
+    LumStorage1->SetStoredProps(
+        {QStringLiteral("dxdbg.ShowGroupPanel"), QStringLiteral("LumTranslator.ActiveLanguage")});
+    LumStorage1->AfterReadIni = [this](TLumStorage* sender, TIniFile& file) {
+        LumStorage1AfterReadIni(sender, file);
+    };
+    LumStorage1->AfterWriteIni = [this](TLumStorage* sender, TIniFile& file) {
+        LumStorage1AfterWriteIni(sender, file);
+    };
+
+    LumVersionDialog = new TLumVersionDialog(this, QStringLiteral("LumVersionDialog"));
+    LumVersionDialog->SetVersionInfo(TLumVersionDialog::TLumVersionInfoSet(TLumVersionDialog::viCompanyName) |
+                                     TLumVersionDialog::viFileVersion | TLumVersionDialog::viComments);
+    LumVersionDialog->m_companyNameCaption = QStringLiteral("Company:");
+    LumVersionDialog->m_fileVersionCaption = QStringLiteral("Version:");
+    LumVersionDialog->m_commentsCaption = QStringLiteral(" ");
+    LumVersionDialog->m_aboutDlgCaption = QStringLiteral("About");
+    LumVersionDialog->m_dialogWidth = 450;
+    LumVersionDialog->m_dialogHeight = 250;
+    LumVersionDialog->m_dlgVersionPageCaption = QStringLiteral("Version:");
+    LumVersionDialog->m_linkVisible = true;
+    LumVersionDialog->m_linkCaption = QStringLiteral("URL:");
+    LumVersionDialog->m_link = kProductSite + QLatin1Char('/');
+    LumVersionDialog->m_mailCaption = QStringLiteral("Mail:");
+    LumVersionDialog->m_mail = QStringLiteral("mailto:support@marlinde.example.org");
+    LumVersionDialog->m_mailText = QStringLiteral("support@marlinde.example.org");
+    LumVersionDialog->m_pictureShowBorder = false;
+    LumVersionDialog->m_pictureStretched = false;
+    LumVersionDialog->SetPicture(il->Icon(kiObjects).pixmap(48, 48));
+
+    aHelp = new TAction(this, QStringLiteral("aHelp"));
+    aHelp->SetCaption(QStringLiteral("Help"));
+    aHelp->SetHint(QStringLiteral("Справка"));
+    aHelp->SetImages(il);
+    aHelp->SetImageIndex(kiHelp);
+    aHelp->OnExecute = [this](TAction*) { aHelpExecute(); };
+    aAbout = new TAction(this, QStringLiteral("aAbout"));
+    aAbout->SetCaption(QStringLiteral("About"));
+    aAbout->SetHint(QStringLiteral("О программе"));
+    aAbout->SetImages(il);
+    aAbout->SetImageIndex(kiAbout);
+    aAbout->OnExecute = [this](TAction*) { aAboutExecute(); };
+    aLanguage = new TAction(this, QStringLiteral("aLanguage"));
+    aLanguage->SetCaption(QStringLiteral("Language"));
+    aLanguage->SetHint(QStringLiteral("Language"));
+    aLanguage->SetImages(il);
+    aLanguage->SetImageIndex(kiLanguage);
+    aLanguage->OnExecute = [this](TAction*) { aLanguageExecute(); };
+    ppmLanguage = new QMenu(this);
+    ppmLanguage->setObjectName(QStringLiteral("ppmLanguage"));
+
+    // In front of Close: a separator, Help, About, Language, then Close's own separator.
+    QAction* first = ActionToolBar2->actions().value(0);
+    ActionToolBar2->insertSeparator(first);
+    ActionToolBar2->insertAction(first, aHelp);
+    ActionToolBar2->insertAction(first, aAbout);
+    ActionToolBar2->insertAction(first, aLanguage);
+
+    qWho = new TADOQuery(this);
+    qWho->setObjectName(QStringLiteral("qWho"));
+    qWho->SetConnection(ADOConnection);
+    qWho->SetCursorType(TADOQuery::ctStatic);
+    qWho->SetSQL({QStringLiteral("sp_who2")});
+    dsWho = new TDataSource(this);
+    dsWho->setObjectName(QStringLiteral("dsWho"));
+    dsWho->SetDataSet(qWho);
+    aWho = new TLumDataSourceEditAction(this, QStringLiteral("aWho"));
+    aWho->SetDataSource(dsWho);
+    aWho->SetParent(tsActivity);
+    aWho->SetReadOnly(true);
+    aWho->SetModuleInterface(LumModuleInterface1);
+    aWho->SetShowButtonPanel(true);
+    aWho->SetVisibleButtons(
+        TLumCustomModuleAction::TLumCustomModuleVisibleButtons(TLumCustomModuleAction::cvbOK) |
+        TLumCustomModuleAction::cvbCancel);
+    aWho->SetWindowState(TLumCustomModuleAction::wsNormal);
+    SetPageActivation(tsActivity, [this] { ActivityPageActivation(); });
+}
+
+void TfKestrow::readSettings() {
+    LumStorage1->SetIniFile(m_iniFileName);
+    LumModuleInterface1->SetIniFileName(m_iniFileName);
+    LumStorage1->ReadIni();
+    // The group panel's button shows the state the settings gave the grid.
+    m_objects->adxShowGroupPanel->SetChecked(m_objects->dxdbg->ShowGroupPanel());
+    TIniFile file(m_iniFileName);
+    m_objects->dxdbg->LoadFromIniFile(file, kGridLayoutSection);
+    LumModuleInterface1->SetLanguage(LumTranslator->GetActiveLanguageName());
+    m_login->SetLanguage(LumModuleInterface1->Language());
+}
+
+void TfKestrow::LumStorage1AfterReadIni(TLumStorage*, TIniFile& iniFile) {
+    {
+        // Restoring the page is not a visit of it.
+        const QSignalBlocker quiet(pc);
+        pc->setCurrentIndex(
+            qBound(0, iniFile.ReadInteger(QStringLiteral("pc"), QStringLiteral("ActivePageIndex"), 0),
+                   pc->count() - 1));
+    }
+    const QString section = QStringLiteral("mainWindow");
+    const int state = iniFile.ReadInteger(section, QStringLiteral("WindowState"), 0);
+    const int left = iniFile.ReadInteger(section, QStringLiteral("Left"), x());
+    const int top = iniFile.ReadInteger(section, QStringLiteral("Top"), y());
+    const int width = iniFile.ReadInteger(section, QStringLiteral("Width"), this->width());
+    const int height = iniFile.ReadInteger(section, QStringLiteral("Height"), this->height());
+    move(left, top);
+    resize(width, height);
+    if (state == 1)
+        setWindowState(Qt::WindowMinimized);
+    else if (state == 2)
+        setWindowState(Qt::WindowMaximized);
+}
+
+void TfKestrow::LumStorage1AfterWriteIni(TLumStorage*, TIniFile& iniFile) {
+    iniFile.WriteInteger(QStringLiteral("pc"), QStringLiteral("ActivePageIndex"), pc->currentIndex());
+    const QString section = QStringLiteral("mainWindow");
+    const Qt::WindowStates state = windowState();
+    const int value = state.testFlag(Qt::WindowMinimized) ? 1 : state.testFlag(Qt::WindowMaximized) ? 2 : 0;
+    iniFile.WriteInteger(section, QStringLiteral("WindowState"), value);
+    if (value == 2)
+        return;
+    // A minimised window keeps the bounds it had before.
+    const QRect bounds = value == 1 ? normalGeometry() : geometry();
+    const QRect frame = value == 1 ? bounds : frameGeometry();
+    iniFile.WriteInteger(section, QStringLiteral("Left"), frame.x());
+    iniFile.WriteInteger(section, QStringLiteral("Top"), frame.y());
+    iniFile.WriteInteger(section, QStringLiteral("Width"), bounds.width());
+    iniFile.WriteInteger(section, QStringLiteral("Height"), bounds.height());
+}
+
+void TfKestrow::closeEvent(QCloseEvent* event) {
+    TForm::closeEvent(event);
+    if (event->isAccepted() && m_loggedOn)
+        SafeCall([this] { FormClose(); });
+}
+
+void TfKestrow::FormClose() {
+    LumStorage1->WriteIni();
+    TIniFile file(m_iniFileName);
+    m_objects->dxdbg->SaveToIniFile(file, kGridLayoutSection);
+}
+
+QString TfKestrow::HelpURL() {
+    return kProductSite + QStringLiteral("/en/index.php?topic=products&product=Marlinde");
+}
+
+void TfKestrow::aHelpExecute() {
+    OpenURL(HelpURL());
+}
+
+void TfKestrow::aAboutExecute() {
+    LumVersionDialog->ShowDialog();
+}
+
+void TfKestrow::aLanguageExecute() {
+    ppmLanguage->clear();
+    const int active = LumTranslator->ActiveLanguage();
+    for (int i = 0; i < LumTranslator->Languages()->Count(); ++i) {
+        // "&" stays a plain character: the caption is the language's name exactly.
+        QString caption = LumTranslator->Languages()->Items(i)->Language();
+        QAction* item = ppmLanguage->addAction(caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
+        item->setCheckable(true);
+        item->setChecked(i == active);
+        connect(item, &QAction::triggered, this,
+                [this, item] { SafeCall([&] { LanguageMenuItemClick(item); }); });
+    }
+    ppmLanguage->popup(QCursor::pos());
+}
+
+void TfKestrow::LanguageMenuItemClick(QAction* sender) {
+    LumTranslator->SelectLanguage(sender->text().replace(QStringLiteral("&&"), QStringLiteral("&")));
+}
+
+void TfKestrow::LumTranslatorLanguageChange() {
+    // A stored language the translator does not have (an old or hand-edited file) means the first.
+    if (LumTranslator->ActiveLanguage() < 0 && LumTranslator->Languages()->Count() > 0) {
+        LumTranslator->SetActiveLanguage(0);
+        return;
+    }
+    LumTranslator->Apply();
+    for (int i = 0; i < pc->count(); ++i)
+        pc->setTabText(i, pc->widget(i)->windowTitle());
+}
+
+void TfKestrow::ActivityPageActivation() {
+    qWho->Close();
+    qWho->Open();
+    aWho->ShowModule();
 }
 
 void TfKestrow::FormCreate(const QStringList& parameters) {
@@ -200,10 +423,7 @@ void TfKestrow::FormCreate(const QStringList& parameters) {
     m_login->SetParameters(parameters);
     m_login->SetConnection(ADOConnection);
     m_login->ReadIni(m_iniFileName, QStringLiteral("connection"));
-    // The stored window settings and the interface language are applied at this point; the
-    // modules and the login dialog then take the language.
-    LumModuleInterface1->SetIniFileName(m_iniFileName);
-    m_login->SetLanguage(LumModuleInterface1->Language());
+    readSettings();
 
     if (!EnsureConnected()) {
         if (TApplication* app = TApplication::Instance())

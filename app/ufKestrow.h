@@ -12,16 +12,25 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QComboBox;
 class QLabel;
+class QMenu;
 class QStatusBar;
 class QTabWidget;
 class QToolBar;
 class TADOConnection;
 class TADOQuery;
 class TAction;
+class TDataSource;
 class TImageList;
+class TIniFile;
+class TKestrowObjectsPage;
+class TLumDataSourceEditAction;
 class TLumModuleInterface;
+class TLumStorage;
+class TLumTranslator;
+class TLumVersionDialog;
 class TfBrinLogin;
 
 class TfKestrow : public TForm {
@@ -57,6 +66,23 @@ public:
     void pcChange();
     void aCloseExecute();
 
+    // The window's settings: placement and active page, read at creation and written on closing.
+    void LumStorage1AfterReadIni(TLumStorage* sender, TIniFile& iniFile);
+    void LumStorage1AfterWriteIni(TLumStorage* sender, TIniFile& iniFile);
+    void FormClose();
+    void aHelpExecute();
+    void aAboutExecute();
+    // Pops up one menu item per language at the mouse cursor, the active one checked.
+    void aLanguageExecute();
+    void LanguageMenuItemClick(QAction* sender);
+    void LumTranslatorLanguageChange();
+    // The Activity page came to front: the process list is read again and shown.
+    void ActivityPageActivation();
+    // The product's web page that Help opens.
+    static QString HelpURL();
+    // The Objects page with its list, grid and actions.
+    TKestrowObjectsPage* Objects() const { return m_objects; }
+
     // What a page does when it becomes active, and when another database is selected.
     void SetPageActivation(QWidget* page, TPageStep step) { m_activation[page] = std::move(step); }
     void SetDatabaseChanged(QWidget* page, TPageStep step) { m_databaseChanged[page] = std::move(step); }
@@ -80,12 +106,27 @@ public:
     QLabel* dxbsCurrentUser;
     QComboBox* dxbcDB;
     QLabel* dxbsConnected;
+    TLumStorage* LumStorage1;
+    TLumTranslator* LumTranslator;
+    TLumVersionDialog* LumVersionDialog;
+    TAction* aHelp;
+    TAction* aAbout;
+    TAction* aLanguage;
+    QMenu* ppmLanguage;
+    TADOQuery* qWho;
+    TDataSource* dsWho;
+    TLumDataSourceEditAction* aWho;
 
 protected:
     void MessageReceived(int message, qintptr wParam, qintptr lParam) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createComponents();
+    // The settings, language, Help, About and Activity components.
+    void createSettingsComponents();
+    // Steps of the window's creation: stored settings, the grid's layout, the language handed on.
+    void readSettings();
     void FormCreate(const QStringList& parameters);
     // Shows text in the switcher; a change of the text shown runs dxbcDBChange.
     void setSwitcherText(const QString& text);
@@ -96,6 +137,7 @@ private:
     void rejoin(const QString& database);
 
     std::unique_ptr<TfBrinLogin> m_login;
+    TKestrowObjectsPage* m_objects = nullptr;
     QString m_iniFileName;
     bool m_loggedOn = false;
     QString m_switcherText; // the text of the last database switch

@@ -303,8 +303,7 @@ bool TdxDBGrid::incrementalSearch(const QString& text) {
         const QModelIndex index = m_model->IndexOfPosition(position, column);
         for (QModelIndex p = index.parent(); p.isValid(); p = p.parent())
             m_view->expand(p);
-        m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                             QItemSelectionModel::Rows);
+        m_view->SelectOnly(index);
         m_view->scrollTo(index);
         return true;
     }

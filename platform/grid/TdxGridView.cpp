@@ -114,3 +114,17 @@ void TdxGridView::mousePressEvent(QMouseEvent* event) {
     }
     QTreeView::mousePressEvent(event);
 }
+
+void TdxGridView::SelectOnly(const QModelIndex& index) {
+    m_selectingOnly = true;
+    setCurrentIndex(index);
+    m_selectingOnly = false;
+}
+
+QItemSelectionModel::SelectionFlags TdxGridView::selectionCommand(const QModelIndex& index,
+                                                                  const QEvent* event) const {
+    // Whatever keys are held (Shift for a capital letter), the row found is selected alone.
+    if (m_selectingOnly)
+        return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    return QTreeView::selectionCommand(index, event);
+}

@@ -19,6 +19,10 @@ public:
     std::function<bool(QKeyEvent* event)> OnKey;
     std::function<void()> OnDoubleClick;
 
+    // Makes index current and its row the only one selected, and the row a later Shift selection
+    // starts from (a plain selection-model change would leave that where the user last clicked).
+    void SelectOnly(const QModelIndex& index);
+
     using QTreeView::edit;
     bool IsEditing() const { return state() == EditingState; }
 
@@ -28,7 +32,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
 
 private:
     bool m_showGrid = true;
+    bool m_selectingOnly = false;
 };

@@ -102,10 +102,12 @@ TEST_F(MainWindowTest, LogOnFillsTheStatusBarAndTheSwitcherInServerOrder) {
     EXPECT_EQ(w.dxbcDB->maxVisibleItems(), expected.size());
     EXPECT_EQ(w.dxbcDB->currentText(), "master");
     const QStringList sent = batches().mid(before);
-    ASSERT_EQ(sent.size(), 2);
+    ASSERT_EQ(sent.size(), 3);
     EXPECT_TRUE(
         sent[0].startsWith("master.dbo.sp_MShasdbaccess\n/*\nselect name \nfrom master..sysdatabases "));
     EXPECT_EQ(sent[1], "use master");
+    // The Objects page is in front: its list is read in the log-on database.
+    EXPECT_EQ(sent[2], "select user_name(o.uid) as sUser, o.name, o.type\nfrom sysobjects o\n\norder by 1");
     EXPECT_TRUE(errors.isEmpty());
 
     TIniFile f(ini());
@@ -126,9 +128,13 @@ TEST_F(MainWindowTest, PagesToolBarAndStatusItemsAreInPlace) {
     EXPECT_EQ(captions, QStringList({"Objects", "Users", "Query", "Activity", "DB", "Servers"}));
     EXPECT_EQ(names, QStringList({"tsObjects", "tsUsers", "tsQuery", "tsActivity", "tsDB", "tsServers"}));
     const auto actions = w.ActionToolBar2->actions();
-    ASSERT_EQ(actions.size(), 2);
+    ASSERT_EQ(actions.size(), 6);
     EXPECT_TRUE(actions[0]->isSeparator());
-    EXPECT_EQ(actions[1], w.aClose);
+    EXPECT_EQ(actions[1], w.aHelp);
+    EXPECT_EQ(actions[2], w.aAbout);
+    EXPECT_EQ(actions[3], w.aLanguage);
+    EXPECT_TRUE(actions[4]->isSeparator());
+    EXPECT_EQ(actions[5], w.aClose);
     EXPECT_EQ(w.aClose->text(), "Close");
     EXPECT_EQ(w.dxbcDB->width(), 136);
     EXPECT_EQ(w.dxbsConnected->toolTip(), "Connection status");
@@ -233,6 +239,8 @@ TEST_F(MainWindowTest, CancelledLogOnTerminatesAndWritesNothing) {
     EXPECT_FALSE(w.LoggedOn());
     EXPECT_TRUE(TApplication::Instance()->Terminated());
     EXPECT_FALSE(QFile::exists(ini()));
+    w.close(); // the window was never used: closing it writes nothing either
+    EXPECT_FALSE(QFile::exists(ini()));
 }
 
 TEST_F(MainWindowTest, LostServerIsNoticedAndTheNextSwitchLogsOnAgainIntoTheSwitchersDatabase) {
@@ -280,9 +288,10 @@ TEST_F(MainWindowTest, LostServerIsNoticedAndTheNextSwitchLogsOnAgainIntoTheSwit
     EXPECT_TRUE(w.ADOConnection->Connected());
     EXPECT_EQ(w.dxbsConnected->text(), "Connected");
     const QStringList sent = SimRequests(*server, "batch", "text");
-    ASSERT_EQ(sent.size(), 2);
-    EXPECT_EQ(sent[0], "use Sales"); // back where the session was
-    EXPECT_EQ(sent[1], "use Склад"); // then the switch asked for
+    ASSERT_EQ(sent.size(), 3);
+    EXPECT_EQ(sent[0], "use Sales");                                     // back where the session was
+    EXPECT_EQ(sent[1], "use Склад");                                     // then the switch asked for
+    EXPECT_TRUE(sent[2].startsWith("select user_name(o.uid) as sUser")); // and the Objects page follows
     EXPECT_EQ(w.dxbcDB->currentText(), "Склад");
     auto rs = w.ADOConnection->Execute("select db_name()");
     EXPECT_EQ(rs->Fields(0).Text(), "Склад");
@@ -310,6 +319,8 @@ TEST_F(MainWindowTest, FailedLogOnThenCancelEndsAtOnce) {
     ASSERT_EQ(cancelledAt, 0);
     EXPECT_LT(ended, 300) << "Cancel to the end of the log-on: " << ended << " ms";
     EXPECT_TRUE(TApplication::Instance()->Terminated());
+    EXPECT_FALSE(QFile::exists(ini()));
+    w.close(); // the window was never used: closing it writes nothing either
     EXPECT_FALSE(QFile::exists(ini()));
 }
 

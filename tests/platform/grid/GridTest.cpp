@@ -383,6 +383,14 @@ TEST_F(GridTest, TypingSearchesTheFocusedColumnIncrementally) {
     EXPECT_EQ(grid->SearchText(), "");
     QTest::keyClicks(grid->View(), "a");
     EXPECT_EQ(data.FieldByName("name")->AsString(), "Anna");
+    // A Shift selection after a search starts at the row found, and a capital letter (typed with
+    // Shift) still selects the found row alone.
+    grid->SetOptionsView(TdxDBGrid::edgoRowSelect | TdxDBGrid::edgoIncSearch | TdxDBGrid::edgoMultiSelect);
+    grid->View()->setCurrentIndex(grid->View()->model()->index(0, 0)); // Anna
+    QTest::keyClicks(grid->View(), "C", Qt::ShiftModifier);            // carl, fourth
+    EXPECT_EQ(grid->SelectedCount(), 1);
+    QTest::keyClick(grid->View(), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(grid->SelectedCount(), 2);
 }
 
 TEST_F(GridTest, ColumnFilterListsTheValuesAndCanBeRemoved) {

@@ -217,7 +217,7 @@ std::string BatchRunner::readName(size_t& pos) {
     }
     while (true) {
         if (at(pos).isName()) {
-            name += "[" + at(pos).text + "]";
+            name += bracketed(at(pos).text);
             ++pos;
         }
         if (at(pos).isSymbol(".")) {

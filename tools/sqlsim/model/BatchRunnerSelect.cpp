@@ -204,7 +204,7 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
     for (size_t i = 0; i < parts.size(); ++i) {
         shown += (i ? "." : "") + parts[i];
     }
-    ObjectDef* o = db->findObject(parts.size() == 3 ? "[" + parts[1] + "].[" + parts[2] + "]" : name);
+    ObjectDef* o = db->findObject(parts.size() == 3 ? bracketed(parts[1]) + "." + bracketed(parts[2]) : name);
     if (!o || (o->type != "U" && o->type != "V")) {
         throw SqlError(208, 16, "Invalid object name '" + shown + "'.");
     }

@@ -35,6 +35,17 @@ bool sameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && lower(a) == lower(b);
 }
 
+std::string bracketed(const std::string& part) {
+    std::string out = "[";
+    for (char c : part) {
+        out += c;
+        if (c == ']') {
+            out += ']';
+        }
+    }
+    return out + "]";
+}
+
 std::vector<std::string> splitName(const std::string& name) {
     std::vector<std::string> parts(1);
     for (size_t i = 0; i < name.size(); ++i) {

@@ -9,6 +9,8 @@ std::string lower(const std::string& s);
 bool sameName(const std::string& a, const std::string& b);
 // "[dbo].[Orders]", "db..t", "Orders" -> the parts without brackets or quotes; empty parts kept.
 std::vector<std::string> splitName(const std::string& name);
+// One name part in brackets with "]" doubled, so splitName gives the part back unchanged.
+std::string bracketed(const std::string& part);
 // Doubles single quotes for a string literal.
 std::string quoteDoubled(const std::string& s);
 // The length of a UTF-8 text in characters.

@@ -251,8 +251,8 @@ void SystemProcedures::registerAll(ProcedureTable& table) {
                                      1, {}, 40);
                   }
                   std::string owner = text(a[1]);
-                  ObjectDef* t = db.findObject(owner.empty() ? "[" + text(a[0]) + "]"
-                                                             : "[" + owner + "].[" + text(a[0]) + "]");
+                  ObjectDef* t = db.findObject(
+                      owner.empty() ? bracketed(text(a[0])) : bracketed(owner) + "." + bracketed(text(a[0])));
                   if (t && t->isTable() && t->primaryKeyId) {
                       ObjectDef* pk = db.object(t->primaryKeyId);
                       int seq = 1;

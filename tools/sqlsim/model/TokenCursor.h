@@ -1,5 +1,6 @@
 #pragma once
 // Walks the tokens of a statement: the current token, an expected symbol, a possibly qualified name.
+#include "Names.h"
 #include "SqlExpression.h"
 
 #include <string>
@@ -24,7 +25,7 @@ struct Cursor {
         }
         while (true) {
             if (at().isName()) {
-                n += "[" + at().text + "]";
+                n += bracketed(at().text);
                 ++pos;
             }
             if (at().isSymbol(".")) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace sqlsim;
 
 namespace {
@@ -252,6 +254,19 @@ TEST_F(DemoTest, UserTableStatements) {
     EXPECT_EQ(firstError(r)->number, 208);
     r = batch("merge into x using y");
     EXPECT_EQ(firstError(r)->number, 50000);
+}
+
+TEST_F(DemoTest, ABracketInsideAQuotedNameIsPartOfTheName) {
+    Response r = batch("create table [a]]b] (id int not null primary key, [x]]y] int null)");
+    ASSERT_EQ(firstError(r), nullptr) << firstError(r)->text;
+    std::vector<std::string> names = column(batch("select name from sysobjects where type = 'U'"), 0);
+    EXPECT_NE(std::find(names.begin(), names.end(), "a]b"), names.end());
+    EXPECT_EQ(std::find(names.begin(), names.end(), "ab]"), names.end());
+    r = batch("insert into [dbo].[a]]b] (id, [x]]y]) values (1, 7)");
+    ASSERT_EQ(firstError(r), nullptr) << firstError(r)->text;
+    EXPECT_EQ(column(batch("select [x]]y] from [dbo].[a]]b]"), 0), (std::vector<std::string>{"7"}));
+    EXPECT_EQ(column(batch("select id from [a]]b]"), 0), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(firstError(batch("select * from [dbo].[a]]]"))->number, 208);
 }
 
 TEST_F(DemoTest, DataScriptWritesInsertsForTheRowsTheWhereTextChooses) {
