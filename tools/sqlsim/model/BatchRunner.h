@@ -22,11 +22,16 @@ public:
     EvalScope scope(const std::vector<std::pair<std::string, const Relation*>>& sources,
                     const Row* row) const;
     // Reads a table, view or compatibility view by name; throws 208 when there is none.
-    Relation read(const std::string& name, std::string* resolvedDatabase = nullptr);
+    // shared: when given, a table's rows are not copied; it points at them instead.
+    Relation read(const std::string& name, std::string* resolvedDatabase = nullptr,
+                  const std::vector<Row>** shared = nullptr);
     // select ... starting at the "select" token; returns the result (also used for views).
     Relation select(size_t& pos);
 
     const std::vector<Token>& tokens() const { return m_tokens; }
+    const std::string& text() const { return m_text; }
+    // A possibly qualified name at pos, as "[a].[b]".
+    std::string readNameText(size_t& pos) { return readName(pos); }
     static bool startsStatement(const Token& t);
     // Reserved words of statements the simulator does not run.
     static bool isKeyword(const std::string& word);
