@@ -40,6 +40,32 @@ public:
 
 private:
     bool runStatement(size_t& pos);
+    // One statement as the batch runs it: an error that ends only its statement is reported and the
+    // runner moves on; one that ends the batch throws BatchEnd; inside begin try it goes to the catch.
+    void runOne(size_t& pos);
+    // A statement or a begin ... end block (the body of if and while).
+    void runBody(size_t& pos);
+    void runBlock(size_t& pos);
+    void runWhile(size_t& pos);
+    void runTry(size_t& pos);
+    // select @v = ..., ... [from ...]: the last row's values go into the variables.
+    void runSelectAssign(size_t& pos);
+    // Reads and evaluates a condition (if, while).
+    bool condition(size_t& pos);
+    // Position of the "end" closing the block whose "begin" is just before pos.
+    size_t blockEnd(size_t pos) const;
+    static bool compileError(const SqlError& e);
+    struct BatchEnd {};     // the batch stops here (return, or an error that ends it)
+    struct LoopBreak {};    // break
+    struct LoopContinue {}; // continue
+    struct CaughtError {
+        int number = 0, severity = 0, state = 0, line = 0;
+        std::string message, procedure;
+    };
+    std::vector<CaughtError> m_caught; // errors handled by the catch blocks being run
+    int m_tryDepth = 0;
+    int64_t m_rowCount = 0; // @@rowcount
+    int m_lastError = 0;    // @@error
     void runExec(size_t& pos, bool keyword);
     void runUse(size_t& pos);
     void runPrint(size_t& pos);

@@ -49,7 +49,8 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
     Context* ctx = &m_ctx;
     const Request* request = &m_request;
     const std::map<std::string, Param>* variables = &m_variables;
-    s.variable = [ctx, request, variables](const std::string& name) -> SqlValue {
+    const BatchRunner* self = this;
+    s.variable = [ctx, request, variables, self](const std::string& name) -> SqlValue {
         if (auto it = variables->find(lower(name)); it != variables->end()) {
             return it->second.value;
         }
@@ -69,8 +70,10 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
             return it == ctx->instance.lastIdentity().end() ? SqlValue::null()
                                                             : SqlValue(DecimalValue{it->second, 0});
         }
-        if (n == "@@rowcount" || n == "@@error")
-            return SqlValue(int64_t(0));
+        if (n == "@@rowcount")
+            return SqlValue(self->m_rowCount);
+        if (n == "@@error")
+            return SqlValue(int64_t(self->m_lastError));
         if (const Param* p = request->param(name)) {
             return p->value;
         }
@@ -87,7 +90,44 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
         }
         return std::nullopt;
     };
-    s.function = [ctx](const std::string& f, const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
+    // Subqueries in statements other than select (if, while, set, print ...).
+    BatchRunner* runner = const_cast<BatchRunner*>(this);
+    s.subquery = [runner](const Expr& e, const EvalScope& outer) {
+        SelectQuery q(*runner, runner->m_ctx, &outer);
+        size_t p = e.tokenPos;
+        Relation r = q.run(p);
+        if (e.kind != Expr::Kind::Exists && r.columns.size() != 1) {
+            throw SqlError(116, 16,
+                           "Only one expression can be specified in the select list when the subquery is not "
+                           "introduced with EXISTS.");
+        }
+        return r.rows;
+    };
+    s.subqueryType = [runner](const Expr& e) {
+        SelectQuery q(*runner, runner->m_ctx);
+        auto cols = q.columns(e.tokenPos);
+        return cols.empty() ? ColumnType::of(SqlType::Int) : cols.front().type;
+    };
+    s.function = [ctx, self](const std::string& f, const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
+        if (f.rfind("error_", 0) == 0 && a.empty()) {
+            // The error a catch block is handling; NULL outside one.
+            if (self->m_caught.empty()) {
+                return SqlValue::null();
+            }
+            const CaughtError& c = self->m_caught.back();
+            if (f == "error_number")
+                return SqlValue(int64_t(c.number));
+            if (f == "error_message")
+                return SqlValue(c.message);
+            if (f == "error_severity")
+                return SqlValue(int64_t(c.severity));
+            if (f == "error_state")
+                return SqlValue(int64_t(c.state));
+            if (f == "error_line")
+                return SqlValue(int64_t(c.line));
+            if (f == "error_procedure")
+                return c.procedure.empty() ? SqlValue::null() : SqlValue(c.procedure);
+        }
         if (f == "scope_identity" && a.empty()) {
             auto it = ctx->instance.lastIdentity().find(ctx->session.spid);
             return it == ctx->instance.lastIdentity().end() ? SqlValue::null()
