@@ -47,13 +47,13 @@ void BatchRunner::run() {
         } catch (const BatchEnd&) {
             return;
         } catch (const LoopBreak&) {
-            m_ctx.response.error(135, 15, "Cannot use a BREAK statement outside the scope of a WHILE statement.", 1,
-                                 {}, line);
+            m_ctx.response.error(
+                135, 15, "Cannot use a BREAK statement outside the scope of a WHILE statement.", 1, {}, line);
             return;
         } catch (const LoopContinue&) {
             m_ctx.response.error(136, 15,
-                                 "Cannot use a CONTINUE statement outside the scope of a WHILE statement.", 1, {},
-                                 line);
+                                 "Cannot use a CONTINUE statement outside the scope of a WHILE statement.", 1,
+                                 {}, line);
             return;
         } catch (const SqlError& e) {
             if (std::string(e.what()) == "__not_supported__") {
@@ -108,10 +108,10 @@ void BatchRunner::undoBatch() {
 }
 
 bool BatchRunner::startsStatement(const Token& t) {
-    for (const char* w : {"select", "insert", "update", "delete",  "exec",      "execute", "print",   "use",
-                          "create", "drop",   "alter",  "set",     "raiserror", "backup",  "restore", "if",
-                          "else",   "begin",  "end",    "declare", "waitfor",   "commit",  "rollback", "while",
-                          "break",  "continue", "return"}) {
+    for (const char* w : {"select",  "insert",   "update", "delete", "exec",     "execute",   "print",
+                          "use",     "create",   "drop",   "alter",  "set",      "raiserror", "backup",
+                          "restore", "if",       "else",   "begin",  "end",      "declare",   "waitfor",
+                          "commit",  "rollback", "while",  "break",  "continue", "return"}) {
         if (t.isWord(w)) {
             return true;
         }
@@ -212,12 +212,12 @@ std::string BatchRunner::readName(size_t& pos) {
 
 bool BatchRunner::runStatement(size_t& pos) {
     const Token& t = at(pos);
-    const bool readOnly = t.isWord("select") || t.isWord("print") || t.isWord("use") || t.isWord("waitfor") ||
-                          t.isWord("raiserror") || t.isWord("commit") || t.isWord("rollback") ||
-                          t.isWord("declare") || (t.isWord("set") && !at(pos + 1).isWord("identity_insert")) ||
-                          t.isWord("if") || t.isWord("while") || t.isWord("break") || t.isWord("continue") ||
-                          t.isWord("return") ||
-                          (t.isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction"));
+    const bool readOnly =
+        t.isWord("select") || t.isWord("print") || t.isWord("use") || t.isWord("waitfor") ||
+        t.isWord("raiserror") || t.isWord("commit") || t.isWord("rollback") || t.isWord("declare") ||
+        (t.isWord("set") && !at(pos + 1).isWord("identity_insert")) || t.isWord("if") || t.isWord("while") ||
+        t.isWord("break") || t.isWord("continue") || t.isWord("return") ||
+        (t.isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction"));
     if (!readOnly && !callsReadOnlyProcedure(pos)) {
         prepareToWrite();
     }

@@ -4,16 +4,16 @@
 #include "Permissions.h"
 #include "SystemProcedures.h"
 
+#include "CatalogViews.h"
 #include "Names.h"
 #include "SecurityProcedures.h"
+#include "SelectQuery.h"
 #include "SystemProcedures.h"
 #include "TextTemplate.h"
-#include "SelectQuery.h"
 
 #include <algorithm>
 
 namespace sqlsim::model {
-
 
 EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Relation*>>& sources,
                              const Row* row) const {
@@ -108,7 +108,8 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
         auto cols = q.columns(e.tokenPos);
         return cols.empty() ? ColumnType::of(SqlType::Int) : cols.front().type;
     };
-    s.function = [ctx, self](const std::string& f, const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
+    s.function = [ctx, self](const std::string& f,
+                             const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
         if (f.rfind("error_", 0) == 0 && a.empty()) {
             // The error a catch block is handling; NULL outside one.
             if (self->m_caught.empty()) {
@@ -182,6 +183,50 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
             return d ? SqlValue(int64_t(SystemProcedures::hasDbAccess(ctx->instance, ctx->session.login, *d)))
                      : SqlValue::null();
         }
+        if (f == "object_name" && !a.empty()) {
+            Database* d =
+                a.size() > 1 && !a[1].isNull() ? ctx->instance.findDatabase(int(a[1].toInt())) : &ctx->db();
+            ObjectDef* o = d && !a[0].isNull() ? d->object(int(a[0].toInt())) : nullptr;
+            return o ? SqlValue(o->name) : SqlValue::null();
+        }
+        if (f == "schema_name") {
+            return a.empty() || a[0].toInt() == 1 ? SqlValue("dbo") : SqlValue::null();
+        }
+        if (f == "is_member" && a.size() == 1) {
+            if (a[0].isNull())
+                return SqlValue::null();
+            Database& db = ctx->db();
+            DbPrincipal* role = db.principal(a[0].toText());
+            if (!role || !role->isRole)
+                return SqlValue::null();
+            Login* l = ctx->instance.findLogin(ctx->session.login);
+            if (l && ctx->instance.isSysadmin(l->name))
+                return SqlValue(int64_t(1)); // sysadmins act as dbo, a member of every role
+            DbPrincipal* u = l ? db.userOfSid(l->sid) : nullptr;
+            if (role->uid == Database::kPublicUid)
+                return SqlValue(int64_t(1));
+            return SqlValue(int64_t(u && db.isMember(u->uid, role->uid) ? 1 : 0));
+        }
+        if (f == "serverproperty" && a.size() == 1) {
+            std::string p = lower(a[0].toText());
+            if (p == "productversion")
+                return SqlValue("15.0.4322.2");
+            if (p == "productlevel")
+                return SqlValue("RTM");
+            if (p == "edition")
+                return SqlValue("Developer Edition (64-bit)");
+            if (p == "engineedition")
+                return SqlValue("3");
+            if (p == "machinename" || p == "servername")
+                return SqlValue(ctx->instance.serverName);
+            if (p == "instancename")
+                return SqlValue::null();
+            if (p == "collation")
+                return SqlValue("SQL_Latin1_General_CP1_CI_AS");
+            if (p == "isintegratedsecurityonly" || p == "isclustered" || p == "isfulltextinstalled")
+                return SqlValue("0");
+            return SqlValue::null();
+        }
         if (f == "getdate")
             return SqlValue(Instance::now());
         if (f == "newid") {
@@ -217,6 +262,11 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
                        1);
     }
     std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
+    if (sameName(owner, "sys") || sameName(owner, "information_schema")) {
+        if (auto r = CatalogViews::read(m_ctx, *db, owner, parts.back())) {
+            return *r;
+        }
+    }
     if (owner.empty() || sameName(owner, "dbo") || sameName(owner, "sys")) {
         if (auto r = SystemTables::read(m_ctx, *db, parts.back())) {
             return *r;

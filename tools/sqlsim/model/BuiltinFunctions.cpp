@@ -412,6 +412,69 @@ std::string BuiltinFunctions::typeWord(const ColumnType& t) {
     return n.substr(0, n.find('('));
 }
 
+std::optional<ColumnType> BuiltinFunctions::decimalResult(const std::string& op, const ColumnType& l,
+                                                          const ColumnType& r) {
+    auto isDec = [](const ColumnType& t) { return t.type == SqlType::Decimal || t.type == SqlType::Numeric; };
+    if (!isDec(l) && !isDec(r)) {
+        return std::nullopt;
+    }
+    auto asDec = [](const ColumnType& t, int& p, int& s) {
+        s = 0;
+        switch (t.type) {
+        case SqlType::Decimal:
+        case SqlType::Numeric:
+            p = t.precision ? t.precision : 18;
+            s = t.scale;
+            return true;
+        case SqlType::BigInt:
+            p = 19;
+            return true;
+        case SqlType::Int:
+            p = 10;
+            return true;
+        case SqlType::SmallInt:
+            p = 5;
+            return true;
+        case SqlType::TinyInt:
+        case SqlType::Bit:
+            p = 3;
+            return true;
+        case SqlType::Money:
+        case SqlType::SmallMoney:
+            p = 19;
+            s = 4;
+            return true;
+        default:
+            return false;
+        }
+    };
+    int p1, s1, p2, s2;
+    if (!asDec(l, p1, s1) || !asDec(r, p2, s2)) {
+        return std::nullopt;
+    }
+    int p, s;
+    if (op == "+" || op == "-") {
+        s = std::max(s1, s2);
+        p = s + std::max(p1 - s1, p2 - s2) + 1;
+    } else if (op == "*") {
+        p = p1 + p2 + 1;
+        s = s1 + s2;
+    } else if (op == "/") {
+        s = std::max(6, s1 + p2 + 1);
+        p = p1 - s1 + s2 + s;
+    } else {
+        s = std::max(s1, s2);
+        p = std::min(p1 - s1, p2 - s2) + s;
+    }
+    if (p > 38) {
+        // The integral part is kept; the scale gives way, down to 6.
+        const int integral = p - s;
+        s = std::max(std::min(s, 6), 38 - integral);
+        p = 38;
+    }
+    return ColumnType::of(SqlType::Numeric, 0, uint8_t(p), uint8_t(s));
+}
+
 bool BuiltinFunctions::takesDatePart(const std::string& f) {
     return f == "dateadd" || f == "datediff" || f == "datepart" || f == "datename";
 }
@@ -772,8 +835,11 @@ std::optional<ColumnType> BuiltinFunctions::type(const Expr& e, const EvalScope&
     }
     if (f == "coalesce") {
         std::vector<ColumnType> ts;
-        for (size_t i = 0; i < e.args.size(); ++i)
-            ts.push_back(argType(e, i, scope));
+        for (size_t i = 0; i < e.args.size(); ++i) {
+            if (!(e.args[i]->kind == Expr::Kind::Literal && e.args[i]->value.isNull())) {
+                ts.push_back(argType(e, i, scope));
+            }
+        }
         return commonType(ts);
     }
     if (f == "substring" || f == "left" || f == "right") {

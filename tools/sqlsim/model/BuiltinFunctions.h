@@ -28,6 +28,10 @@ public:
     // + - * / % on exact numerics (decimal, money), kept exact.
     static SqlValue exactArithmetic(const std::string& op, const SqlValue& x, const SqlValue& y,
                                     const ColumnType& type);
+    // The decimal type of l op r when either side is decimal (the server's precision and scale
+    // rules); nullopt otherwise.
+    static std::optional<ColumnType> decimalResult(const std::string& op, const ColumnType& l,
+                                                   const ColumnType& r);
     // The type of higher precedence among branch types (case, coalesce).
     static ColumnType commonType(const std::vector<ColumnType>& types);
     static bool likeEscaped(const std::string& text, const std::string& pattern, const std::string& escape);

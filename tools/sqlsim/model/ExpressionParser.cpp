@@ -453,7 +453,8 @@ std::unique_ptr<Expr> ExpressionParser::parseCast(bool convert) {
         }
         ColumnType type;
         if (!TypeInfo::parse(text, type)) {
-            throw SqlError(243, 16, "Type " + text.substr(0, text.find('(')) + " is not a defined system type.");
+            throw SqlError(243, 16,
+                           "Type " + text.substr(0, text.find('(')) + " is not a defined system type.");
         }
         return type;
     };

@@ -37,8 +37,8 @@ struct Expr {
     std::string qualifier;  // Column: table or alias
     bool negated = false;   // IS NOT NULL, NOT LIKE, NOT IN, NOT BETWEEN
     std::vector<std::unique_ptr<Expr>> args;
-    std::string text; // the source text, for column headings
-    size_t tokenPos = 0;    // Subquery, Exists, InSubquery
+    std::string text;        // the source text, for column headings
+    size_t tokenPos = 0;     // Subquery, Exists, InSubquery
     bool hasOperand = false; // Case
     bool hasElse = false;    // Case
     ColumnType castType;     // Cast

@@ -87,8 +87,9 @@ void walkAll(const Expr& e, const std::function<void(const Expr&)>& f) {
     if (e.kind == Expr::Kind::Subquery || e.kind == Expr::Kind::Exists) {
         return;
     }
-    for (const auto& a : e.args) {
-        walkAll(*a, f);
+    const bool datePart = e.kind == Expr::Kind::Function && BuiltinFunctions::takesDatePart(e.name);
+    for (size_t i = datePart ? 1 : 0; i < e.args.size(); ++i) {
+        walkAll(*e.args[i], f); // dateadd(day, ...): the part is a word, not a column
     }
 }
 

@@ -165,9 +165,8 @@ SqlValue arithmetic(const std::string& op, const SqlValue& a, const SqlValue& b)
 } // namespace
 
 bool Evaluator::isAggregate(const Expr& e) {
-    return e.kind == Expr::Kind::Function &&
-           (e.name == "count" || e.name == "sum" || e.name == "min" || e.name == "max" || e.name == "avg" ||
-            e.name == "count_big");
+    return e.kind == Expr::Kind::Function && (e.name == "count" || e.name == "sum" || e.name == "min" ||
+                                              e.name == "max" || e.name == "avg" || e.name == "count_big");
 }
 
 SqlValue Evaluator::eval(const Expr& e, const EvalScope& scope) {
@@ -285,32 +284,6 @@ SqlValue Evaluator::eval(const Expr& e, const EvalScope& scope) {
                 continue;
             }
             args.push_back(a->kind == Expr::Kind::Star ? SqlValue(int64_t(1)) : eval(*a, scope));
-        }
-        if (e.name == "isnull" && args.size() == 2) {
-            return args[0].isNull() ? args[1] : args[0];
-        }
-        if (e.name == "len" && args.size() == 1) {
-            if (args[0].isNull()) {
-                return args[0];
-            }
-            std::string s = args[0].toText();
-            while (!s.empty() && s.back() == ' ') {
-                s.pop_back();
-            }
-            return SqlValue(int64_t(characterCount(s)));
-        }
-        if ((e.name == "upper" || e.name == "lower") && args.size() == 1) {
-            if (args[0].isNull()) {
-                return args[0];
-            }
-            std::string s = args[0].toText();
-            if (e.name == "lower") {
-                return SqlValue(lower(s));
-            }
-            for (char& c : s) {
-                c = char(std::toupper(static_cast<unsigned char>(c)));
-            }
-            return SqlValue(s);
         }
         if (scope.function) {
             if (auto v = scope.function(e.name, args)) {
@@ -479,6 +452,9 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
             }
             if (l.type == SqlType::Float || r.type == SqlType::Float)
                 return ColumnType::of(SqlType::Float);
+            if (auto d = BuiltinFunctions::decimalResult(e.name, l, r)) {
+                return *d;
+            }
             if (l.type == SqlType::Decimal || l.type == SqlType::Numeric || l.type == SqlType::Money)
                 return l;
             if (r.type == SqlType::Decimal || r.type == SqlType::Numeric || r.type == SqlType::Money)
@@ -498,10 +474,13 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
         std::vector<ColumnType> results;
         size_t i = e.hasOperand ? 1 : 0;
         const size_t pairsEnd = e.args.size() - (e.hasElse ? 1 : 0);
+        auto isNullLiteral = [](const Expr& x) { return x.kind == Expr::Kind::Literal && x.value.isNull(); };
         for (; i + 1 < pairsEnd; i += 2) {
-            results.push_back(typeOf(*e.args[i + 1], scope));
+            if (!isNullLiteral(*e.args[i + 1])) {
+                results.push_back(typeOf(*e.args[i + 1], scope));
+            }
         }
-        if (e.hasElse) {
+        if (e.hasElse && !isNullLiteral(*e.args.back())) {
             results.push_back(typeOf(*e.args.back(), scope));
         }
         return BuiltinFunctions::commonType(results);
