@@ -24,6 +24,8 @@ void BatchRunner::runOne(size_t& pos) {
         t.isWord("set") ||
         (t.isWord("select") && at(pos + 1).kind == Token::Kind::Variable && at(pos + 2).isSymbol("="));
     const size_t itemsBefore = m_ctx.response.items().size();
+    const size_t start = pos;
+    const bool isSelect = t.isWord("select");
     try {
         runStatement(pos);
     } catch (const SqlError& e) {
@@ -37,7 +39,26 @@ void BatchRunner::runOne(size_t& pos) {
         if (n == 208 || n == 207 || n == 911 || n == 2812 || n == 195 || xactAbort()) {
             throw BatchEnd{};
         }
-        skipStatement(pos);
+        if (!isSelect) {
+            skipStatement(pos);
+            return;
+        }
+        // A select ends at the first statement word outside parentheses (a select after union
+        // belongs to it).
+        pos = start + 1;
+        for (int depth = 0; at(pos).kind != Token::Kind::End; ++pos) {
+            const Token& k = at(pos);
+            if (k.isSymbol("(")) {
+                ++depth;
+            } else if (k.isSymbol(")")) {
+                --depth;
+            } else if (depth == 0 &&
+                       (k.isSymbol(";") ||
+                        (startsStatement(k) && !(k.isWord("select") && (at(pos - 1).isWord("union") ||
+                                                                        at(pos - 1).isWord("all")))))) {
+                break;
+            }
+        }
         return;
     }
     if (compound) {

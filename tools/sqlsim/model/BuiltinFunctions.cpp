@@ -737,7 +737,7 @@ SqlValue BuiltinFunctions::cast(const SqlValue& v, const ColumnType& from, const
                 throw SqlError(
                     money ? 235 : 8114, 16,
                     money ? "Cannot convert a char value to money. The char value has incorrect syntax."
-                          : "Error converting data type " + fromWord + " to " + typeWord(to) + ".");
+                          : "Error converting data type " + fromWord + " to numeric.");
             }
         } else if (v.is<DecimalValue>()) {
             d = v.get<DecimalValue>();
@@ -822,6 +822,9 @@ std::optional<ColumnType> BuiltinFunctions::type(const Expr& e, const EvalScope&
             return ColumnType::of(SqlType::Float);
         return t;
     }
+    if (f == "isnull" && e.args.size() == 2 && e.args[0]->kind == Expr::Kind::Literal &&
+        e.args[0]->value.isNull())
+        return argType(e, 1, scope); // a bare NULL has no type of its own
     if (f == "min" || f == "max" || f == "upper" || f == "lower" || f == "abs" || f == "isnull" ||
         f == "nullif" || f == "ltrim" || f == "rtrim" || f == "trim")
         return a0();
@@ -912,7 +915,7 @@ std::optional<SqlValue> BuiltinFunctions::call(const Expr& e, const std::vector<
     }
     if (f == "isnull") {
         requireArgs(e, 2, 2);
-        return a[0].isNull() ? convert(a[1], argType(e, 0, scope), -1) : a[0];
+        return a[0].isNull() ? convert(a[1], *type(e, scope), -1) : a[0];
     }
     if (f == "nullif") {
         requireArgs(e, 2, 2);
