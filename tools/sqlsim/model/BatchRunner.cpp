@@ -260,7 +260,11 @@ bool BatchRunner::runStatement(size_t& pos) {
         }
         throw BatchEnd{};
     } else if (t.isWord("select")) {
+        m_intoDone = false;
         Relation r = select(pos);
+        if (m_intoDone) {
+            return true;
+        }
         ResultSet rs;
         rs.columns = r.columns;
         rs.rows = std::move(r.rows);

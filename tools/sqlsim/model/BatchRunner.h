@@ -64,8 +64,9 @@ private:
     };
     std::vector<CaughtError> m_caught; // errors handled by the catch blocks being run
     int m_tryDepth = 0;
-    int64_t m_rowCount = 0; // @@rowcount
-    int m_lastError = 0;    // @@error
+    int64_t m_rowCount = 0;  // @@rowcount
+    int m_lastError = 0;     // @@error
+    bool m_intoDone = false; // the select just run wrote its rows into a table (no result set)
     void runExec(size_t& pos, bool keyword);
     void runUse(size_t& pos);
     void runPrint(size_t& pos);

@@ -65,7 +65,9 @@ void BatchRunner::runOne(size_t& pos) {
         return;
     }
     m_lastError = 0;
-    if (!assigns) {
+    if (t.isWord("set") && at(start + 1).kind == Token::Kind::Variable) {
+        m_rowCount = 1; // set @v = ... counts its one row
+    } else if (!assigns) {
         m_rowCount = 0;
     }
     for (size_t k = itemsBefore; k < m_ctx.response.items().size(); ++k) {

@@ -9,6 +9,7 @@
 #include "SecurityProcedures.h"
 #include "SelectQuery.h"
 #include "SystemProcedures.h"
+#include "TempTables.h"
 #include "TextTemplate.h"
 
 #include <algorithm>
@@ -243,6 +244,22 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
 Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabase,
                            const std::vector<Row>** shared) {
     auto parts = splitName(name);
+    if (!parts.empty() && TempTables::isTemp(parts.back())) {
+        ObjectDef* t = TempTables::find(m_ctx.instance, parts.back(), m_ctx.session.spid);
+        if (!t) {
+            throw SqlError(208, 16, "Invalid object name '" + parts.back() + "'.");
+        }
+        Relation r;
+        for (const auto& c : t->columns) {
+            r.columns.push_back(Column{c.name, c.type, c.nullable, c.identity, c.isComputed()});
+        }
+        if (shared) {
+            *shared = &t->rows;
+        } else {
+            r.rows = t->rows;
+        }
+        return r;
+    }
     Database* db = &m_ctx.db();
     if (parts.size() == 3 && !parts[0].empty()) {
         db = m_ctx.instance.findDatabase(parts[0]);
@@ -321,10 +338,37 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
 Relation BatchRunner::select(size_t& pos) {
     SelectQuery query(*this, m_ctx);
     Relation r = query.run(pos);
-    if (!query.into().empty()) {
-        notSupported();
+    if (query.into().empty()) {
+        return r;
     }
-    return r;
+    // select ... into #name: a new temporary table of the result's columns and rows.
+    auto parts = splitName(query.into());
+    if (!TempTables::isTemp(parts.back()) || parts.size() > 1 || !m_isBatch) {
+        notSupported(); // into a permanent table
+    }
+    prepareToWrite();
+    std::vector<TableColumn> columns;
+    for (size_t i = 0; i < r.columns.size(); ++i) {
+        const Column& c = r.columns[i];
+        if (c.name.empty()) {
+            throw SqlError(
+                1038, 15,
+                "An object or column name is missing or empty. For SELECT INTO statements, verify "
+                "each column has a name. For other statements, look for empty alias names. Aliases "
+                "defined as \"\" or [] are not allowed. Change the alias to a valid name.");
+        }
+        TableColumn t;
+        t.name = c.name;
+        t.type = c.type;
+        t.nullable = c.nullable;
+        columns.push_back(t);
+    }
+    ObjectDef& table =
+        TempTables::create(m_ctx.instance, parts.back(), m_ctx.session.spid, std::move(columns));
+    table.rows = std::move(r.rows);
+    m_ctx.rowCount(int64_t(table.rows.size()));
+    m_intoDone = true;
+    return Relation{};
 }
 
 } // namespace sqlsim::model

@@ -1,5 +1,7 @@
 #include "InstanceResponder.h"
 
+#include "TempTables.h"
+
 #include "BatchRunner.h"
 #include "CatalogProcedures.h"
 #include "Names.h"
@@ -89,6 +91,7 @@ void InstanceResponder::sessionEnded(const Session& session) {
     Transactions::rollbackAll(*m_instance, ending, nullptr);
     m_instance->processes().erase(session.spid);
     m_instance->lastIdentity().erase(session.spid);
+    TempTables::dropAll(*m_instance, session.spid);
 }
 
 void InstanceResponder::respond(const Request& request, Session& session, Response& response) {

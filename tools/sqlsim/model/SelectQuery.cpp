@@ -546,9 +546,6 @@ void SelectQuery::parseSource(size_t& pos, Core& core) {
             notSupported(); // table-valued functions
         }
         s.alias = splitName(name).back();
-        if (s.alias.rfind("#", 0) == 0) {
-            notSupported();
-        }
         s.owned = m_runner.read(name, nullptr, &s.rows);
         if (!s.rows) {
             s.rows = &s.owned.rows;

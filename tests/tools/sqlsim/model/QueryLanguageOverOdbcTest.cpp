@@ -3,6 +3,9 @@
 // catalogue views, with the server's results, column types and errors.
 #include "DemoServerFixture.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace sqlsimtest;
 using testsupport::OdbcOutcome;
 
@@ -299,9 +302,46 @@ TEST_F(QueryLanguageOverOdbc, CatalogueViewsAgreeAfterCreateDropAndRollback) {
               value("select count(*) from sys.databases"));
 }
 
+TEST_F(QueryLanguageOverOdbc, TemporaryTablesBelongToTheirSessionAndVanishAtDisconnect) {
+    auto other = connect("sa", "Secret1", "Sales");
+    OdbcOutcome made = m_sa->exec("select id, name into #r from Regions where id < 3");
+    ASSERT_TRUE(made.ok) << ::testing::PrintToString(messages(made));
+    EXPECT_EQ(made.order, (Strings{"count:2"}));
+    EXPECT_EQ(column(m_sa->exec("select r.name from #r r join Regions g on g.id = r.id order by 1"), 0),
+              (Strings{"North", "South"}));
+    EXPECT_EQ(messages(m_sa->exec("select id into #r from Regions")),
+              (Strings{"2714: There is already an object named '#r' in the database."}));
+    // Another session sees none of it, and has a #r of its own.
+    EXPECT_EQ(messages(other->exec("select * from #r")), (Strings{"208: Invalid object name '#r'."}));
+    ASSERT_TRUE(other->exec("select name into #r from Customers").ok);
+    EXPECT_EQ(value("select count(*) from #r"), "2");
+    EXPECT_EQ(column(other->exec("select count(*) from #r"), 0), (Strings{"40"}));
+    const std::string listed = "select count(*) from tempdb.sys.tables where name like '#r[_]%'";
+    EXPECT_EQ(value(listed), "2");
+    // Writing into one is not answered here: refused before anything changes.
+    OdbcOutcome write =
+        m_sa->exec("insert into Regions (name) values (N'X')\ninsert into #r values (9, N'x')");
+    ASSERT_EQ(write.messages.size(), 1u);
+    EXPECT_NE(write.messages[0].text.find("not supported by the simulator"), std::string::npos);
+    EXPECT_EQ(value("select count(*) from Regions"), "4");
+
+    other.reset(); // disconnects
+    std::string left;
+    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         std::chrono::steady_clock::now() < deadline;) {
+        left = value(listed);
+        if (left == "1") {
+            break;
+        }
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(left, "1") << "the disconnected session's table is still there";
+    EXPECT_EQ(value("select count(*) from #r"), "2");
+}
+
 TEST_F(QueryLanguageOverOdbc, WhatTheSimulatorCannotAnswerIsRefusedBeforeAnythingChanges) {
     for (const char* text :
-         {"insert into Regions (name) values (N'X')\nselect name into #t from Regions",
+         {"insert into Regions (name) values (N'X')\nselect name into dbo.Copy from Regions",
           "insert into Regions (name) values (N'X')\nselect row_number() over (order by id) "
           "from Regions",
           "insert into Regions (name) values (N'X')\nselect id from Regions intersect select 1"}) {
