@@ -339,6 +339,36 @@ TEST_F(QueryLanguageOverOdbc, TemporaryTablesBelongToTheirSessionAndVanishAtDisc
     EXPECT_EQ(value("select count(*) from #r"), "2");
 }
 
+TEST_F(QueryLanguageOverOdbc, HelpProceduresDescribeObjectsAndDatabases) {
+    OdbcOutcome text = m_sa->exec("exec sp_helptext 'vCustomerOrders'");
+    ASSERT_TRUE(text.ok) << ::testing::PrintToString(messages(text));
+    EXPECT_EQ(text.results.at(0).columns, (Strings{"Text"}));
+    Strings lines = column(text, 0);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "create view dbo.vCustomerOrders\r\n");
+    EXPECT_EQ(messages(m_sa->exec("exec sp_helptext 'Regions'")),
+              (Strings{"15197: There is no text for object 'Regions'."}));
+    EXPECT_EQ(messages(m_sa->exec("exec sp_helptext 'NoSuch'")),
+              (Strings{"15009: The object 'NoSuch' does not exist in database 'Sales' or is invalid for this "
+                       "operation."}));
+    OdbcOutcome space = m_sa->exec("exec sp_spaceused 'Customers'");
+    ASSERT_TRUE(space.ok) << ::testing::PrintToString(messages(space));
+    EXPECT_EQ(space.results.at(0).columns,
+              (Strings{"name", "rows", "reserved", "data", "index_size", "unused"}));
+    EXPECT_EQ(column(space, 1), (Strings{"40                  "}));
+    OdbcOutcome dbs = m_sa->exec("exec sp_helpdb");
+    ASSERT_TRUE(dbs.ok) << ::testing::PrintToString(messages(dbs));
+    EXPECT_EQ(column(dbs, 0).size(), column(m_sa->exec("select name from sys.databases"), 0).size());
+    // One database with its files is not answered yet: refused, not half answered.
+    OdbcOutcome one = m_sa->exec("exec sp_helpdb 'Sales'");
+    ASSERT_EQ(one.messages.size(), 1u);
+    EXPECT_NE(one.messages[0].text.find("not supported by the simulator"), std::string::npos);
+    EXPECT_TRUE(one.results.empty());
+    OdbcOutcome help = m_sa->exec("exec sp_help 'Regions'");
+    ASSERT_EQ(help.messages.size(), 1u);
+    EXPECT_NE(help.messages[0].text.find("not supported by the simulator"), std::string::npos);
+}
+
 TEST_F(QueryLanguageOverOdbc, WhatTheSimulatorCannotAnswerIsRefusedBeforeAnythingChanges) {
     for (const char* text :
          {"insert into Regions (name) values (N'X')\nselect name into dbo.Copy from Regions",
