@@ -41,10 +41,20 @@ void BatchRunner::run() {
             ++pos;
             continue;
         }
-        const size_t itemsBefore = m_ctx.response.items().size();
         const int line = int(at(pos).line);
         try {
-            runStatement(pos);
+            runOne(pos);
+        } catch (const BatchEnd&) {
+            return;
+        } catch (const LoopBreak&) {
+            m_ctx.response.error(
+                135, 15, "Cannot use a BREAK statement outside the scope of a WHILE statement.", 1, {}, line);
+            return;
+        } catch (const LoopContinue&) {
+            m_ctx.response.error(136, 15,
+                                 "Cannot use a CONTINUE statement outside the scope of a WHILE statement.", 1,
+                                 {}, line);
+            return;
         } catch (const SqlError& e) {
             if (std::string(e.what()) == "__not_supported__") {
                 if (m_nested) {
@@ -54,31 +64,11 @@ void BatchRunner::run() {
                 RuleResponder::notSupported(m_request, m_ctx.response);
                 return;
             }
-            // Syntax errors fail the batch as it compiles: nothing in it has run.
-            const int n = e.number();
-            // So do variables used but not declared (137) or declared twice (134).
-            if (n == 102 || n == 156 || n == 105 || n == 113 || n == 170 || n == 4147 || n == 137 ||
-                n == 134) {
-                undoBatch();
-                addError(m_ctx.response, e, line);
-                return;
-            }
+            // Syntax errors fail the batch as it compiles: nothing in it has run. So do variables
+            // used but not declared (137) or declared twice (134).
+            undoBatch();
             addError(m_ctx.response, e, line);
-            // Missing objects end the batch; other errors end the statement only.
-            bool abortsBatch = n == 208 || n == 207 || n == 911 || n == 2812 || n == 195;
-            if (abortsBatch || xactAbort()) {
-                return;
-            }
-            skipStatement(pos);
-            continue;
-        }
-        // A statement that failed inside (and was rolled back itself) takes the transaction with it
-        // under xact_abort, and the rest of the batch.
-        for (size_t k = itemsBefore; k < m_ctx.response.items().size(); ++k) {
-            const auto* m = std::get_if<Message>(&m_ctx.response.items()[k]);
-            if (m && m->severity >= 11 && xactAbort()) {
-                return;
-            }
+            return;
         }
     }
 }
@@ -118,9 +108,10 @@ void BatchRunner::undoBatch() {
 }
 
 bool BatchRunner::startsStatement(const Token& t) {
-    for (const char* w : {"select", "insert", "update", "delete",  "exec",      "execute", "print",   "use",
-                          "create", "drop",   "alter",  "set",     "raiserror", "backup",  "restore", "if",
-                          "else",   "begin",  "end",    "declare", "waitfor",   "commit",  "rollback"}) {
+    for (const char* w : {"select",  "insert",   "update", "delete", "exec",     "execute",   "print",
+                          "use",     "create",   "drop",   "alter",  "set",      "raiserror", "backup",
+                          "restore", "if",       "else",   "begin",  "end",      "declare",   "waitfor",
+                          "commit",  "rollback", "while",  "break",  "continue", "return"}) {
         if (t.isWord(w)) {
             return true;
         }
@@ -131,19 +122,32 @@ bool BatchRunner::startsStatement(const Token& t) {
 void BatchRunner::skipStatement(size_t& pos) {
     if (at(pos).isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction")) {
         // A block: up to its matching end.
+        const bool isTry = at(pos + 1).isWord("try");
         int depth = 0;
         do {
-            if (at(pos).isWord("begin") && !at(pos + 1).isWord("tran") &&
-                !at(pos + 1).isWord("transaction")) {
+            if ((at(pos).isWord("begin") && !at(pos + 1).isWord("tran") &&
+                 !at(pos + 1).isWord("transaction")) ||
+                (depth > 0 && at(pos).isWord("case"))) {
                 ++depth;
             } else if (at(pos).isWord("end")) {
                 --depth;
             }
             ++pos;
         } while (depth > 0 && at(pos).kind != Token::Kind::End);
+        if (isTry && at(pos).isWord("try")) {
+            ++pos;
+            if (at(pos).isWord("begin") && at(pos + 1).isWord("catch")) {
+                skipStatement(pos);
+                if (at(pos).isWord("catch")) {
+                    ++pos;
+                }
+            }
+        } else if (at(pos).isWord("try") || at(pos).isWord("catch")) {
+            ++pos;
+        }
         return;
     }
-    bool isIf = at(pos).isWord("if");
+    bool isIf = at(pos).isWord("if") || at(pos).isWord("while");
     while (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";")) {
         ++pos;
         if (isIf && !at(pos).isSymbol("(") && startsStatement(at(pos)) && !at(pos).isWord("select")) {
@@ -160,46 +164,22 @@ void BatchRunner::skipStatement(size_t& pos) {
     }
 }
 
-// if [not] exists (select ...) statement-or-block [else statement-or-block]
+// if condition statement-or-block [else statement-or-block]
 void BatchRunner::runIf(size_t& pos) {
     ++pos;
-    bool negate = at(pos).isWord("not");
-    if (negate) {
-        ++pos;
+    const bool go = condition(pos);
+    if (go) {
+        runBody(pos);
+    } else {
+        skipStatement(pos);
     }
-    if (!at(pos).isWord("exists")) {
-        notSupported();
-    }
-    ++pos;
-    expectSymbol(pos, "(");
-    bool found = !select(pos).rows.empty();
-    expectSymbol(pos, ")");
-    bool condition = found != negate;
-    auto branch = [this, &pos](bool execute) {
-        if (!execute) {
-            skipStatement(pos);
-        } else if (at(pos).isWord("begin") && !at(pos + 1).isWord("tran") &&
-                   !at(pos + 1).isWord("transaction")) {
-            ++pos;
-            while (!at(pos).isWord("end") && at(pos).kind != Token::Kind::End) {
-                if (at(pos).isSymbol(";")) {
-                    ++pos;
-                } else {
-                    runStatement(pos);
-                }
-            }
-            if (!at(pos).isWord("end")) {
-                syntaxError(at(pos));
-            }
-            ++pos;
-        } else {
-            runStatement(pos);
-        }
-    };
-    branch(condition);
     if (at(pos).isWord("else")) {
         ++pos;
-        branch(!condition);
+        if (go) {
+            skipStatement(pos);
+        } else {
+            runBody(pos);
+        }
     }
 }
 
@@ -232,9 +212,12 @@ std::string BatchRunner::readName(size_t& pos) {
 
 bool BatchRunner::runStatement(size_t& pos) {
     const Token& t = at(pos);
-    const bool readOnly = t.isWord("select") || t.isWord("print") || t.isWord("use") || t.isWord("waitfor") ||
-                          t.isWord("raiserror") || t.isWord("commit") || t.isWord("rollback") ||
-                          t.isWord("declare") || (t.isWord("set") && !at(pos + 1).isWord("identity_insert"));
+    const bool readOnly =
+        t.isWord("select") || t.isWord("print") || t.isWord("use") || t.isWord("waitfor") ||
+        t.isWord("raiserror") || t.isWord("commit") || t.isWord("rollback") || t.isWord("declare") ||
+        (t.isWord("set") && !at(pos + 1).isWord("identity_insert")) || t.isWord("if") || t.isWord("while") ||
+        t.isWord("break") || t.isWord("continue") || t.isWord("return") ||
+        (t.isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction"));
     if (!readOnly && !callsReadOnlyProcedure(pos)) {
         prepareToWrite();
     }
@@ -255,8 +238,33 @@ bool BatchRunner::runStatement(size_t& pos) {
     } else if (t.isName() && pos == 0 && t.kind == Token::Kind::Name &&
                (lower(t.text).rfind("sp_", 0) == 0 || at(pos + 1).isSymbol("."))) {
         runExec(pos, false);
+    } else if (t.isWord("select") && at(pos + 1).kind == Token::Kind::Variable && at(pos + 2).isSymbol("=")) {
+        runSelectAssign(pos);
+    } else if (t.isWord("while")) {
+        runWhile(pos);
+    } else if (t.isWord("begin") && at(pos + 1).isWord("try")) {
+        runTry(pos);
+    } else if (t.isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction") &&
+               !at(pos + 1).isWord("distributed")) {
+        runBlock(pos);
+    } else if (t.isWord("break") || t.isWord("continue")) {
+        ++pos;
+        if (t.isWord("break")) {
+            throw LoopBreak{};
+        }
+        throw LoopContinue{};
+    } else if (t.isWord("return")) {
+        ++pos;
+        if (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";") && !startsStatement(at(pos))) {
+            notSupported(); // return with a value, outside a procedure
+        }
+        throw BatchEnd{};
     } else if (t.isWord("select")) {
+        m_intoDone = false;
         Relation r = select(pos);
+        if (m_intoDone) {
+            return true;
+        }
         ResultSet rs;
         rs.columns = r.columns;
         rs.rows = std::move(r.rows);
@@ -457,6 +465,9 @@ void BatchRunner::runRaiserror(size_t& pos) {
                        "sysadmin role, using the WITH LOG option.");
     }
     int number = args[0].is<std::string>() ? 50000 : int(args[0].toInt());
+    if (m_tryDepth > 0 && severity > 10) {
+        throw SqlError(number, severity, message, state);
+    }
     m_ctx.response.add(Message{number, state, severity, message, {}, int(at(pos).line)});
 }
 

@@ -22,11 +22,16 @@ public:
     EvalScope scope(const std::vector<std::pair<std::string, const Relation*>>& sources,
                     const Row* row) const;
     // Reads a table, view or compatibility view by name; throws 208 when there is none.
-    Relation read(const std::string& name, std::string* resolvedDatabase = nullptr);
+    // shared: when given, a table's rows are not copied; it points at them instead.
+    Relation read(const std::string& name, std::string* resolvedDatabase = nullptr,
+                  const std::vector<Row>** shared = nullptr);
     // select ... starting at the "select" token; returns the result (also used for views).
     Relation select(size_t& pos);
 
     const std::vector<Token>& tokens() const { return m_tokens; }
+    const std::string& text() const { return m_text; }
+    // A possibly qualified name at pos, as "[a].[b]".
+    std::string readNameText(size_t& pos) { return readName(pos); }
     static bool startsStatement(const Token& t);
     // Reserved words of statements the simulator does not run.
     static bool isKeyword(const std::string& word);
@@ -35,6 +40,33 @@ public:
 
 private:
     bool runStatement(size_t& pos);
+    // One statement as the batch runs it: an error that ends only its statement is reported and the
+    // runner moves on; one that ends the batch throws BatchEnd; inside begin try it goes to the catch.
+    void runOne(size_t& pos);
+    // A statement or a begin ... end block (the body of if and while).
+    void runBody(size_t& pos);
+    void runBlock(size_t& pos);
+    void runWhile(size_t& pos);
+    void runTry(size_t& pos);
+    // select @v = ..., ... [from ...]: the last row's values go into the variables.
+    void runSelectAssign(size_t& pos);
+    // Reads and evaluates a condition (if, while).
+    bool condition(size_t& pos);
+    // Position of the "end" closing the block whose "begin" is just before pos.
+    size_t blockEnd(size_t pos) const;
+    static bool compileError(const SqlError& e);
+    struct BatchEnd {};     // the batch stops here (return, or an error that ends it)
+    struct LoopBreak {};    // break
+    struct LoopContinue {}; // continue
+    struct CaughtError {
+        int number = 0, severity = 0, state = 0, line = 0;
+        std::string message, procedure;
+    };
+    std::vector<CaughtError> m_caught; // errors handled by the catch blocks being run
+    int m_tryDepth = 0;
+    int64_t m_rowCount = 0;  // @@rowcount
+    int m_lastError = 0;     // @@error
+    bool m_intoDone = false; // the select just run wrote its rows into a table (no result set)
     void runExec(size_t& pos, bool keyword);
     void runUse(size_t& pos);
     void runPrint(size_t& pos);

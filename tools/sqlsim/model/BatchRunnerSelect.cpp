@@ -4,35 +4,17 @@
 #include "Permissions.h"
 #include "SystemProcedures.h"
 
+#include "CatalogViews.h"
 #include "Names.h"
 #include "SecurityProcedures.h"
+#include "SelectQuery.h"
 #include "SystemProcedures.h"
+#include "TempTables.h"
 #include "TextTemplate.h"
 
 #include <algorithm>
 
 namespace sqlsim::model {
-
-namespace {
-
-bool isAggregate(const Expr& e) {
-    return e.kind == Expr::Kind::Function &&
-           (e.name == "count" || e.name == "sum" || e.name == "min" || e.name == "max" || e.name == "avg");
-}
-
-bool isClauseWord(const Token& t) {
-    for (const char* w : {"from",  "where",   "order",   "group", "having", "union",   "into",   "join",
-                          "inner", "left",    "right",   "on",    "select", "insert",  "update", "delete",
-                          "exec",  "execute", "print",   "use",   "set",    "drop",    "create", "raiserror",
-                          "go",    "backup",  "restore", "begin", "commit", "rollback"}) {
-        if (t.isWord(w)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
 
 EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Relation*>>& sources,
                              const Row* row) const {
@@ -68,7 +50,8 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
     Context* ctx = &m_ctx;
     const Request* request = &m_request;
     const std::map<std::string, Param>* variables = &m_variables;
-    s.variable = [ctx, request, variables](const std::string& name) -> SqlValue {
+    const BatchRunner* self = this;
+    s.variable = [ctx, request, variables, self](const std::string& name) -> SqlValue {
         if (auto it = variables->find(lower(name)); it != variables->end()) {
             return it->second.value;
         }
@@ -88,8 +71,10 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
             return it == ctx->instance.lastIdentity().end() ? SqlValue::null()
                                                             : SqlValue(DecimalValue{it->second, 0});
         }
-        if (n == "@@rowcount" || n == "@@error")
-            return SqlValue(int64_t(0));
+        if (n == "@@rowcount")
+            return SqlValue(self->m_rowCount);
+        if (n == "@@error")
+            return SqlValue(int64_t(self->m_lastError));
         if (const Param* p = request->param(name)) {
             return p->value;
         }
@@ -106,7 +91,45 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
         }
         return std::nullopt;
     };
-    s.function = [ctx](const std::string& f, const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
+    // Subqueries in statements other than select (if, while, set, print ...).
+    BatchRunner* runner = const_cast<BatchRunner*>(this);
+    s.subquery = [runner](const Expr& e, const EvalScope& outer) {
+        SelectQuery q(*runner, runner->m_ctx, &outer);
+        size_t p = e.tokenPos;
+        Relation r = q.run(p);
+        if (e.kind != Expr::Kind::Exists && r.columns.size() != 1) {
+            throw SqlError(116, 16,
+                           "Only one expression can be specified in the select list when the subquery is not "
+                           "introduced with EXISTS.");
+        }
+        return r.rows;
+    };
+    s.subqueryType = [runner](const Expr& e) {
+        SelectQuery q(*runner, runner->m_ctx);
+        auto cols = q.columns(e.tokenPos);
+        return cols.empty() ? ColumnType::of(SqlType::Int) : cols.front().type;
+    };
+    s.function = [ctx, self](const std::string& f,
+                             const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
+        if (f.rfind("error_", 0) == 0 && a.empty()) {
+            // The error a catch block is handling; NULL outside one.
+            if (self->m_caught.empty()) {
+                return SqlValue::null();
+            }
+            const CaughtError& c = self->m_caught.back();
+            if (f == "error_number")
+                return SqlValue(int64_t(c.number));
+            if (f == "error_message")
+                return SqlValue(c.message);
+            if (f == "error_severity")
+                return SqlValue(int64_t(c.severity));
+            if (f == "error_state")
+                return SqlValue(int64_t(c.state));
+            if (f == "error_line")
+                return SqlValue(int64_t(c.line));
+            if (f == "error_procedure")
+                return c.procedure.empty() ? SqlValue::null() : SqlValue(c.procedure);
+        }
         if (f == "scope_identity" && a.empty()) {
             auto it = ctx->instance.lastIdentity().find(ctx->session.spid);
             return it == ctx->instance.lastIdentity().end() ? SqlValue::null()
@@ -161,6 +184,50 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
             return d ? SqlValue(int64_t(SystemProcedures::hasDbAccess(ctx->instance, ctx->session.login, *d)))
                      : SqlValue::null();
         }
+        if (f == "object_name" && !a.empty()) {
+            Database* d =
+                a.size() > 1 && !a[1].isNull() ? ctx->instance.findDatabase(int(a[1].toInt())) : &ctx->db();
+            ObjectDef* o = d && !a[0].isNull() ? d->object(int(a[0].toInt())) : nullptr;
+            return o ? SqlValue(o->name) : SqlValue::null();
+        }
+        if (f == "schema_name") {
+            return a.empty() || a[0].toInt() == 1 ? SqlValue("dbo") : SqlValue::null();
+        }
+        if (f == "is_member" && a.size() == 1) {
+            if (a[0].isNull())
+                return SqlValue::null();
+            Database& db = ctx->db();
+            DbPrincipal* role = db.principal(a[0].toText());
+            if (!role || !role->isRole)
+                return SqlValue::null();
+            Login* l = ctx->instance.findLogin(ctx->session.login);
+            if (l && ctx->instance.isSysadmin(l->name))
+                return SqlValue(int64_t(1)); // sysadmins act as dbo, a member of every role
+            DbPrincipal* u = l ? db.userOfSid(l->sid) : nullptr;
+            if (role->uid == Database::kPublicUid)
+                return SqlValue(int64_t(1));
+            return SqlValue(int64_t(u && db.isMember(u->uid, role->uid) ? 1 : 0));
+        }
+        if (f == "serverproperty" && a.size() == 1) {
+            std::string p = lower(a[0].toText());
+            if (p == "productversion")
+                return SqlValue("15.0.4322.2");
+            if (p == "productlevel")
+                return SqlValue("RTM");
+            if (p == "edition")
+                return SqlValue("Developer Edition (64-bit)");
+            if (p == "engineedition")
+                return SqlValue("3");
+            if (p == "machinename" || p == "servername")
+                return SqlValue(ctx->instance.serverName);
+            if (p == "instancename")
+                return SqlValue::null();
+            if (p == "collation")
+                return SqlValue("SQL_Latin1_General_CP1_CI_AS");
+            if (p == "isintegratedsecurityonly" || p == "isclustered" || p == "isfulltextinstalled")
+                return SqlValue("0");
+            return SqlValue::null();
+        }
         if (f == "getdate")
             return SqlValue(Instance::now());
         if (f == "newid") {
@@ -174,8 +241,25 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
     return s;
 }
 
-Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabase) {
+Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabase,
+                           const std::vector<Row>** shared) {
     auto parts = splitName(name);
+    if (!parts.empty() && TempTables::isTemp(parts.back())) {
+        ObjectDef* t = TempTables::find(m_ctx.instance, parts.back(), m_ctx.session.spid);
+        if (!t) {
+            throw SqlError(208, 16, "Invalid object name '" + parts.back() + "'.");
+        }
+        Relation r;
+        for (const auto& c : t->columns) {
+            r.columns.push_back(Column{c.name, c.type, c.nullable, c.identity, c.isComputed()});
+        }
+        if (shared) {
+            *shared = &t->rows;
+        } else {
+            r.rows = t->rows;
+        }
+        return r;
+    }
     Database* db = &m_ctx.db();
     if (parts.size() == 3 && !parts[0].empty()) {
         db = m_ctx.instance.findDatabase(parts[0]);
@@ -195,6 +279,11 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
                        1);
     }
     std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
+    if (sameName(owner, "sys") || sameName(owner, "information_schema")) {
+        if (auto r = CatalogViews::read(m_ctx, *db, owner, parts.back())) {
+            return *r;
+        }
+    }
     if (owner.empty() || sameName(owner, "dbo") || sameName(owner, "sys")) {
         if (auto r = SystemTables::read(m_ctx, *db, parts.back())) {
             return *r;
@@ -216,6 +305,10 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
         r.columns.push_back(Column{c.name, c.type, c.nullable, c.identity, c.isComputed()});
     }
     if (o->isTable()) {
+        if (shared) {
+            *shared = &o->rows;
+            return r;
+        }
         r.rows = o->rows;
         return r;
     }
@@ -243,267 +336,39 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
 }
 
 Relation BatchRunner::select(size_t& pos) {
-    ++pos; // select
-    int64_t top = -1;
-    if (at(pos).isWord("top")) {
-        ++pos;
-        bool paren = at(pos).isSymbol("(");
-        if (paren) {
-            ++pos;
-        }
-        if (at(pos).kind != Token::Kind::Number) {
-            syntaxError(at(pos));
-        }
-        top = std::stoll(at(pos).text);
-        ++pos;
-        if (paren) {
-            expectSymbol(pos, ")");
-        }
+    SelectQuery query(*this, m_ctx);
+    Relation r = query.run(pos);
+    if (query.into().empty()) {
+        return r;
     }
-    if (at(pos).isWord("distinct")) {
-        notSupported();
+    // select ... into #name: a new temporary table of the result's columns and rows.
+    auto parts = splitName(query.into());
+    if (!TempTables::isTemp(parts.back()) || parts.size() > 1 || !m_isBatch) {
+        notSupported(); // into a permanent table
     }
-    struct Item {
-        std::unique_ptr<Expr> expr;
-        std::string alias;
-    };
-    std::vector<Item> items;
-    while (true) {
-        Item item;
-        if (at(pos).kind == Token::Kind::Name && at(pos + 1).isSymbol("=") && !isClauseWord(at(pos))) {
-            item.alias = at(pos).text;
-            pos += 2;
+    prepareToWrite();
+    std::vector<TableColumn> columns;
+    for (size_t i = 0; i < r.columns.size(); ++i) {
+        const Column& c = r.columns[i];
+        if (c.name.empty()) {
+            throw SqlError(
+                1038, 15,
+                "An object or column name is missing or empty. For SELECT INTO statements, verify "
+                "each column has a name. For other statements, look for empty alias names. Aliases "
+                "defined as \"\" or [] are not allowed. Change the alias to a valid name.");
         }
-        if (at(pos).kind == Token::Kind::Variable && at(pos + 1).isSymbol("=")) {
-            notSupported();
-        }
-        ExpressionParser p(m_tokens, pos, m_text);
-        item.expr = p.parse();
-        if (at(pos).isWord("as")) {
-            ++pos;
-            item.alias = at(pos).text;
-            ++pos;
-        } else if ((at(pos).isName() && !isClauseWord(at(pos))) || at(pos).kind == Token::Kind::String) {
-            item.alias = at(pos).text;
-            ++pos;
-        }
-        items.push_back(std::move(item));
-        if (at(pos).isSymbol(",")) {
-            ++pos;
-            continue;
-        }
-        break;
+        TableColumn t;
+        t.name = c.name;
+        t.type = c.type;
+        t.nullable = c.nullable;
+        columns.push_back(t);
     }
-    if (at(pos).isWord("into")) {
-        notSupported();
-    }
-    Relation source;
-    std::string sourceName, alias;
-    bool hasFrom = false;
-    if (at(pos).isWord("from")) {
-        ++pos;
-        hasFrom = true;
-        sourceName = readName(pos);
-        source = read(sourceName);
-        alias = splitName(sourceName).back();
-        if (at(pos).isWord("as")) {
-            ++pos;
-        }
-        if (at(pos).isName() && !isClauseWord(at(pos))) {
-            alias = at(pos).text;
-            ++pos;
-        }
-        if (at(pos).isSymbol(",") || at(pos).isWord("join") || at(pos).isWord("inner") ||
-            at(pos).isWord("left") || at(pos).isWord("cross") || at(pos).isWord("with")) {
-            notSupported();
-        }
-    }
-    std::unique_ptr<Expr> where;
-    if (at(pos).isWord("where")) {
-        ++pos;
-        ExpressionParser p(m_tokens, pos, m_text);
-        where = p.parse();
-    }
-    if (at(pos).isWord("group") || at(pos).isWord("having") || at(pos).isWord("union")) {
-        notSupported();
-    }
-    struct Order {
-        std::unique_ptr<Expr> expr;
-        bool descending = false;
-    };
-    std::vector<Order> order;
-    if (at(pos).isWord("order")) {
-        ++pos;
-        if (!at(pos).isWord("by")) {
-            syntaxError(at(pos));
-        }
-        ++pos;
-        while (true) {
-            Order o;
-            ExpressionParser p(m_tokens, pos, m_text);
-            o.expr = p.parse();
-            if (at(pos).isWord("desc")) {
-                o.descending = true;
-                ++pos;
-            } else if (at(pos).isWord("asc")) {
-                ++pos;
-            }
-            order.push_back(std::move(o));
-            if (at(pos).isSymbol(",")) {
-                ++pos;
-                continue;
-            }
-            break;
-        }
-    }
-
-    std::vector<std::pair<std::string, const Relation*>> sources;
-    if (hasFrom) {
-        sources.push_back({alias, &source});
-    }
-    EvalScope typeScope = scope(sources, nullptr);
-    Relation out;
-    std::vector<std::pair<const Expr*, int>> projection; // expression or source column index
-    for (const auto& item : items) {
-        if (item.expr->kind == Expr::Kind::Star) {
-            if (!hasFrom) {
-                throw SqlError(263, 16, "Must specify table to select from.");
-            }
-            for (size_t i = 0; i < source.columns.size(); ++i) {
-                out.columns.push_back(source.columns[i]);
-                projection.push_back({nullptr, int(i)});
-            }
-            continue;
-        }
-        Column c;
-        c.name = !item.alias.empty()                     ? item.alias
-                 : item.expr->kind == Expr::Kind::Column ? item.expr->name
-                                                         : "";
-        c.type = isAggregate(*item.expr) && (item.expr->name == "count") ? ColumnType::of(SqlType::Int)
-                 : isAggregate(*item.expr) && !item.expr->args.empty()
-                     ? Evaluator::typeOf(*item.expr->args[0], typeScope)
-                     : Evaluator::typeOf(*item.expr, typeScope);
-        c.nullable = true;
-        out.columns.push_back(c);
-        projection.push_back({item.expr.get(), -1});
-    }
-    std::vector<const Row*> kept;
-    Row empty;
-    if (hasFrom) {
-        for (const auto& r : source.rows) {
-            if (!where || Evaluator::isTrue(*where, scope(sources, &r))) {
-                kept.push_back(&r);
-            }
-        }
-    } else if (!where || Evaluator::isTrue(*where, scope(sources, &empty))) {
-        kept.push_back(&empty);
-    }
-    bool aggregate =
-        std::any_of(items.begin(), items.end(), [](const Item& i) { return isAggregate(*i.expr); });
-    std::vector<std::pair<Row, const Row*>> rows;
-    if (aggregate) {
-        Row r;
-        for (const auto& [expr, index] : projection) {
-            if (!expr || !isAggregate(*expr)) {
-                SqlValue v = expr && !kept.empty() ? Evaluator::eval(*expr, scope(sources, kept.front()))
-                                                   : SqlValue::null();
-                r.push_back(v);
-                continue;
-            }
-            int64_t count = 0;
-            SqlValue best;
-            double sum = 0;
-            for (const Row* src : kept) {
-                SqlValue v = expr->args.empty() || expr->args[0]->kind == Expr::Kind::Star
-                                 ? SqlValue(int64_t(1))
-                                 : Evaluator::eval(*expr->args[0], scope(sources, src));
-                if (v.isNull()) {
-                    continue;
-                }
-                ++count;
-                sum += v.toDouble();
-                auto c = Evaluator::compare(v, best);
-                if (best.isNull() || (expr->name == "min" && c && *c < 0) ||
-                    (expr->name == "max" && c && *c > 0)) {
-                    best = v;
-                }
-            }
-            if (expr->name == "count") {
-                r.push_back(SqlValue(count));
-            } else if (expr->name == "sum" || expr->name == "avg") {
-                r.push_back(count == 0 ? SqlValue::null()
-                                       : SqlValue(expr->name == "sum" ? sum : sum / double(count)));
-            } else {
-                r.push_back(best);
-            }
-        }
-        rows.push_back({std::move(r), nullptr});
-    } else {
-        for (const Row* src : kept) {
-            Row r;
-            EvalScope s = scope(sources, src);
-            for (const auto& [expr, index] : projection) {
-                r.push_back(expr ? Evaluator::eval(*expr, s) : (*src)[size_t(index)]);
-            }
-            rows.push_back({std::move(r), src});
-        }
-    }
-    if (!order.empty()) {
-        auto key = [&](const std::pair<Row, const Row*>& row, const Order& o) -> SqlValue {
-            const Expr& e = *o.expr;
-            if (e.kind == Expr::Kind::Literal && e.value.is<int64_t>()) {
-                int64_t k = e.value.get<int64_t>();
-                if (k < 1 || k > int64_t(row.first.size())) {
-                    throw SqlError(108, 16,
-                                   "The ORDER BY position number " + std::to_string(k) +
-                                       " is out of range of the number of items in the select list.");
-                }
-                return row.first[size_t(k - 1)];
-            }
-            if (e.kind == Expr::Kind::Column && e.qualifier.empty()) {
-                for (size_t i = 0; i < out.columns.size(); ++i) {
-                    if (sameName(out.columns[i].name, e.name) && projection[i].first) {
-                        return row.first[i];
-                    }
-                }
-            }
-            return Evaluator::eval(e, scope(sources, row.second ? row.second : &empty));
-        };
-        std::vector<std::vector<SqlValue>> keys;
-        std::vector<size_t> index(rows.size());
-        for (size_t i = 0; i < rows.size(); ++i) {
-            index[i] = i;
-            std::vector<SqlValue> k;
-            for (const auto& o : order) {
-                k.push_back(key(rows[i], o));
-            }
-            keys.push_back(std::move(k));
-        }
-        std::stable_sort(index.begin(), index.end(), [&](size_t a, size_t b) {
-            for (size_t k = 0; k < order.size(); ++k) {
-                const SqlValue &x = keys[a][k], &y = keys[b][k];
-                int c = x.isNull()   ? (y.isNull() ? 0 : -1)
-                        : y.isNull() ? 1
-                                     : Evaluator::compare(x, y).value_or(0);
-                if (c != 0) {
-                    return order[k].descending ? c > 0 : c < 0;
-                }
-            }
-            return false;
-        });
-        std::vector<std::pair<Row, const Row*>> sorted;
-        for (size_t i : index) {
-            sorted.push_back(std::move(rows[i]));
-        }
-        rows = std::move(sorted);
-    }
-    for (auto& r : rows) {
-        if (top >= 0 && int64_t(out.rows.size()) >= top) {
-            break;
-        }
-        out.rows.push_back(std::move(r.first));
-    }
-    return out;
+    ObjectDef& table =
+        TempTables::create(m_ctx.instance, parts.back(), m_ctx.session.spid, std::move(columns));
+    table.rows = std::move(r.rows);
+    m_ctx.rowCount(int64_t(table.rows.size()));
+    m_intoDone = true;
+    return Relation{};
 }
 
 } // namespace sqlsim::model

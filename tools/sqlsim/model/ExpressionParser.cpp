@@ -2,6 +2,7 @@
 
 #include "Names.h"
 #include "SqlError.h"
+#include "TypeInfo.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -150,12 +151,24 @@ std::unique_ptr<Expr> ExpressionParser::parseComparison() {
         e->negated = negated;
         e->args.push_back(std::move(l));
         e->args.push_back(parseAdditive());
+        if (peek().isWord("escape")) {
+            ++m_pos;
+            e->args.push_back(parseAdditive());
+        }
         return e;
     }
     if (peek().isWord("in")) {
         ++m_pos;
         if (!peek().isSymbol("(")) {
             syntaxError(peek());
+        }
+        if (peek(1).isWord("select")) {
+            auto e = std::make_unique<Expr>();
+            e->kind = Expr::Kind::InSubquery;
+            e->negated = negated;
+            e->args.push_back(std::move(l));
+            e->tokenPos = skipSubquery();
+            return e;
         }
         ++m_pos;
         auto e = std::make_unique<Expr>();
@@ -262,6 +275,22 @@ std::unique_ptr<Expr> ExpressionParser::parsePrimary() {
         ++m_pos;
         return e;
     case Token::Kind::Symbol:
+        if (t.text == "(" && peek(1).isWord("select")) {
+            e->kind = Expr::Kind::Subquery;
+            e->tokenPos = skipSubquery();
+            return e;
+        }
+        if (t.text == "$" && peek(1).kind == Token::Kind::Number) {
+            // A money literal: $12.50
+            DecimalValue d;
+            if (!DecimalValue::parse(peek(1).text, d)) {
+                syntaxError(peek(1));
+            }
+            e->value = SqlValue(d.rescaled(4));
+            e->literalType = ColumnType::of(SqlType::Money, 0, 19, 4);
+            m_pos += 2;
+            return e;
+        }
         if (t.text == "(") {
             ++m_pos;
             auto inner = parseOr();
@@ -285,10 +314,30 @@ std::unique_ptr<Expr> ExpressionParser::parsePrimary() {
             e->literalType = ColumnType::of(SqlType::Int);
             return e;
         }
+        if (t.isWord("exists") && peek(1).isSymbol("(") && peek(2).isWord("select")) {
+            ++m_pos;
+            e->kind = Expr::Kind::Exists;
+            e->tokenPos = skipSubquery();
+            return e;
+        }
+        if (t.isWord("case")) {
+            return parseCase();
+        }
+        if ((t.isWord("cast") || t.isWord("convert") || t.isWord("try_cast") || t.isWord("try_convert")) &&
+            peek(1).isSymbol("(")) {
+            if (lower(t.text).rfind("try_", 0) == 0) {
+                throw SqlError(50000, 16, "__not_supported__");
+            }
+            return parseCast(t.isWord("convert"));
+        }
         if (t.kind == Token::Kind::Name && peek(1).isSymbol("(")) {
             e->kind = Expr::Kind::Function;
             e->name = lower(t.text);
             m_pos += 2;
+            if (peek().isWord("distinct") || (peek().isWord("all") && !peek(1).isSymbol(")"))) {
+                e->negated = peek().isWord("distinct"); // count(distinct x): each value once
+                ++m_pos;
+            }
             if (peek().isSymbol(")")) {
                 ++m_pos;
                 return e;
@@ -324,6 +373,119 @@ std::unique_ptr<Expr> ExpressionParser::parsePrimary() {
         break;
     }
     syntaxError(t);
+}
+
+size_t ExpressionParser::skipSubquery() {
+    ++m_pos; // (
+    const size_t start = m_pos;
+    int depth = 1;
+    while (depth > 0) {
+        const Token& t = peek();
+        if (t.kind == Token::Kind::End) {
+            syntaxError(t);
+        }
+        if (t.isSymbol("(")) {
+            ++depth;
+        } else if (t.isSymbol(")")) {
+            --depth;
+        }
+        ++m_pos;
+    }
+    return start;
+}
+
+// case [operand] when x then y ... [else z] end
+std::unique_ptr<Expr> ExpressionParser::parseCase() {
+    ++m_pos;
+    auto e = std::make_unique<Expr>();
+    e->kind = Expr::Kind::Case;
+    if (!peek().isWord("when")) {
+        e->hasOperand = true;
+        e->args.push_back(parseOr());
+    }
+    if (!peek().isWord("when")) {
+        syntaxError(peek());
+    }
+    while (peek().isWord("when")) {
+        ++m_pos;
+        e->args.push_back(parseOr());
+        if (!peek().isWord("then")) {
+            syntaxError(peek());
+        }
+        ++m_pos;
+        e->args.push_back(parseOr());
+    }
+    if (peek().isWord("else")) {
+        ++m_pos;
+        e->hasElse = true;
+        e->args.push_back(parseOr());
+    }
+    if (!peek().isWord("end")) {
+        syntaxError(peek());
+    }
+    ++m_pos;
+    return e;
+}
+
+// cast(x as type) or convert(type, x [, style])
+std::unique_ptr<Expr> ExpressionParser::parseCast(bool convert) {
+    m_pos += 2;
+    auto e = std::make_unique<Expr>();
+    e->kind = Expr::Kind::Cast;
+    auto readType = [this]() {
+        if (!peek().isName()) {
+            syntaxError(peek());
+        }
+        std::string text = peek().text;
+        ++m_pos;
+        if (peek().isSymbol("(")) {
+            text += "(";
+            ++m_pos;
+            while (!peek().isSymbol(")")) {
+                if (peek().kind == Token::Kind::End) {
+                    syntaxError(peek());
+                }
+                text += peek().text;
+                ++m_pos;
+            }
+            text += ")";
+            ++m_pos;
+        }
+        ColumnType type;
+        if (!TypeInfo::parse(text, type)) {
+            throw SqlError(243, 16,
+                           "Type " + text.substr(0, text.find('(')) + " is not a defined system type.");
+        }
+        return type;
+    };
+    if (convert) {
+        e->castType = readType();
+        if (!peek().isSymbol(",")) {
+            syntaxError(peek());
+        }
+        ++m_pos;
+        e->args.push_back(parseOr());
+        if (peek().isSymbol(",")) {
+            ++m_pos;
+            if (peek().kind != Token::Kind::Number) {
+                syntaxError(peek());
+            }
+            e->style = std::atoi(peek().text.c_str());
+            ++m_pos;
+        }
+    } else {
+        e->args.push_back(parseOr());
+        if (!peek().isWord("as")) {
+            syntaxError(peek());
+        }
+        ++m_pos;
+        e->castType = readType();
+    }
+    if (!peek().isSymbol(")")) {
+        syntaxError(peek());
+    }
+    ++m_pos;
+    return e;
 }
 
 } // namespace sqlsim::model

@@ -23,7 +23,12 @@ struct Expr {
         Like,
         Star,
         InList,
-        Between
+        Between,
+        Subquery,   // (select ...): a scalar value; tokenPos is where its "select" starts
+        Exists,     // exists (select ...)
+        InSubquery, // args[0] [not] in (select ...)
+        Case,       // args: [operand,] when, then, ..., [else]; hasOperand, hasElse
+        Cast        // cast(args[0] as castType), convert(castType, args[0][, style])
     };
     Kind kind = Kind::Literal;
     SqlValue value;         // Literal
@@ -32,7 +37,15 @@ struct Expr {
     std::string qualifier;  // Column: table or alias
     bool negated = false;   // IS NOT NULL, NOT LIKE, NOT IN, NOT BETWEEN
     std::vector<std::unique_ptr<Expr>> args;
-    std::string text; // the source text, for column headings
+    std::string text;        // the source text, for column headings
+    size_t tokenPos = 0;     // Subquery, Exists, InSubquery
+    bool hasOperand = false; // Case
+    bool hasElse = false;    // Case
+    ColumnType castType;     // Cast
+    int style = -1;          // Cast: convert's style
+    // Where a column of the query being run sits in its joined row (set when the query binds it).
+    mutable int slot = -1;
+    mutable const void* slotLayout = nullptr;
 };
 
 class ExpressionParser {
@@ -50,6 +63,10 @@ private:
     std::unique_ptr<Expr> parseMultiplicative();
     std::unique_ptr<Expr> parseUnary();
     std::unique_ptr<Expr> parsePrimary();
+    std::unique_ptr<Expr> parseCase();
+    std::unique_ptr<Expr> parseCast(bool convert);
+    // Past a parenthesised select, from its "select" to the closing parenthesis.
+    size_t skipSubquery();
     const Token& peek(size_t ahead = 0) const;
     const std::vector<Token>& m_t;
     size_t& m_pos;

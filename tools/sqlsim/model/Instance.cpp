@@ -12,8 +12,7 @@ Instance::Instance(std::string name) : serverName(std::move(name)) {
     version = "Microsoft SQL Server 2019 (RTM-CU22) (KB5027702) - 15.0.4322.2 (X64) \n"
               "\tJul 27 2023 18:11:00 \n"
               "\tCopyright (C) 2019 Microsoft Corporation\n"
-              "\tDeveloper Edition (64-bit) on Windows Server 2019 Standard 10.0 <X64> (Build 17763: ) "
-              "(Hypervisor)\n";
+              "\tDeveloper Edition (64-bit) on Linux (Marlinde SQL Server simulator) <X64>\n";
     dataDirectory = "C:\\Program Files\\Microsoft SQL Server\\MSSQL15.MSSQLSERVER\\MSSQL\\DATA";
     backupDirectory = "C:\\Program Files\\Microsoft SQL Server\\MSSQL15.MSSQLSERVER\\MSSQL\\Backup";
     addDirectory(dataDirectory);

@@ -1,5 +1,8 @@
 #include "InstanceResponder.h"
 
+#include "HelpProcedures.h"
+#include "TempTables.h"
+
 #include "BatchRunner.h"
 #include "CatalogProcedures.h"
 #include "Names.h"
@@ -17,6 +20,7 @@ InstanceResponder::InstanceResponder(std::unique_ptr<Instance> instance) : m_ins
     SecurityProcedures::registerAll(m_procedures);
     SystemProcedures::registerAll(m_procedures);
     CatalogProcedures::registerAll(m_procedures);
+    HelpProcedures::registerAll(m_procedures);
     UsersStatements::registerAll(*this);
     ScriptStatements::registerAll(*this);
 }
@@ -89,6 +93,7 @@ void InstanceResponder::sessionEnded(const Session& session) {
     Transactions::rollbackAll(*m_instance, ending, nullptr);
     m_instance->processes().erase(session.spid);
     m_instance->lastIdentity().erase(session.spid);
+    TempTables::dropAll(*m_instance, session.spid);
 }
 
 void InstanceResponder::respond(const Request& request, Session& session, Response& response) {
@@ -145,6 +150,11 @@ void InstanceResponder::respond(const Request& request, Session& session, Respon
             response.add(std::move(v));
         }
     } catch (const SqlError& e) {
+        if (std::string(e.what()) == "__not_supported__") {
+            response.items().clear(); // a procedure called by RPC that the simulator cannot answer
+            RuleResponder::notSupported(request, response);
+            return;
+        }
         addError(response, e, 1);
     }
 }

@@ -5,7 +5,7 @@
 namespace sqlsim::model {
 
 void ProcedureTable::add(const std::string& name, std::vector<std::string> parameters, Body body) {
-    m_entries[lower(name)] = Entry{name, std::move(parameters), std::move(body)};
+    m_entries[lower(name)] = Entry{name, std::move(parameters), std::move(body), false};
 }
 
 bool ProcedureTable::has(const std::string& name) const {
@@ -26,6 +26,9 @@ int ProcedureTable::call(Context& ctx, const std::string& name, const std::vecto
         throw SqlError(2812, 16, "Could not find stored procedure '" + name + "'.", 62);
     }
     const Entry& e = it->second;
+    if (e.refused) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
     std::vector<SqlValue> bound(e.parameters.size());
     size_t position = 0;
     for (const auto& a : args) {
@@ -54,11 +57,21 @@ int ProcedureTable::call(Context& ctx, const std::string& name, const std::vecto
     try {
         status = e.body(ctx, bound);
     } catch (const SqlError& err) {
+        if (std::string(err.what()) == "__not_supported__") {
+            throw; // refused whole, before anything is sent
+        }
         ctx.response.error(err.number(), err.severity(), err.what(), err.state(),
                            err.procedure().empty() ? e.name : err.procedure(), err.line());
     }
     ctx.response.add(ReturnStatus{status});
     return status;
+}
+
+void ProcedureTable::refuse(const std::string& name) {
+    Entry e;
+    e.name = name;
+    e.refused = true;
+    m_entries[lower(name)] = std::move(e);
 }
 
 } // namespace sqlsim::model

@@ -22,6 +22,9 @@ public:
 
     void add(const std::string& name, std::vector<std::string> parameters, Body body);
     bool has(const std::string& name) const;
+    // A procedure the server has and the simulator does not answer: a call is refused whole, whatever
+    // its arguments.
+    void refuse(const std::string& name);
     // Runs the procedure; an error it raises becomes an error message naming the procedure, status 1.
     // Unknown procedure: error 2812.
     int call(Context& ctx, const std::string& name, const std::vector<Argument>& args) const;
@@ -32,6 +35,7 @@ private:
         std::string name;
         std::vector<std::string> parameters;
         Body body;
+        bool refused = false;
     };
     std::map<std::string, Entry> m_entries; // by lower-case name
 };

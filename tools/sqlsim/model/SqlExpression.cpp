@@ -1,5 +1,6 @@
 #include "SqlExpression.h"
 
+#include "BuiltinFunctions.h"
 #include "Names.h"
 #include "SqlError.h"
 
@@ -163,11 +164,20 @@ SqlValue arithmetic(const std::string& op, const SqlValue& a, const SqlValue& b)
 
 } // namespace
 
+bool Evaluator::isAggregate(const Expr& e) {
+    return e.kind == Expr::Kind::Function && (e.name == "count" || e.name == "sum" || e.name == "min" ||
+                                              e.name == "max" || e.name == "avg" || e.name == "count_big");
+}
+
 SqlValue Evaluator::eval(const Expr& e, const EvalScope& scope) {
     switch (e.kind) {
     case Expr::Kind::Literal:
         return e.value;
     case Expr::Kind::Column: {
+        if (e.slotLayout && e.slotLayout == scope.layout && scope.tuple) {
+            const Row* r = scope.tuple[e.slot >> 16];
+            return r ? (*r)[size_t(e.slot & 0xFFFF)] : SqlValue::null();
+        }
         auto v = scope.column ? scope.column(e.qualifier, e.name) : std::nullopt;
         if (!v) {
             throw SqlError(207, 16, "Invalid column name '" + e.name + "'.");
@@ -197,43 +207,94 @@ SqlValue Evaluator::eval(const Expr& e, const EvalScope& scope) {
             op == ">=") {
             return SqlValue(int64_t(isTrue(e, scope) ? 1 : 0));
         }
-        return arithmetic(op, eval(*e.args[0], scope), eval(*e.args[1], scope));
+        SqlValue l = eval(*e.args[0], scope), r = eval(*e.args[1], scope);
+        if (l.isNull() || r.isNull()) {
+            return SqlValue::null();
+        }
+        // A string meeting a number converts to the number's type ('1' + 1 is 2).
+        if (l.is<std::string>() != r.is<std::string>()) {
+            SqlValue& text = l.is<std::string>() ? l : r;
+            const SqlValue& number = l.is<std::string>() ? r : l;
+            if (!number.is<DateTimeValue>() && !number.is<GuidValue>() && !number.is<Bytes>()) {
+                text = BuiltinFunctions::cast(text, typeOf(*e.args[l.is<std::string>() ? 0 : 1], scope),
+                                              typeOf(*e.args[l.is<std::string>() ? 1 : 0], scope), -1);
+            }
+        }
+        if ((l.is<int64_t>() || l.is<bool>()) && (r.is<int64_t>() || r.is<bool>())) {
+            return BuiltinFunctions::integerArithmetic(op, l.toInt(), r.toInt(), typeOf(e, scope));
+        }
+        if ((l.is<DecimalValue>() || r.is<DecimalValue>()) && !l.is<double>() && !r.is<double>() &&
+            !l.is<std::string>() && !r.is<std::string>()) {
+            return BuiltinFunctions::exactArithmetic(op, l, r, typeOf(e, scope));
+        }
+        return arithmetic(op, l, r);
     }
+    case Expr::Kind::Subquery: {
+        if (!scope.subquery) {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
+        std::vector<Row> rows = scope.subquery(e, scope);
+        if (rows.size() > 1) {
+            throw SqlError(512, 16,
+                           "Subquery returned more than 1 value. This is not permitted when the subquery "
+                           "follows =, !=, <, <= , >, >= or when the subquery is used as an expression.");
+        }
+        return rows.empty() || rows[0].empty() ? SqlValue::null() : rows[0][0];
+    }
+    case Expr::Kind::Exists:
+    case Expr::Kind::InSubquery:
+        return SqlValue(int64_t(isTrue(e, scope) ? 1 : 0));
+    case Expr::Kind::Case: {
+        size_t i = 0;
+        SqlValue operand;
+        if (e.hasOperand) {
+            operand = eval(*e.args[0], scope);
+            i = 1;
+        }
+        const size_t pairsEnd = e.args.size() - (e.hasElse ? 1 : 0);
+        for (; i + 1 < pairsEnd; i += 2) {
+            bool hit = false;
+            if (e.hasOperand) {
+                auto c = compare(operand, eval(*e.args[i], scope));
+                hit = c && *c == 0;
+            } else {
+                hit = isTrue(*e.args[i], scope);
+            }
+            if (hit) {
+                return BuiltinFunctions::convert(eval(*e.args[i + 1], scope), typeOf(e, scope), -1);
+            }
+        }
+        return e.hasElse ? BuiltinFunctions::convert(eval(*e.args.back(), scope), typeOf(e, scope), -1)
+                         : SqlValue::null();
+    }
+    case Expr::Kind::Cast:
+        return BuiltinFunctions::cast(eval(*e.args[0], scope), typeOf(*e.args[0], scope), e.castType,
+                                      e.style);
     case Expr::Kind::Function: {
+        if (isAggregate(e) && scope.aggregate) {
+            if (auto v = scope.aggregate(e)) {
+                return *v;
+            }
+        }
         std::vector<SqlValue> args;
+        const bool datePart = BuiltinFunctions::takesDatePart(e.name);
         for (const auto& a : e.args) {
+            if (datePart && args.empty() && a->kind == Expr::Kind::Column && a->qualifier.empty()) {
+                args.push_back(SqlValue(a->name)); // dateadd(day, ...): the part is a bare word
+                continue;
+            }
             args.push_back(a->kind == Expr::Kind::Star ? SqlValue(int64_t(1)) : eval(*a, scope));
-        }
-        if (e.name == "isnull" && args.size() == 2) {
-            return args[0].isNull() ? args[1] : args[0];
-        }
-        if (e.name == "len" && args.size() == 1) {
-            if (args[0].isNull()) {
-                return args[0];
-            }
-            std::string s = args[0].toText();
-            while (!s.empty() && s.back() == ' ') {
-                s.pop_back();
-            }
-            return SqlValue(int64_t(characterCount(s)));
-        }
-        if ((e.name == "upper" || e.name == "lower") && args.size() == 1) {
-            if (args[0].isNull()) {
-                return args[0];
-            }
-            std::string s = args[0].toText();
-            if (e.name == "lower") {
-                return SqlValue(lower(s));
-            }
-            for (char& c : s) {
-                c = char(std::toupper(static_cast<unsigned char>(c)));
-            }
-            return SqlValue(s);
         }
         if (scope.function) {
             if (auto v = scope.function(e.name, args)) {
                 return *v;
             }
+        }
+        if (auto v = BuiltinFunctions::call(e, args, scope)) {
+            return *v;
+        }
+        if (isAggregate(e)) {
+            throw SqlError(50000, 16, "__not_supported__");
         }
         throw SqlError(195, 15, "'" + e.name + "' is not a recognized built-in function name.");
     }
@@ -294,6 +355,13 @@ bool Evaluator::isTrue(const Expr& e, const EvalScope& scope) {
         if (v.isNull() || p.isNull()) {
             return false;
         }
+        if (e.args.size() > 2) {
+            SqlValue esc = eval(*e.args[2], scope);
+            if (esc.isNull()) {
+                return false;
+            }
+            return BuiltinFunctions::likeEscaped(v.toText(), p.toText(), esc.toText()) != e.negated;
+        }
         return like(v.toText(), p.toText()) != e.negated;
     }
     if (e.kind == Expr::Kind::Between) {
@@ -304,6 +372,29 @@ bool Evaluator::isTrue(const Expr& e, const EvalScope& scope) {
             return false;
         }
         return (*low >= 0 && *high <= 0) != e.negated;
+    }
+    if (e.kind == Expr::Kind::Exists) {
+        if (!scope.subquery) {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
+        return !scope.subquery(e, scope).empty();
+    }
+    if (e.kind == Expr::Kind::InSubquery) {
+        if (!scope.subquery) {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
+        SqlValue v = eval(*e.args[0], scope);
+        if (v.isNull()) {
+            return false;
+        }
+        bool found = false, unknown = false;
+        for (const Row& r : scope.subquery(e, scope)) {
+            auto c = compare(v, r.empty() ? SqlValue::null() : r[0]);
+            found = found || (c && *c == 0);
+            unknown = unknown || !c;
+        }
+        // x not in (..., null) is never true.
+        return e.negated ? (!found && !unknown) : found;
     }
     if (e.kind == Expr::Kind::InList) {
         SqlValue v = eval(*e.args[0], scope);
@@ -361,6 +452,9 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
             }
             if (l.type == SqlType::Float || r.type == SqlType::Float)
                 return ColumnType::of(SqlType::Float);
+            if (auto d = BuiltinFunctions::decimalResult(e.name, l, r)) {
+                return *d;
+            }
             if (l.type == SqlType::Decimal || l.type == SqlType::Numeric || l.type == SqlType::Money)
                 return l;
             if (r.type == SqlType::Decimal || r.type == SqlType::Numeric || r.type == SqlType::Money)
@@ -372,7 +466,29 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
         return ColumnType::of(SqlType::Int);
     case Expr::Kind::Unary:
         return e.name == "not" ? ColumnType::of(SqlType::Int) : typeOf(*e.args[0], scope);
+    case Expr::Kind::Subquery:
+        return scope.subqueryType ? scope.subqueryType(e) : ColumnType::of(SqlType::Int);
+    case Expr::Kind::Cast:
+        return e.castType;
+    case Expr::Kind::Case: {
+        std::vector<ColumnType> results;
+        size_t i = e.hasOperand ? 1 : 0;
+        const size_t pairsEnd = e.args.size() - (e.hasElse ? 1 : 0);
+        auto isNullLiteral = [](const Expr& x) { return x.kind == Expr::Kind::Literal && x.value.isNull(); };
+        for (; i + 1 < pairsEnd; i += 2) {
+            if (!isNullLiteral(*e.args[i + 1])) {
+                results.push_back(typeOf(*e.args[i + 1], scope));
+            }
+        }
+        if (e.hasElse && !isNullLiteral(*e.args.back())) {
+            results.push_back(typeOf(*e.args.back(), scope));
+        }
+        return BuiltinFunctions::commonType(results);
+    }
     case Expr::Kind::Function:
+        if (auto t = BuiltinFunctions::type(e, scope)) {
+            return *t;
+        }
         if (e.name == "count" || e.name == "len" || e.name == "object_id" || e.name == "db_id" ||
             e.name == "is_srvrolemember" || e.name == "user_id") {
             return ColumnType::of(SqlType::Int);

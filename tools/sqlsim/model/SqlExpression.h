@@ -23,6 +23,16 @@ struct EvalScope {
     std::function<std::optional<ColumnType>(const std::string& variable)> variableType;
     std::function<std::optional<SqlValue>(const std::string& function, const std::vector<SqlValue>& args)>
         function;
+    // Runs a subquery (Expr::tokenPos) that may read this scope's columns; its rows, and its first
+    // column's type.
+    std::function<std::vector<Row>(const Expr& subquery, const EvalScope& outer)> subquery;
+    std::function<ColumnType(const Expr& subquery)> subqueryType;
+    // A grouped query's value of an aggregate call for the current group.
+    std::function<std::optional<SqlValue>(const Expr& aggregate)> aggregate;
+    // The joined row of the query being run (one row per table source, null for the missing side of
+    // an outer join), for columns bound to it: Expr::slot is source << 16 | column.
+    const Row* const* tuple = nullptr;
+    const void* layout = nullptr;
 };
 
 class Evaluator {
@@ -36,6 +46,7 @@ public:
     static bool like(const std::string& text, const std::string& pattern);
     // Converts a value to a column's type, as an insert or update stores it.
     static SqlValue coerce(const SqlValue& v, const ColumnType& type);
+    static bool isAggregate(const Expr& e);
 };
 
 } // namespace sqlsim::model

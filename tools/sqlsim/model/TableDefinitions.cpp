@@ -273,6 +273,9 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
 void TableDefinitions::drop(Context& ctx, Cursor& c) {
     c.pos += 2;
     std::string name = c.name();
+    if (splitName(name).back().rfind("#", 0) == 0) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
     Database& db = ctx.db();
     ObjectDef* o = db.findObject(name);
     if (!o || !o->isTable() || !Permissions::dbRole(ctx, db, "db_ddladmin")) {

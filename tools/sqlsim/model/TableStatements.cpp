@@ -5,6 +5,7 @@
 
 #include "Names.h"
 #include "Permissions.h"
+#include "TempTables.h"
 #include "TextTemplate.h"
 #include "TypeInfo.h"
 
@@ -16,6 +17,9 @@ namespace sqlsim::model {
 namespace {
 
 ObjectDef& userTable(Context& ctx, const std::string& name) {
+    if (TempTables::isTemp(splitName(name).back())) {
+        throw SqlError(50000, 16, "__not_supported__"); // temporary tables are read only here
+    }
     ObjectDef* o = ctx.db().findObject(name);
     if (!o || !o->isTable()) {
         std::string shown;

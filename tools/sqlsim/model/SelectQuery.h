@@ -1,0 +1,64 @@
+#pragma once
+// A select statement, read whole before it runs: select list (distinct, top), from with joins and
+// derived tables, where, group by, having, union and order by. Columns are bound to the table
+// sources once, so that large tables are read without looking names up for every row; equality
+// joins go through a hash of the joined side.
+#include "SqlExpression.h"
+#include "SystemTables.h"
+
+#include <map>
+#include <memory>
+
+namespace sqlsim::model {
+
+class BatchRunner;
+
+class SelectQuery {
+public:
+    // outer: the scope of the query this one is a subquery of (correlated columns), or null.
+    SelectQuery(BatchRunner& runner, Context& ctx, const EvalScope* outer = nullptr);
+    ~SelectQuery();
+
+    // At "select": reads the whole query (up to its end) and runs it.
+    Relation run(size_t& pos);
+    // At "select": the query's columns, without running it.
+    std::vector<Column> columns(size_t pos);
+    // select ... into: the table to create ("" when none); variables assigned (select @v = ...).
+    const std::string& into() const { return m_into; }
+    struct Assignment {
+        std::string variable;
+        const Expr* expr = nullptr;
+    };
+
+    struct Core;
+    struct Source;
+
+private:
+    void parse(size_t& pos);
+    void parseCore(size_t& pos, Core& core);
+    void parseFrom(size_t& pos, Core& core);
+    void parseSource(size_t& pos, Core& core);
+    void bind(Core& core);
+    Relation execute();
+    Relation executeCore(Core& core);
+    // Rows a subquery of this query yields for the current row of outer.
+    std::vector<Row> subquery(const Expr& e, const EvalScope& outer);
+    ColumnType subqueryType(const Expr& e);
+    EvalScope makeScope(Core& core);
+
+    BatchRunner& m_runner;
+    Context& m_ctx;
+    const EvalScope* m_outer;
+    std::vector<std::unique_ptr<Core>> m_cores;
+    std::vector<bool> m_unionAll; // between core i and i + 1
+    struct Order {
+        std::unique_ptr<Expr> expr;
+        bool descending = false;
+    };
+    std::vector<Order> m_order;
+    std::string m_into;
+    // Uncorrelated subqueries run once.
+    std::map<size_t, std::vector<Row>> m_subqueryRows;
+};
+
+} // namespace sqlsim::model
