@@ -45,7 +45,7 @@ void TADORecordset::MoveNext() {
 }
 
 void TADORecordset::readBlock() {
-    m_store.ClearRows();
+    m_store.RecycleRows();
     m_position = 0;
     m_more = false;
     m_more = m_statement->FetchRows(m_store, BlockRows());
