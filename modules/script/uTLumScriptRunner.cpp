@@ -46,6 +46,30 @@ bool isIndexModifier(const QString& word) {
            word.compare(QLatin1String("nonclustered"), Qt::CaseInsensitive) == 0;
 }
 
+// A number cut to its column's width would read as another number: numeric cells are shown whole
+// and push the rest of their line to the right instead.
+bool isNumberType(int adoType) {
+    switch (adoType) {
+    case 2:   // smallint
+    case 3:   // int
+    case 4:   // single
+    case 5:   // double
+    case 6:   // currency
+    case 14:  // decimal
+    case 16:  // tinyint
+    case 17:  // unsigned tinyint
+    case 18:  // unsigned smallint
+    case 19:  // unsigned int
+    case 20:  // bigint
+    case 21:  // unsigned bigint
+    case 131: // numeric
+    case 139: // variable numeric
+        return true;
+    default:
+        return false;
+    }
+}
+
 constexpr int kAdDBTime = 134;
 constexpr int kAdDBTimeStamp = 135;
 constexpr int kDateTimeTextLength = 23; // yyyy-mm-dd hh:nn:ss:zzz
@@ -349,6 +373,7 @@ void TLumScriptRunner::runBatch(const QString& text) {
 void TLumScriptRunner::printRecordset(TADORecordset& rs) {
     const int c = rs.FieldCount();
     std::vector<int> widths(static_cast<size_t>(c));
+    std::vector<char> whole(static_cast<size_t>(c)); // numbers are never cut
     QString header, dashes;
     for (int k = 0; k < c; ++k) {
         const TADOField field = rs.Fields(k);
@@ -366,6 +391,7 @@ void TLumScriptRunner::printRecordset(TADORecordset& rs) {
             width = m_maxFieldLength;
         width = std::max(width, 0);
         widths[size_t(k)] = width;
+        whole[size_t(k)] = isNumberType(field.Type());
         header += name;
         if (m_tabDelimiter) {
             header += QLatin1Char('\t');
@@ -387,9 +413,11 @@ void TLumScriptRunner::printRecordset(TADORecordset& rs) {
         row.resize(0);
         for (int k = 0; k < c; ++k) {
             const int width = widths[size_t(k)];
-            const QString cell = FieldValueText(rs.Fields(k));
-            const qsizetype shown = std::min<qsizetype>(cell.size(), width);
-            row.append(QStringView(cell).left(shown));
+            const qsizetype start = row.size();
+            AppendFieldValueText(row, rs.Fields(k)); // the cell's text, then cut to the width
+            if (row.size() - start > width && !whole[size_t(k)])
+                row.truncate(start + width);
+            const qsizetype shown = std::min<qsizetype>(row.size() - start, width);
             if (m_tabDelimiter)
                 row += QLatin1Char('\t');
             else
