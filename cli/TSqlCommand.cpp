@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <csignal>
 #include <pthread.h>
 #include <thread>
@@ -45,6 +46,7 @@ TSqlCommand::TSqlCommand(QStringList parameters, std::FILE* out, std::FILE* err)
     : m_parameters(std::move(parameters)), m_out(out), m_err(err) {}
 
 void TSqlCommand::error(const QString& text) {
+    flushOutput();
     std::fflush(m_out);
     std::fputs(text.toUtf8().constData(), m_err);
     std::fputc('\n', m_err);
@@ -100,20 +102,28 @@ bool TSqlCommand::readScript(QString& script) {
     return true;
 }
 
-void TSqlCommand::writeLines(const QStringList& lines) {
-    m_utf16.resize(0);
-    for (const QString& line : lines) {
-        const qsizetype start = m_utf16.size();
-        m_utf16 += line;
-        // A line break inside a line becomes a blank, as in the result pane.
-        for (qsizetype i = start; i < m_utf16.size(); ++i) {
-            if (m_utf16[i] == QLatin1Char('\r') || m_utf16[i] == QLatin1Char('\n'))
-                m_utf16[i] = QLatin1Char(' ');
-        }
-        m_utf16 += QLatin1Char('\n');
+void TSqlCommand::writeLine(const QString& line) {
+    const qsizetype need = m_encoder.requiredSpace(line.size()) + 1;
+    if (m_used + need > m_buffer.size()) {
+        flushOutput();
+        if (need > m_buffer.size())
+            m_buffer.resize(std::max<qsizetype>(need, 256 * 1024));
     }
-    const QByteArray bytes = m_utf16.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
+    char* const start = m_buffer.data() + m_used;
+    char* end = m_encoder.appendToBuffer(start, line);
+    // A line break inside a line becomes a blank, as in the result pane.
+    for (char* p = start; p != end; ++p) {
+        if (*p == '\r' || *p == '\n')
+            *p = ' ';
+    }
+    *end++ = '\n';
+    m_used = end - m_buffer.data();
+}
+
+void TSqlCommand::flushOutput() {
+    if (m_used > 0)
+        std::fwrite(m_buffer.constData(), 1, size_t(m_used), m_out);
+    m_used = 0;
 }
 
 int TSqlCommand::Run() {
@@ -157,7 +167,7 @@ int TSqlCommand::execute(const QString& script) {
     runner.SetConnection(&connection);
     runner.SetScriptText(script);
     bool failed = false;
-    runner.OnLines = [this](QObject*, const QStringList& lines) { writeLines(lines); };
+    runner.OnMessage = [this](QObject*, const QString& line) { writeLine(line); };
     runner.OnError = [&](QObject*, const QString& err, bool& aBreak, bool& aAsk) {
         failed = true;
         if (!runner.CancelRequested())
@@ -191,6 +201,7 @@ int TSqlCommand::execute(const QString& script) {
     }
     pthread_kill(watcher.native_handle(), SIGUSR1);
     watcher.join();
+    flushOutput();
     std::fflush(m_out);
     if (std::ferror(m_out)) {
         error(utf8("marlinde-sql: writing the output failed"));

@@ -2,7 +2,9 @@
 // marlinde-sql: reads a script from a file or standard input, logs on with the same switches as
 // marlinde and runs the script through the Query tab's script runner. Result lines and messages go
 // to standard output exactly as the Query tab's result pane shows them, errors to standard error.
+#include <QByteArray>
 #include <QString>
+#include <QStringConverter>
 #include <QStringList>
 
 #include <cstdio>
@@ -23,7 +25,9 @@ private:
     bool parse();
     bool readScript(QString& script);
     int execute(const QString& script);
-    void writeLines(const QStringList& lines);
+    // Appends a line to the output buffer as UTF-8, written out in large blocks.
+    void writeLine(const QString& line);
+    void flushOutput();
     void error(const QString& text);
 
     QStringList m_parameters;
@@ -32,5 +36,7 @@ private:
     QString m_inputFile;
     bool m_hasInputFile = false;
     bool m_stopOnError = false;
-    QString m_utf16; // the block of lines being written
+    QStringEncoder m_encoder{QStringEncoder::Utf8};
+    QByteArray m_buffer; // output not yet written
+    qsizetype m_used = 0;
 };
