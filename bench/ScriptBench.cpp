@@ -78,16 +78,28 @@ qint64 timeRun(const Peer& peer, const QProcessEnvironment& env) {
 
 } // namespace
 
+// bench_script [rows [runs]]: the comparison. bench_script --serve [rows]: only serves the rows
+// (password "bench") and prints the port, until standard input ends; for profiling one program.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+    const bool serveOnly = argc > 1 && std::string(argv[1]) == "--serve";
+    const int first = serveOnly ? 2 : 1;
+    const long rows = argc > first ? std::atol(argv[first]) : 1000000;
+    const int runs = argc > first + 1 ? std::atoi(argv[first + 1]) : 3;
     BenchResponder responder(rows);
     sqlsim::Server server(responder);
     const int port = server.start(0);
     if (port <= 0) {
         std::fprintf(stderr, "the simulator did not start\n");
         return 1;
+    }
+    if (serveOnly) {
+        std::printf("%d\n", port);
+        std::fflush(stdout);
+        while (std::fgetc(stdin) != EOF) {
+        }
+        server.stop();
+        return 0;
     }
 
     QTemporaryDir dir;
