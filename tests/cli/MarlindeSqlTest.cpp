@@ -5,8 +5,11 @@
 #include "TADOConnection.h"
 #include "uTLumScriptRunner.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +110,45 @@ TEST_F(MarlindeSql, ReadsStandardInputAndSucceeds) {
     EXPECT_EQ(o.exitCode, 0) << o.err.toStdString();
     EXPECT_EQ(o.out, "a          \n---------- \n1          \nb          \n---------- \n2          \n");
     EXPECT_TRUE(o.err.isEmpty());
+}
+
+TEST_F(MarlindeSql, AMessageWithLineBreaksIsOneLine) {
+    const Outcome o = run(logOn(), "print 'one\r\ntwo\nthree'\n");
+    EXPECT_EQ(o.exitCode, 0) << o.err.toStdString();
+    // However the server returns the breaks, they become blanks on one line.
+    EXPECT_EQ(o.out.count('\n'), 1);
+    EXPECT_FALSE(o.out.contains('\r'));
+    EXPECT_TRUE(QString::fromUtf8(o.out).simplified() == "one two three") << o.out.toStdString();
+}
+
+TEST_F(MarlindeSql, AnInterruptCancelsTheRunningBatchAndEndsTheScript) {
+    const qsizetype before = testsupport::SimRequests(*sim, "batch", "text").size();
+    QProcess p;
+    p.start(MARLINDE_SQL_BINARY, logOn());
+    ASSERT_TRUE(p.waitForStarted(10000));
+    p.write("waitfor delay '00:00:30'\nGO\nprint 'after'\n");
+    ASSERT_TRUE(p.waitForBytesWritten(10000));
+    p.closeWriteChannel();
+    QElapsedTimer clock;
+    clock.start();
+    bool sent = false;
+    while (!sent && clock.elapsed() < 20000) {
+        const QStringList batches = testsupport::SimRequests(*sim, "batch", "text").mid(before);
+        sent = !batches.isEmpty() && batches.last().contains("waitfor");
+        if (!sent)
+            p.waitForFinished(10); // turns the process's I/O meanwhile
+    }
+    ASSERT_TRUE(sent) << "the batch never reached the server";
+    clock.restart();
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(15000));
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 130);
+    EXPECT_EQ(p.readAllStandardError(), QByteArray("Interrupted.\n"));
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    for (const QString& s : testsupport::SimRequests(*sim, "batch", "text").mid(before))
+        EXPECT_FALSE(s.contains("after"));
 }
 
 TEST_F(MarlindeSql, BadArgumentsAFileThatCannotBeReadAndAFailedLogOnExitWithTwo) {
