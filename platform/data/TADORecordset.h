@@ -27,7 +27,7 @@ public:
     int RecordCount() const { return m_open && !m_forwardOnly ? m_store.RowCount() : -1; }
     bool ForwardOnly() const { return m_forwardOnly; }
     // Rows a forward-only recordset reads at a time.
-    static int BlockRows() { return 4096; }
+    static int BlockRows() { return 16384; }
     qint64 RecordsAffected() const { return m_recordsAffected; }
 
     bool Eof() const { return !m_open || (m_position >= m_store.RowCount() && !m_more); }

@@ -4,6 +4,7 @@
 #include "SimLog.h"
 #include "SimProcess.h"
 #include "TADOConnection.h"
+#include "TADORecordset.h"
 #include "uTLumScriptRunner.h"
 
 #include <QElapsedTimer>
@@ -26,7 +27,7 @@ class ScriptRunnerServer : public ::testing::Test {
 protected:
     static inline SimProcess* sim = nullptr;
     static void SetUpTestSuite() {
-        sim = new SimProcess({"--demo", "--sa-password", "sa", "--rows", "10000"});
+        sim = new SimProcess({"--demo", "--sa-password", "sa", "--rows", "40000"});
     }
     static void TearDownTestSuite() {
         delete sim;
@@ -189,12 +190,13 @@ TEST_F(ScriptRunnerServer, LargeResultsStreamToOnLinesInBlocks) {
     };
     ASSERT_TRUE(run("use Scale\nselect id, name from Rows\nprint 'end'"));
     EXPECT_TRUE(log.isEmpty()); // OnLines takes the place of OnMessage
-    ASSERT_EQ(lines.size(), 10000 + 2 + 1);
+    ASSERT_EQ(lines.size(), 40000 + 2 + 1);
     // Rows read in several parts come out whole and in order.
-    for (int id : {1, 4096, 4097, 8193, 10000})
+    ASSERT_GT(40000, 2 * TADORecordset::BlockRows());
+    for (int id : {1, 16384, 16385, 32769, 40000})
         EXPECT_EQ(lines[id + 1], QStringLiteral("%1Row %2").arg(id, -11).arg(id, -46) + ' ') << id;
     EXPECT_EQ(lines.last(), "end");
-    EXPECT_GE(blocks.size(), size_t(11));
+    EXPECT_GE(blocks.size(), size_t(41));
     for (qsizetype b : blocks)
         EXPECT_LE(b, TLumScriptRunner::LinesBlockSize());
     ASSERT_TRUE(run("use Sales"));
