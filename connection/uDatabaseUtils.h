@@ -21,6 +21,8 @@ QString GetKeyColumn(TADOQuery* query);
 int FieldDisplayWidth(const TADOField& field);
 // The current value as text: empty for NULL, "yyyy-mm-dd hh:nn:ss:zzz" for dates and times.
 QString FieldValueText(const TADOField& field);
+// The same text appended to out, for readers that print many values without a string for each.
+void AppendFieldValueText(QString& out, const TADOField& field);
 // The first installed server instance the registry lists, or empty.
 QString GetInstalledInstance();
 // That instance's data root directory from the registry, or empty.

@@ -83,6 +83,20 @@ void TRowStore::ClearRows() {
     m_blockUsed = m_blockSize = m_allocated = 0;
 }
 
+void TRowStore::RecycleRows() {
+    m_rows.clear();
+    if (m_blockSize == 0 || m_blocks.empty()) {
+        ClearRows();
+        return;
+    }
+    // The block being filled is the last and the largest of the growing ones.
+    TBlock keep = std::move(m_blocks.back());
+    m_blocks.clear();
+    m_blocks.push_back(std::move(keep));
+    m_blockUsed = 0;
+    m_allocated = m_blockSize;
+}
+
 void TRowStore::TBlockFree::operator()(unsigned char* p) const {
     std::free(p);
 }

@@ -41,6 +41,9 @@ public:
     int RowCount() const { return int(m_rows.size()); }
     // Drops every row (and the memory they used); the columns stay.
     void ClearRows();
+    // Drops every row but keeps the block being filled, so a reader that holds a result one part
+    // at a time refills the same memory instead of asking the system for new pages each time.
+    void RecycleRows();
 
     // Packs cells (one per column) into a new row; returns its position.
     int Append(const Cell* cells);
