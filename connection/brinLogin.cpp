@@ -11,6 +11,7 @@
 #include "TMessageBox.h"
 #include "TStarPasswordStyle.h"
 #include "uComponentUtils.h"
+#include "uLogOnParameters.h"
 #include "uTLumProfiles.h"
 #include "uTLumTranslator.h"
 
@@ -322,15 +323,8 @@ void TfBrinLogin::cbTrustConnectionClick() {
 }
 
 QString TfBrinLogin::BuildConnectionString(bool withDatabase) const {
-    QString s = QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=") + Server() +
-                QLatin1Char(';');
-    if (withDatabase)
-        s += QStringLiteral("Initial Catalog=") + Database() + QLatin1Char(';');
-    if (TrustConnection())
-        s += QStringLiteral("Integrated Security=SSPI;");
-    else
-        s += QStringLiteral("User ID=") + User() + QStringLiteral(";Password=") + Password();
-    return s;
+    return TLogOnParameters::ConnectionString(Server(), Database(), withDatabase, TrustConnection(), User(),
+                                              Password());
 }
 
 void TfBrinLogin::withServerNamed(const std::function<void()>& open) {
@@ -357,41 +351,20 @@ void TfBrinLogin::Connect() {
 }
 
 bool TfBrinLogin::commandLineLogOn() {
-    QString server, database, user, password;
-    bool hasServer = false, hasDatabase = false, hasUser = false, hasPassword = false, trusted = false;
-    const qsizetype n = m_parameters.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QString& p = m_parameters[i];
-        const bool hasValue = i + 1 < n;
-        if (p == QLatin1String("-s") && hasValue) {
-            server = m_parameters[i + 1];
-            hasServer = true;
-        } else if (p == QLatin1String("-d") && hasValue) {
-            database = m_parameters[i + 1];
-            hasDatabase = true;
-        } else if (p == QLatin1String("-u") && hasValue) {
-            user = m_parameters[i + 1];
-            hasUser = true;
-        } else if (p == QLatin1String("-p") && hasValue) {
-            password = m_parameters[i + 1];
-            hasPassword = true;
-        } else if (p == QLatin1String("-t")) {
-            trusted = true;
-        }
-    }
-    if (hasServer) {
-        SetServer(server);
+    const TLogOnParameters given = TLogOnParameters::Parse(m_parameters);
+    if (given.hasServer) {
+        SetServer(given.server);
         SetTrustConnection(false);
     }
-    if (hasDatabase)
-        SetDatabase(database);
-    if (hasUser)
-        SetUser(user);
-    if (hasPassword)
-        SetPassword(password);
-    if (trusted)
+    if (given.hasDatabase)
+        SetDatabase(given.database);
+    if (given.hasUser)
+        SetUser(given.user);
+    if (given.hasPassword)
+        SetPassword(given.password);
+    if (given.trusted)
         SetTrustConnection(true);
-    if (!(hasServer && hasDatabase && (trusted || hasUser)))
+    if (!given.Complete())
         return false;
     try {
         Connect();

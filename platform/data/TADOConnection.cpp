@@ -133,7 +133,8 @@ std::unique_ptr<TADORecordset> TADOConnection::Execute(const QString& commandTex
         statement->Drain();
         return nullptr;
     }
-    return std::make_unique<TADORecordset>(std::move(statement));
+    // Server-side cursors are read a block at a time, as they are walked.
+    return std::make_unique<TADORecordset>(std::move(statement), m_cursorLocation == clUseServer);
 }
 
 std::unique_ptr<TADORecordset> TADOConnection::OpenSchema(TSchemaInfo) {

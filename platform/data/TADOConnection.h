@@ -75,7 +75,8 @@ public:
     QList<TAdoError> Errors() const;
 
     // Sends a text command. Returns its first result (later ones through NextRecordset), or
-    // nothing with eoExecuteNoRecords, where every result is read and dropped.
+    // nothing with eoExecuteNoRecords, where every result is read and dropped. With clUseServer
+    // the recordset is forward-only and reads its rows a block at a time.
     std::unique_ptr<TADORecordset> Execute(const QString& commandText, TCommandType commandType = cmdText,
                                            TExecuteOptions options = {});
     // siCatalogs: one row per database the login can see, the name in the first column.

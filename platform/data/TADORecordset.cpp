@@ -2,7 +2,8 @@
 
 #include "TOdbcStatement.h"
 
-TADORecordset::TADORecordset(std::unique_ptr<TOdbcStatement> statement) : m_statement(std::move(statement)) {
+TADORecordset::TADORecordset(std::unique_ptr<TOdbcStatement> statement, bool forwardOnly)
+    : m_statement(std::move(statement)), m_forwardOnly(forwardOnly) {
     load();
 }
 
@@ -12,12 +13,16 @@ void TADORecordset::load() {
     m_store.SetColumns({});
     m_open = false;
     m_position = 0;
+    m_more = false;
     m_recordsAffected = -1;
     if (!m_statement || !m_statement->HasResult())
         return;
     if (m_statement->ColumnCount() > 0) {
         m_store.SetColumns(m_statement->DescribeColumns());
-        m_statement->FetchAll(m_store);
+        if (m_forwardOnly)
+            m_more = m_statement->FetchRows(m_store, BlockRows());
+        else
+            m_statement->FetchAll(m_store);
         m_open = true;
     } else {
         m_recordsAffected = m_statement->RowsAffected();
@@ -35,6 +40,15 @@ int TADORecordset::FieldIndex(const QString& name) const {
 void TADORecordset::MoveNext() {
     if (m_position < m_store.RowCount())
         ++m_position;
+    if (m_position >= m_store.RowCount() && m_more)
+        readBlock();
+}
+
+void TADORecordset::readBlock() {
+    m_store.ClearRows();
+    m_position = 0;
+    m_more = false;
+    m_more = m_statement->FetchRows(m_store, BlockRows());
 }
 
 void TADORecordset::MovePrevious() {
@@ -54,6 +68,7 @@ bool TADORecordset::NextRecordset() {
 void TADORecordset::Close() {
     m_store.SetColumns({});
     m_open = false;
+    m_more = false;
     if (m_statement)
         m_statement->CloseCursor();
 }

@@ -243,19 +243,44 @@ void TConnectionObject::Call(int timeoutSeconds, const std::function<void()>& wo
     TDriverCall::Options options;
     options.waitText = QStringLiteral("Running on %1\u2026").arg(m_serverName);
     options.timeoutSeconds = timeoutSeconds;
-    options.cancel = std::move(cancel);
+    options.cancel = cancel;
+    {
+        const std::lock_guard lock(m_cancelMutex);
+        m_cancel = std::move(cancel);
+        m_cancelRequested = false;
+    }
     m_busy = true;
+    // True when CancelCommand stopped the call.
+    const auto finish = [this] {
+        const std::lock_guard lock(m_cancelMutex);
+        m_cancel = nullptr;
+        m_busy = false;
+        return std::exchange(m_cancelRequested, false);
+    };
     try {
         TDriverCall::Run(options, work);
     } catch (const EConnectionLost&) {
-        m_busy = false;
+        finish();
         notifyLost();
         throw;
+    } catch (const ECancelled&) {
+        finish();
+        throw;
     } catch (...) {
-        m_busy = false;
+        // The driver reports a cancelled statement as an error of its own.
+        if (finish())
+            throw ECancelled();
         throw;
     }
-    m_busy = false;
+    finish();
+}
+
+void TConnectionObject::CancelCommand() {
+    const std::lock_guard lock(m_cancelMutex);
+    if (!m_cancel)
+        return;
+    m_cancelRequested = true;
+    m_cancel();
 }
 
 int TConnectionObject::AddLostListener(std::function<void()> listener) {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 
 class TOdbcStatement;
@@ -45,6 +46,9 @@ public:
     // EDatabaseError when the connection is busy, and tells the lost-connection listeners (on
     // the calling thread) when the call found the link broken.
     void Call(int timeoutSeconds, const std::function<void()>& work, std::function<void()> cancel);
+    // Cancels the call running on the connection (SQLCancel), from any thread: the call returns
+    // with ECancelled. Nothing happens when no call is running.
+    void CancelCommand();
 
     // Called (on the GUI thread) after a call found the link broken and closed the connection.
     int AddLostListener(std::function<void()> listener);
@@ -89,6 +93,9 @@ private:
     std::set<TOdbcStatement*> m_statements;
     TOdbcStatement* m_pending = nullptr;
     std::atomic<bool> m_busy = false;
+    std::mutex m_cancelMutex; // guards the two below, set while a call runs
+    std::function<void()> m_cancel;
+    bool m_cancelRequested = false;
     QString m_serverName;
     std::map<int, std::function<void()>> m_lostListeners;
     int m_nextListener = 1;

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -23,6 +24,20 @@ SQLWCHAR* wide(const QString& s) {
 }
 
 } // namespace
+
+struct TOdbcStatement::TBoundBlock {
+    struct Binding {
+        SQLSMALLINT cType = 0;
+        SQLLEN width = 0;
+        std::vector<char> buffer;
+        std::vector<SQLLEN> length;
+    };
+    std::vector<Binding> b;
+    SQLULEN rowsPerFetch = 1;
+    SQLULEN fetched = 0; // the driver writes the rows of each fetch here
+    std::vector<TRowStore::Cell> cells;
+    std::vector<unsigned char> guids;
+};
 
 TOdbcStatement::TOdbcStatement(std::shared_ptr<TConnectionObject> connection)
     : m_connection(std::move(connection)) {
@@ -47,6 +62,7 @@ void TOdbcStatement::Detach() {
         SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
         m_stmt = nullptr;
     }
+    m_block.reset();
     m_hasResult = false;
 }
 
@@ -85,6 +101,7 @@ void TOdbcStatement::stopIfCancelled() {
 }
 
 void TOdbcStatement::closeCursorNow() {
+    releaseBlock();
     if (m_stmt != nullptr)
         SQLFreeStmt(m_stmt, SQL_CLOSE);
     m_hasResult = false;
@@ -110,6 +127,7 @@ void TOdbcStatement::CloseCursor() {
 
 void TOdbcStatement::afterMove(SQLRETURN rc) {
     m_described = false;
+    m_rowsDone = false;
     m_columns.clear();
     m_columnCount = 0;
     if (rc != SQL_NO_DATA)
@@ -136,6 +154,7 @@ void TOdbcStatement::Execute(const QString& text, const QList<Parameter>& parame
     SQLHSTMT h = handle();
     call([&] {
         m_connection->BeginCommand(this);
+        releaseBlock();
         SQLFreeStmt(h, SQL_CLOSE);
         SQLFreeStmt(h, SQL_RESET_PARAMS);
         m_connection->ClearErrors();
@@ -217,6 +236,8 @@ bool TOdbcStatement::NextResult() {
 bool TOdbcStatement::nextResult() {
     if (!m_hasResult)
         return false;
+    // Unread rows of this result are dropped; its buffers must not stay bound to the next one.
+    releaseBlock();
     const SQLRETURN rc = SQLMoreResults(handle());
     if (rc == SQL_NO_DATA) {
         m_hasResult = false;
@@ -271,42 +292,40 @@ QList<TColumnInfo> TOdbcStatement::DescribeColumns() {
 void TOdbcStatement::FetchAll(TRowStore& store) {
     if (m_columnCount == 0)
         return;
-    call([&] { fetchAll(store); });
+    call([&] { fetchRows(store, std::numeric_limits<qint64>::max()); });
 }
 
-void TOdbcStatement::fetchAll(TRowStore& store) {
+bool TOdbcStatement::FetchRows(TRowStore& store, int maxRows) {
+    if (m_columnCount == 0 || m_rowsDone)
+        return false;
+    bool more = false;
+    call([&] { more = fetchRows(store, std::max(maxRows, 1)); });
+    return more;
+}
+
+bool TOdbcStatement::fetchRows(TRowStore& store, qint64 maxRows) {
+    if (m_rowsDone)
+        return false;
     const QList<TColumnInfo>& cols = store.Columns();
     const bool piecewise =
         std::any_of(cols.begin(), cols.end(), [](const TColumnInfo& c) { return c.longData; });
-    if (piecewise)
-        fetchPiecewise(store);
-    else
-        fetchBound(store);
+    const bool more = piecewise ? fetchPiecewise(store, maxRows) : fetchBound(store, maxRows);
+    m_rowsDone = !more;
+    return more;
 }
 
-void TOdbcStatement::fetchBound(TRowStore& store) {
+void TOdbcStatement::bindBlock(const QList<TColumnInfo>& cols) {
     SQLHSTMT h = handle();
-    const QList<TColumnInfo>& cols = store.Columns();
+    auto block = std::make_unique<TBoundBlock>();
     const int n = int(cols.size());
-    struct Binding {
-        SQLSMALLINT cType = 0;
-        SQLLEN width = 0;
-        std::vector<char> buffer;
-        std::vector<SQLLEN> length;
-    };
-    std::vector<Binding> b(static_cast<size_t>(n));
+    block->b.resize(static_cast<size_t>(n));
     SQLLEN rowBytes = 0;
     for (int c = 0; c < n; ++c) {
-        b[c].cType = TOdbcTypes::CTypeOf(cols[c], b[c].width);
-        rowBytes += b[c].width + SQLLEN(sizeof(SQLLEN));
+        block->b[c].cType = TOdbcTypes::CTypeOf(cols[c], block->b[c].width);
+        rowBytes += block->b[c].width + SQLLEN(sizeof(SQLLEN));
     }
     SQLULEN rowsPerFetch =
         SQLULEN(std::clamp<SQLLEN>(SQLLEN(256 * 1024) / std::max<SQLLEN>(rowBytes, 1), 1, 512));
-    for (int c = 0; c < n; ++c) {
-        b[c].buffer.resize(size_t(b[c].width) * rowsPerFetch);
-        b[c].length.resize(rowsPerFetch);
-    }
-    SQLULEN fetched = 0;
     SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
     // A driver may take a smaller block than asked (01S02): the block it took decides what a short
     // block means, or a result would end early without a word.
@@ -316,45 +335,70 @@ void TOdbcStatement::fetchBound(TRowStore& store) {
         !SQL_SUCCEEDED(SQLGetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) || granted == 0)
         granted = 1;
     rowsPerFetch = std::min(rowsPerFetch, granted);
-    SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-    const auto unbind = [&] {
-        if (m_stmt == nullptr)
-            return;
+    block->rowsPerFetch = rowsPerFetch;
+    for (int c = 0; c < n; ++c) {
+        block->b[c].buffer.resize(size_t(block->b[c].width) * rowsPerFetch);
+        block->b[c].length.resize(rowsPerFetch);
+    }
+    block->cells.resize(static_cast<size_t>(n));
+    block->guids.resize(static_cast<size_t>(n) * 16);
+    SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &block->fetched, 0);
+    m_block = std::move(block);
+    for (int c = 0; c < n; ++c)
+        check(SQLBindCol(h, SQLUSMALLINT(c + 1), m_block->b[c].cType, m_block->b[c].buffer.data(),
+                         m_block->b[c].width, m_block->b[c].length.data()));
+}
+
+void TOdbcStatement::releaseBlock() {
+    if (!m_block)
+        return;
+    if (m_stmt != nullptr) {
         SQLFreeStmt(m_stmt, SQL_UNBIND);
         SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
         SQLSetStmtAttr(m_stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-    };
+    }
+    m_block.reset();
+}
+
+bool TOdbcStatement::fetchBound(TRowStore& store, qint64 maxRows) {
+    SQLHSTMT h = handle();
+    const QList<TColumnInfo>& cols = store.Columns();
+    const int n = int(cols.size());
     try {
-        for (int c = 0; c < n; ++c)
-            check(SQLBindCol(h, SQLUSMALLINT(c + 1), b[c].cType, b[c].buffer.data(), b[c].width,
-                             b[c].length.data()));
-        std::vector<TRowStore::Cell> cells(static_cast<size_t>(n));
-        std::vector<unsigned char> guids(static_cast<size_t>(n) * 16);
-        for (;;) {
+        if (!m_block)
+            bindBlock(cols);
+        TBoundBlock& k = *m_block;
+        qint64 read = 0;
+        while (read < maxRows) {
             const SQLRETURN rc = SQLFetch(h);
-            if (rc == SQL_NO_DATA)
-                break;
-            check(rc);
-            for (SQLULEN r = 0; r < fetched; ++r) {
-                for (int c = 0; c < n; ++c)
-                    TOdbcTypes::ToCell(cols[c], b[c].buffer.data() + r * SQLULEN(b[c].width), b[c].length[r],
-                                       cells[c], guids.data() + c * 16);
-                store.Append(cells.data());
+            if (rc == SQL_NO_DATA) {
+                releaseBlock();
+                return false;
             }
+            check(rc);
+            for (SQLULEN r = 0; r < k.fetched; ++r) {
+                for (int c = 0; c < n; ++c)
+                    TOdbcTypes::ToCell(cols[c], k.b[c].buffer.data() + r * SQLULEN(k.b[c].width),
+                                       k.b[c].length[r], k.cells[c], k.guids.data() + c * 16);
+                store.Append(k.cells.data());
+            }
+            read += qint64(k.fetched);
             stopIfCancelled();
             // A short block is the end of the result: fetching again would make the driver read
             // on into the next result and lose its messages and row count.
-            if (fetched < rowsPerFetch)
-                break;
+            if (k.fetched < k.rowsPerFetch) {
+                releaseBlock();
+                return false;
+            }
         }
     } catch (...) {
-        unbind();
+        releaseBlock();
         throw;
     }
-    unbind();
+    return true;
 }
 
-void TOdbcStatement::fetchPiecewise(TRowStore& store) {
+bool TOdbcStatement::fetchPiecewise(TRowStore& store, qint64 maxRows) {
     SQLHSTMT h = handle();
     const QList<TColumnInfo>& cols = store.Columns();
     const int n = int(cols.size());
@@ -362,10 +406,10 @@ void TOdbcStatement::fetchPiecewise(TRowStore& store) {
     std::vector<QByteArray> values(static_cast<size_t>(n));
     std::vector<unsigned char> guids(static_cast<size_t>(n) * 16);
     std::vector<char> chunk(size_t(LongDataChunkBytes()) + 4);
-    for (;;) {
+    for (qint64 read = 0; read < maxRows; ++read) {
         const SQLRETURN rc = SQLFetch(h);
         if (rc == SQL_NO_DATA)
-            break;
+            return false;
         check(rc);
         for (int c = 0; c < n; ++c) {
             SQLLEN width = 0;
@@ -403,6 +447,7 @@ void TOdbcStatement::fetchPiecewise(TRowStore& store) {
         store.Append(cells.data());
         stopIfCancelled();
     }
+    return true;
 }
 
 void TOdbcStatement::bindParameters(const QList<Parameter>& parameters) {

@@ -42,6 +42,9 @@ public:
     QList<TColumnInfo> DescribeColumns();
     // Reads every row of the current result into store, whose columns are DescribeColumns().
     void FetchAll(TRowStore& store);
+    // Reads about maxRows more rows of the current result into store (whole fetch blocks, so a
+    // few more may come); false when the result has no rows left after them.
+    bool FetchRows(TRowStore& store, int maxRows);
     // Rows changed by the current result's statement, -1 when not known.
     qint64 RowsAffected() const;
     // Moves to the next result; false when the command has no more (the statement is then idle).
@@ -66,14 +69,18 @@ private:
     void closeCursorNow();
     QStringList primaryKeys(const QString& catalog, const QString& schema, const QString& table);
     bool nextResult();
-    void fetchAll(TRowStore& store);
+    bool fetchRows(TRowStore& store, qint64 maxRows);
     void stopIfCancelled();
     SQLHSTMT handle() const;
     void check(SQLRETURN rc);
     void afterMove(SQLRETURN rc);
     void bindParameters(const QList<Parameter>& parameters);
-    void fetchBound(TRowStore& store);
-    void fetchPiecewise(TRowStore& store);
+    bool fetchBound(TRowStore& store, qint64 maxRows);
+    bool fetchPiecewise(TRowStore& store, qint64 maxRows);
+    // Column buffers bound for block fetches; they stay bound while a result is read in parts.
+    struct TBoundBlock;
+    void bindBlock(const QList<TColumnInfo>& cols);
+    void releaseBlock();
 
     std::shared_ptr<TConnectionObject> m_connection;
     SQLHSTMT m_stmt = nullptr;
@@ -81,6 +88,8 @@ private:
     int m_columnCount = 0;
     QList<TColumnInfo> m_columns;
     bool m_described = false;
+    bool m_rowsDone = false; // the current result has no rows left to fetch
+    std::unique_ptr<TBoundBlock> m_block;
     std::vector<QByteArray> m_parameterData;
     std::vector<SQLLEN> m_parameterLength;
     int m_timeout = 0;
