@@ -10,6 +10,7 @@
 #include "brinLogin.h"
 #include "uKestrowImages.h"
 #include "uTLumModuleInterface.h"
+#include "uTaLumScript.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -135,6 +136,16 @@ void TfKestrow::createComponents() {
         pc->addTab(*p.page, il->Icon(p.image), QString::fromLatin1(p.caption));
     }
     connect(pc, &QTabWidget::currentChanged, this, [this] { SafeCall([this] { pcChange(); }); });
+
+    // The Query page: the script editor is made on the first visit and left as it is afterwards.
+    aLumScript = new TaLumScript(this, QStringLiteral("aLumScript"));
+    aLumScript->SetModuleInterface(LumModuleInterface1);
+    aLumScript->SetParent(tsQuery);
+    aLumScript->Loaded();
+    SetPageActivation(tsQuery, [this] {
+        if (!aLumScript->IsModuleCreated())
+            aLumScript->Execute();
+    });
 
     dxBarManager = new QStatusBar(this);
     dxBarManager->setObjectName(QStringLiteral("dxBarManager"));

@@ -22,6 +22,7 @@ class TADOQuery;
 class TAction;
 class TImageList;
 class TLumModuleInterface;
+class TaLumScript;
 class TfBrinLogin;
 
 class TfKestrow : public TForm {
@@ -80,6 +81,8 @@ public:
     QLabel* dxbsCurrentUser;
     QComboBox* dxbcDB;
     QLabel* dxbsConnected;
+    // The Query page's module.
+    TaLumScript* aLumScript;
 
 protected:
     void MessageReceived(int message, qintptr wParam, qintptr lParam) override;

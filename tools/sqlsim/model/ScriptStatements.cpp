@@ -79,7 +79,9 @@ void extendedPropertyCalls(Context& ctx, const TextTemplate::Values& v, bool dou
         lines.push_back("exec sps_UpdateExtendedProperty '" + tab + "', " + column + ", '" + p->name + "', " +
                         q + (doubleQuotes ? quoteDoubled(p->value.toText()) : p->value.toText()) + q);
     }
-    textColumn(ctx, "", lines, ColumnType::of(SqlType::VarChar, 8000));
+    textColumn(ctx, "", lines,
+               doubleQuotes ? ColumnType::of(SqlType::NVarChar, 4000)
+                            : ColumnType::of(SqlType::VarChar, 8000));
 }
 
 // The query reads ta_AccessObject (sName: an object, sUser: who gets it) and writes one grant per

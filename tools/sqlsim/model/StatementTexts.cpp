@@ -413,7 +413,7 @@ select 'exec sps_UpdateExtendedProperty ''' + @tab + ''', '
   + case when charindex('char', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
          when charindex('date', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
          else '' end 
-  + replace(convert(varchar(8000), p.value), '''', '''''')
+  + replace(convert(nvarchar(4000), p.value), '''', '''''')
   + case when charindex('char', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
          when charindex('date', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
          else '' end 
