@@ -46,7 +46,8 @@ QFont courier() {
                    QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono"),
                    QStringLiteral("monospace")});
     f.setFixedPitch(true);
-    f.setPixelSize(13);
+    // 13 pixels at 96 dots per inch; QScintilla takes the size in points only.
+    f.setPointSize(10);
     return f;
 }
 
@@ -76,6 +77,7 @@ TLumSqlEditor::TLumSqlEditor(QWidget* parent) : QsciScintilla(parent) {
     setMarginWidth(0, 0);
     setFrameShape(QFrame::NoFrame);
     SendScintilla(SCI_SETHSCROLLBAR, 1);
+    SendScintilla(SCI_SETSCROLLWIDTH, 1);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
     setTabWidth(4);
 }
