@@ -38,7 +38,7 @@ protected:
     TfLumScript* form = nullptr;
     QStringList errors;
 
-    void open(const QString& database) {
+    void open(const QString& database, const QString& iniFile = {}) {
         qobject_cast<TApplication*>(qApp)->OnException = [this](const std::exception& e) {
             errors << QString::fromUtf8(e.what());
         };
@@ -48,6 +48,7 @@ protected:
         context = std::make_unique<TLumModuleInterface>();
         context->SetADOConnection(connection.get());
         context->SetLanguage(QStringLiteral("English"));
+        context->SetIniFileName(iniFile);
         host = std::make_unique<QWidget>();
         host->resize(700, 500);
         action = std::make_unique<TaLumScript>(nullptr, QStringLiteral("aLumScript"));

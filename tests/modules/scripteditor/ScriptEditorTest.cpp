@@ -282,3 +282,33 @@ TEST_F(ScriptEditorTest, StopCancelsTheRunningBatchOnTheServer) {
     form->aRunExecute();
     EXPECT_EQ(paneLines(), QStringList({"again", "Completed."}));
 }
+
+TEST_F(ScriptEditorTest, CreationOptionsAndThePaneHeightAreKeptButNotTheObjectOrTheWhereText) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("marlinde.ini");
+    writeFile(ini, "[mainWindow]\n");
+    TearDown();
+    open(QStringLiteral("Sales"), ini);
+    form->dxirStruct->SetChecked(true);
+    form->dxirData->SetChecked(true);
+    form->dxirDataId->SetChecked(false);
+    form->dxirTriggers->SetChecked(true);
+    form->dxirName->SetText("dbo.Orders");
+    form->dxirDataWhere->SetText("id > 1");
+    host->hide(); // a module form keeps its settings when it is hidden
+    const QString text = readFile(ini);
+    EXPECT_TRUE(text.contains("[fLumScript.dxirStruct]\nText=True")) << text.toStdString();
+    EXPECT_TRUE(text.contains("[fLumScript.dxirDataId]\nText=False")) << text.toStdString();
+    EXPECT_TRUE(text.contains("[fLumScript.re1Result]\nHeight=")) << text.toStdString();
+    EXPECT_FALSE(text.contains("dbo.Orders"));
+    EXPECT_FALSE(text.contains("dxirTriggers"));
+
+    TearDown();
+    open(QStringLiteral("Sales"), ini);
+    EXPECT_TRUE(form->dxirStruct->Checked());
+    EXPECT_TRUE(form->dxirData->Checked());
+    EXPECT_FALSE(form->dxirDataId->Checked());
+    EXPECT_FALSE(form->dxirTriggers->Checked());
+    EXPECT_EQ(form->dxirName->Text(), "");
+    EXPECT_EQ(form->dxirDataWhere->Text(), "");
+}
