@@ -312,3 +312,29 @@ TEST_F(ScriptEditorTest, CreationOptionsAndThePaneHeightAreKeptButNotTheObjectOr
     EXPECT_EQ(form->dxirName->Text(), "");
     EXPECT_EQ(form->dxirDataWhere->Text(), "");
 }
+
+TEST_F(ScriptEditorTest, TheObjectChooserGroupsByTypeThenCategoryAndGivesTheChosenName) {
+    QStringList groups;
+    bool refreshTopRight = false;
+    testsupport::ModalDriver driver({[&](QWidget* modal) {
+        ASSERT_NE(dialogOf(modal), nullptr);
+        EXPECT_EQ(modal->windowTitle(), QString::fromUtf8("Объекты БД"));
+        for (TdxDBGridColumn* c : form->dxdbgObjects->GroupColumns())
+            groups << c->FieldName();
+        EXPECT_TRUE(modal->isAncestorOf(form->dxdbgObjects));
+        refreshTopRight = modal->isAncestorOf(form->pObjectsRefresh) && form->pObjectsRefresh->isVisible() &&
+                          form->pObjectsRefresh->mapTo(modal, QPoint(0, 0)).x() > modal->width() / 2;
+        // The user picks dbo.Orders.
+        for (form->qObjects->First(); !form->qObjects->Eof(); form->qObjects->Next()) {
+            if (form->qObjects->FieldByName("name")->AsString() == "dbo.Orders")
+                break;
+        }
+        clickOk(modal);
+    }});
+    form->dxirName->ClickButton();
+    EXPECT_EQ(driver.Remaining(), 0);
+    EXPECT_EQ(groups, QStringList({"type", "category"}));
+    EXPECT_TRUE(refreshTopRight);
+    EXPECT_EQ(form->dxirName->Text(), "dbo.Orders");
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
