@@ -24,6 +24,7 @@
 #include "uTLumVersionDialog.h"
 #include "uTaLumMSSQLDB.h"
 #include "uTaLumMSSQLSysservers.h"
+#include "uTaLumScript.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -160,6 +161,16 @@ void TfKestrow::createComponents() {
     for (int i = 0; i < pc->count(); ++i)
         pc->widget(i)->setWindowTitle(pc->tabText(i));
     connect(pc, &QTabWidget::currentChanged, this, [this] { SafeCall([this] { pcChange(); }); });
+
+    // The Query page: the script editor is made on the first visit and left as it is afterwards.
+    aLumScript = new TaLumScript(this, QStringLiteral("aLumScript"));
+    aLumScript->SetModuleInterface(LumModuleInterface1);
+    aLumScript->SetParent(tsQuery);
+    aLumScript->Loaded();
+    SetPageActivation(tsQuery, [this] {
+        if (!aLumScript->IsModuleCreated())
+            aLumScript->Execute();
+    });
 
     dxBarManager = new QStatusBar(this);
     dxBarManager->setObjectName(QStringLiteral("dxBarManager"));

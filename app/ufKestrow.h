@@ -31,6 +31,7 @@ class TLumModuleInterface;
 class TLumStorage;
 class TLumTranslator;
 class TLumVersionDialog;
+class TaLumScript;
 class TfBrinLogin;
 
 class TfKestrow : public TForm {
@@ -116,6 +117,8 @@ public:
     TADOQuery* qWho;
     TDataSource* dsWho;
     TLumDataSourceEditAction* aWho;
+    // The Query page's module.
+    TaLumScript* aLumScript;
 
 protected:
     void MessageReceived(int message, qintptr wParam, qintptr lParam) override;

@@ -282,6 +282,7 @@ bool TLumScriptRunner::ExecuteLines(const QStringList& Lines) {
     QString firstLine;
     bool result = true;
     m_cancelRequested = false;
+    m_messagesReported = true;
     m_pending.clear();
     m_sinceFlush.start();
 
@@ -321,7 +322,9 @@ bool TLumScriptRunner::ExecuteLines(const QStringList& Lines) {
                 if (!trimmed(batch).isEmpty())
                     runBatch(batch);
             } catch (const Exception& e) {
-                ReportProviderMessages();
+                // Messages of a command that failed; those of the previous batch went out with it.
+                if (!m_messagesReported)
+                    ReportProviderMessages();
                 const QString message = failureMessage(e);
                 bool aBreak = message.compare(QLatin1String("abort"), Qt::CaseInsensitive) == 0;
                 bool aAsk = !aBreak;
@@ -358,6 +361,7 @@ void TLumScriptRunner::runBatch(const QString& text) {
     const TADOConnection::TExecuteOptions options =
         m_noRecords ? TADOConnection::TExecuteOptions(TADOConnection::eoExecuteNoRecords)
                     : TADOConnection::TExecuteOptions();
+    m_messagesReported = false;
     std::unique_ptr<TADORecordset> rs = m_connection->Execute(text, TADOConnection::cmdText, options);
     while (rs) {
         if (rs->FieldCount() > 0)
@@ -367,6 +371,7 @@ void TLumScriptRunner::runBatch(const QString& text) {
     }
     rs.reset();
     flushLines();
+    m_messagesReported = true;
     ReportProviderMessages();
 }
 

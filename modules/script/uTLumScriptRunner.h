@@ -122,7 +122,8 @@ private:
     int m_maxFieldLength = 255;
     bool m_noRecords = false;
 
-    QStringList m_pending; // lines not yet handed to OnLines
+    QStringList m_pending;          // lines not yet handed to OnLines
+    bool m_messagesReported = true; // the last command's messages went out already
     QElapsedTimer m_sinceFlush;
     std::atomic<bool> m_cancelRequested = false;
     std::mutex m_cancelMutex;

@@ -19,6 +19,8 @@ public:
     using Factory = std::function<std::unique_ptr<Indicator>()>;
 
     static void SetIndicatorFactory(Factory factory) { factory_() = std::move(factory); }
+    // The factory installed now, so that a caller can put it back after replacing it for a while.
+    static Factory IndicatorFactory() { return factory_(); }
     static std::unique_ptr<Indicator> CreateIndicator() { return factory_() ? factory_()() : nullptr; }
 
     // Calls waiting on the GUI thread right now. Timers and the idle pass leave the server alone

@@ -14,6 +14,7 @@ class TdxInspectorRow : public QObject {
     Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
     Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
     Q_PROPERTY(int Height READ Height WRITE SetHeight)
+    Q_PROPERTY(QString Text READ Text WRITE SetText)
 
 public:
     // How the value is edited in place.

@@ -7,9 +7,13 @@
 #include "TAction.h"
 #include "TApplication.h"
 #include "TIniFile.h"
+#include "TLumResultPane.h"
+#include "TLumSqlEditor.h"
 #include "brinLogin.h"
 #include "uTLumModuleInterface.h"
+#include "uTaLumScript.h"
 #include "ufKestrow.h"
+#include "ufLumScript.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -334,3 +338,26 @@ TEST_F(MainWindowTest, StatusBarShowsNotConnectedAfterTheConnectionIsGone) {
 }
 
 } // namespace
+
+TEST_F(MainWindowTest, QueryPageMakesItsEditorOnTheFirstVisitAndLeavesItAsItIsAfterwards) {
+    TfKestrow w(ini(), logOn("Sales"));
+    waitConnected(w);
+    EXPECT_FALSE(w.aLumScript->IsModuleCreated());
+    w.pc->setCurrentWidget(w.tsQuery);
+    ASSERT_TRUE(w.aLumScript->IsModuleCreated());
+    auto* editor = qobject_cast<TfLumScript*>(w.aLumScript->ModuleForm());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(w.tsQuery->isAncestorOf(editor));
+    editor->re1->setText("select db_name() as db");
+    editor->aRunExecute();
+    const QString results = editor->re1Result->Text();
+    EXPECT_TRUE(results.contains("Sales")) << results.toStdString();
+
+    // Later visits neither make a new editor nor refresh it: text and results stay.
+    w.pc->setCurrentWidget(w.tsObjects);
+    w.pc->setCurrentWidget(w.tsQuery);
+    EXPECT_EQ(w.aLumScript->ModuleForm(), editor);
+    EXPECT_EQ(editor->re1->text(), "select db_name() as db");
+    EXPECT_EQ(editor->re1Result->Text(), results);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}

@@ -1,6 +1,8 @@
 #include "BatchRunner.h"
 
+#include "AlterDatabaseStatements.h"
 #include "DatabaseStatements.h"
+#include "ExpressionParser.h"
 #include "Names.h"
 #include "SecurityProcedures.h"
 #include "SystemProcedures.h"
@@ -33,6 +35,16 @@ void BatchRunner::run() {
     for (const Token& t : m_tokens) {
         if (t.isSymbol("]")) {
             m_ctx.response.error(102, 15, "Incorrect syntax near ']'.", 1, {}, int(t.line));
+            return;
+        }
+    }
+    // The old outer join operators fail the whole batch as it compiles, at every compatibility
+    // level the server supports ("@v *= 2" is an assignment and stays valid).
+    for (size_t k = 0; k < m_tokens.size(); ++k) {
+        const Token& t = m_tokens[k];
+        if ((t.isSymbol("*=") || t.isSymbol("=*")) &&
+            !(k > 0 && m_tokens[k - 1].kind == Token::Kind::Variable)) {
+            addError(m_ctx.response, ExpressionParser::outerJoinError(int(t.line)), int(t.line));
             return;
         }
     }
@@ -274,6 +286,10 @@ bool BatchRunner::runStatement(size_t& pos) {
         TableStatements::run(*this, m_ctx, pos);
     } else if ((t.isWord("create") || t.isWord("drop") || t.isWord("alter")) && at(pos + 1).isWord("table")) {
         TableStatements::run(*this, m_ctx, pos);
+    } else if (t.isWord("alter") && at(pos + 1).isWord("database")) {
+        if (!AlterDatabaseStatements::run(m_ctx, m_tokens, pos)) {
+            notSupported();
+        }
     } else if (t.isWord("create") || t.isWord("drop") || t.isWord("backup") || t.isWord("restore")) {
         if (!DatabaseStatements::run(m_ctx, m_tokens, pos)) {
             notSupported();

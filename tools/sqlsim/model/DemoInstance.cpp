@@ -54,7 +54,6 @@ void addRows(ObjectDef& t, std::vector<Row> rows) {
 void salesDatabase(Instance& inst, Login& owner) {
     Database& db = inst.createDatabase("Sales", owner.sid);
     db.files[0].sizeBytes = 16 * 1024 * 1024;
-    db.compatLevel = 80; // its extended-property scripts use the old outer joins
     ObjectDef& regions = table(db, "Regions", {identity("id"), column("name", nvarchar(50), false)});
     addRows(regions, {{SqlValue("North")}, {SqlValue("South")}, {SqlValue("Сибирь")}, {SqlValue("Урал")}});
     int regionsId = regions.id;
@@ -190,6 +189,14 @@ void salesDatabase(Instance& inst, Login& owner) {
     db.members.insert({managerUid, 16390});
     db.permissions.push_back(Permission{ordersId, roleUid, 1, 1});
     db.permissions.push_back(Permission{ordersId, managerUid, 1, 27});
+    // The database's own list of grants to script: object name and grantee.
+    ObjectDef& access = table(db, "ta_AccessObject",
+                              {column("sName", nvarchar(257), false), column("sUser", nvarchar(128), false)});
+    addRows(access, {{SqlValue("dbo.Orders"), SqlValue("SalesReaders")},
+                     {SqlValue("dbo.Orders"), SqlValue("manager")},
+                     {SqlValue("dbo.p_CustomerOrders"), SqlValue("clerk")}});
+    db.extendedProperties.push_back(
+        ExtendedProperty{customersId, 2, "MS_Description", SqlValue("Customer's name"), "nvarchar"});
 }
 
 void smallDatabase(Instance& inst, Login& owner) {

@@ -88,6 +88,18 @@ std::unique_ptr<Expr> ExpressionParser::parseNot() {
     return parseComparison();
 }
 
+SqlError ExpressionParser::outerJoinError(int line) {
+    return SqlError(
+        4147, 15,
+        "The query uses non-ANSI outer join operators (\"*=\" or \"=*\"). To run this query without "
+        "modification, please set the compatibility level for current database to 80, using the SET "
+        "COMPATIBILITY_LEVEL option of ALTER DATABASE. It is strongly recommended to rewrite the "
+        "query using ANSI outer join operators (LEFT OUTER JOIN, RIGHT OUTER JOIN). In the future "
+        "versions of SQL Server, non-ANSI join operators will not be supported even in "
+        "backward-compatibility modes.",
+        1, {}, line);
+}
+
 std::unique_ptr<Expr> ExpressionParser::parseComparison() {
     auto l = parseAdditive();
     const Token& t = peek();
@@ -98,15 +110,7 @@ std::unique_ptr<Expr> ExpressionParser::parseComparison() {
         return binary(op, std::move(l), parseAdditive());
     }
     if (t.kind == Token::Kind::Symbol && (t.text == "*=" || t.text == "=*")) {
-        throw SqlError(
-            4147, 15,
-            "The query uses non-ANSI outer join operators (\"*=\" or \"=*\"). To run this query without "
-            "modification, please set the compatibility level for current database to 80, using the SET "
-            "COMPATIBILITY_LEVEL option of ALTER DATABASE. It is strongly recommended to rewrite the "
-            "query using ANSI outer join operators (LEFT OUTER JOIN, RIGHT OUTER JOIN). In the future "
-            "versions of SQL Server, non-ANSI join operators will not be supported even in "
-            "backward-compatibility modes.",
-            1, {}, int(t.line));
+        throw outerJoinError(int(t.line));
     }
     if (t.isWord("is")) {
         ++m_pos;

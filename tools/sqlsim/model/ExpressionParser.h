@@ -5,6 +5,8 @@
 
 #include "../SqlValue.h"
 
+#include "SqlError.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +55,8 @@ public:
     ExpressionParser(const std::vector<Token>& tokens, size_t& pos, const std::string& source)
         : m_t(tokens), m_pos(pos), m_source(source) {}
     std::unique_ptr<Expr> parse();
+    // 4147: the old outer join operators "*=" and "=*", which no supported level reads.
+    static SqlError outerJoinError(int line);
 
 private:
     std::unique_ptr<Expr> parseOr();

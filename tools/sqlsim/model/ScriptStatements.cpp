@@ -2,6 +2,7 @@
 
 #include "BatchRunner.h"
 #include "Names.h"
+#include "Permissions.h"
 #include "StatementTexts.h"
 #include "TypeInfo.h"
 
@@ -45,6 +46,82 @@ void textColumn(Context& ctx, const std::string& name, const std::vector<std::st
         rs.row({SqlValue(l)});
     }
     ctx.response.resultSet(std::move(rs));
+}
+
+void extendedPropertyCalls(Context& ctx, const TextTemplate::Values& v, bool doubleQuotes) {
+    Database& db = ctx.db();
+    if (!db.hasExtendedPropertiesView()) {
+        throw SqlError(208, 16, "Invalid object name 'vs_ExtProps'.", 1, {}, 3);
+    }
+    std::string tab = value(v, "tab").isNull() ? std::string() : value(v, "tab").toText();
+    ObjectDef* o = db.findObject(tab);
+    std::vector<const ExtendedProperty*> props;
+    for (const auto& p : db.extendedProperties) {
+        if (o && p.id == o->id && !p.value.isNull()) {
+            props.push_back(&p);
+        }
+    }
+    std::stable_sort(props.begin(), props.end(), [](const ExtendedProperty* a, const ExtendedProperty* b) {
+        return std::make_tuple(a->smallid, lower(a->name)) < std::make_tuple(b->smallid, lower(b->name));
+    });
+    std::vector<std::string> lines;
+    for (const ExtendedProperty* p : props) {
+        std::string column = "null";
+        if (p->smallid != 0) {
+            if (p->smallid > int(o->columns.size())) {
+                continue; // the outer join finds no column: the whole text is NULL
+            }
+            column = "'" + o->columns[size_t(p->smallid - 1)].name + "'";
+        }
+        bool quoted =
+            p->baseType.find("char") != std::string::npos || p->baseType.find("date") != std::string::npos;
+        std::string q = quoted ? "'" : "";
+        lines.push_back("exec sps_UpdateExtendedProperty '" + tab + "', " + column + ", '" + p->name + "', " +
+                        q + (doubleQuotes ? quoteDoubled(p->value.toText()) : p->value.toText()) + q);
+    }
+    textColumn(ctx, "", lines,
+               doubleQuotes ? ColumnType::of(SqlType::NVarChar, 4000)
+                            : ColumnType::of(SqlType::VarChar, 8000));
+}
+
+// The query reads ta_AccessObject (sName: an object, sUser: who gets it) and writes one grant per
+// row naming the object, ordered by grantee.
+void accessObjectGrants(Context& ctx, const TextTemplate::Values& v) {
+    Database& db = ctx.db();
+    ObjectDef* access = db.findObject("ta_AccessObject");
+    if (!access || !access->isTable()) {
+        throw SqlError(208, 16, "Invalid object name 'ta_AccessObject'.", 1, {}, 12);
+    }
+    Permissions::requireOnObject(ctx, db, *access, Permissions::kSelect);
+    const int nameColumn = access->columnIndex("sName");
+    const int userColumn = access->columnIndex("sUser");
+    if (nameColumn < 0 || userColumn < 0) {
+        throw SqlError(207, 16,
+                       std::string("Invalid column name '") + (nameColumn < 0 ? "sName" : "sUser") + "'.", 1,
+                       {}, 10);
+    }
+    std::string tab = value(v, "tab").isNull() ? std::string() : value(v, "tab").toText();
+    ObjectDef* o = db.findObject(tab);
+    std::vector<std::string> grantees;
+    for (const auto& row : access->rows) {
+        const SqlValue& name = row[size_t(nameColumn)];
+        if (!o || name.isNull() || db.findObject(name.toText()) != o) {
+            continue;
+        }
+        const SqlValue& user = row[size_t(userColumn)];
+        grantees.push_back(user.isNull() ? std::string() : user.toText());
+    }
+    std::stable_sort(grantees.begin(), grantees.end(),
+                     [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+    std::vector<std::string> lines;
+    for (const auto& g : grantees) {
+        std::string what = o->type == "U" || o->type == "V" || o->type == "IF"
+                               ? "select, insert, update, delete"
+                           : o->type == "TF" ? "select"
+                                             : "execute";
+        lines.push_back("grant " + what + " on " + tab + " to " + g);
+    }
+    textColumn(ctx, "", lines, ColumnType::of(SqlType::NVarChar, 4000));
 }
 
 } // namespace
@@ -255,6 +332,7 @@ void ScriptStatements::registerAll(InstanceResponder& responder) {
     });
 
     responder.addStatement(texts::kExtendedProperties, [](Context& ctx, const TextTemplate::Values& v) {
+        // No database has a compatibility level below 100, where "*=" would still be read.
         Database& db = ctx.db();
         if (db.compatLevel > 80) {
             throw SqlError(
@@ -267,39 +345,13 @@ void ScriptStatements::registerAll(InstanceResponder& responder) {
                 "supported even in backward-compatibility modes.",
                 1, {}, 17);
         }
-        if (!db.hasExtendedPropertiesView()) {
-            throw SqlError(208, 16, "Invalid object name 'vs_ExtProps'.", 1, {}, 3);
-        }
-        std::string tab = value(v, "tab").isNull() ? std::string() : value(v, "tab").toText();
-        ObjectDef* o = db.findObject(tab);
-        std::vector<const ExtendedProperty*> props;
-        for (const auto& p : db.extendedProperties) {
-            if (o && p.id == o->id && !p.value.isNull()) {
-                props.push_back(&p);
-            }
-        }
-        std::stable_sort(props.begin(), props.end(),
-                         [](const ExtendedProperty* a, const ExtendedProperty* b) {
-                             return std::make_tuple(a->smallid, lower(a->name)) <
-                                    std::make_tuple(b->smallid, lower(b->name));
-                         });
-        std::vector<std::string> lines;
-        for (const ExtendedProperty* p : props) {
-            std::string column = "null";
-            if (p->smallid != 0) {
-                if (p->smallid > int(o->columns.size())) {
-                    continue; // the outer join finds no column: the whole text is NULL
-                }
-                column = "'" + o->columns[size_t(p->smallid - 1)].name + "'";
-            }
-            bool quoted = p->baseType.find("char") != std::string::npos ||
-                          p->baseType.find("date") != std::string::npos;
-            std::string q = quoted ? "'" : "";
-            lines.push_back("exec sps_UpdateExtendedProperty '" + tab + "', " + column + ", '" + p->name +
-                            "', " + q + p->value.toText() + q);
-        }
-        textColumn(ctx, "", lines, ColumnType::of(SqlType::VarChar, 8000));
+        extendedPropertyCalls(ctx, v, false);
     });
+    responder.addStatement(texts::kExtendedPropertiesJoined, [](Context& ctx, const TextTemplate::Values& v) {
+        extendedPropertyCalls(ctx, v, true);
+    });
+    responder.addStatement(texts::kAccessObjects,
+                           [](Context& ctx, const TextTemplate::Values& v) { accessObjectGrants(ctx, v); });
 
     responder.addStatement(texts::kTableData, [&responder](Context& ctx, const TextTemplate::Values& v) {
         std::string object = value(v, "tab").isNull() ? std::string() : value(v, "tab").toText();

@@ -406,6 +406,38 @@ from vs_ExtProps p, syscolumns c
     and p.value is not null
 order by p.smallid, p.name)sql";
 
+const char* const kExtendedPropertiesJoined = R"sql(declare @tab sysname
+set @tab = :tab
+select 'exec sps_UpdateExtendedProperty ''' + @tab + ''', '
+  + case when smallid = 0 then 'null' else '''' + c.name + '''' end + ', ''' + p.name + ''', ' 
+  + case when charindex('char', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
+         when charindex('date', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
+         else '' end 
+  + replace(convert(nvarchar(4000), p.value), '''', '''''')
+  + case when charindex('char', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
+         when charindex('date', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
+         else '' end 
+from vs_ExtProps p
+  left outer join syscolumns c on p.id = c.id and smallid = c.colid
+  where p.id = object_id(@tab)
+    and p.value is not null
+order by p.smallid, p.name)sql";
+
+const char* const kAccessObjects = R"sql(declare @tab sysname
+set @tab = :tab
+
+select 'grant '
+  + case
+    when o.Type in ('U', 'V', 'IF') then 'select, insert, update, delete'
+    when o.Type in ('TF') then 'select'
+    else 'execute'
+    end
+  + ' on ' + @tab + ' to ' + a.sUser
+from ta_AccessObject a
+  inner join sysobjects o on o.id = object_id(a.sName)
+where o.id = object_id(@tab)
+order by a.sUser)sql";
+
 const char* const kTableData = R"sql(declare @object sysname
 declare @sFields varchar(8000), @sql varchar(8000), @bScriptID bit, @idname sysname, @where varchar(8000)
 set @object = :tab

@@ -18,6 +18,11 @@ extern const char* const kEditorStructure;
 extern const char* const kObjectAccess;
 // Extended property calls of an object.
 extern const char* const kExtendedProperties;
+// Extended property calls of an object, written with an ANSI outer join and quotes doubled in the
+// quoted values.
+extern const char* const kExtendedPropertiesJoined;
+// Grant statements from the database's own access table ta_AccessObject.
+extern const char* const kAccessObjects;
 // Insert statements of a table's rows.
 extern const char* const kTableData;
 // The users module's principal list.

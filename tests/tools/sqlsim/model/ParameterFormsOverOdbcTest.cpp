@@ -74,7 +74,8 @@ TEST_F(ParameterFormsOverOdbc, ScriptStatements) {
     expectSameAnswers(texts::kEditorStructure,
                       {{"tab", text("dbo.OrderLines")}, {"ScriptTriggers", bit(true)}});
     expectSameAnswers(texts::kObjectAccess, {{"tab", text("dbo.Orders")}});
-    expectSameAnswers(texts::kExtendedProperties, {{"tab", text("dbo.Orders")}});
+    expectSameAnswers(texts::kExtendedPropertiesJoined, {{"tab", text("dbo.Orders")}});
+    expectSameAnswers(texts::kAccessObjects, {{"tab", text("dbo.Orders")}});
     expectSameAnswers(texts::kTableData,
                       {{"tab", text("dbo.Lookup2")}, {"bScriptID", bit(true)}, {"sWhere", text("id > 5")}});
     expectSameAnswers(

@@ -142,21 +142,83 @@ TEST_F(ScriptsOverOdbc, AccessListsOneGrantPerPermissionWithThePermissionColumns
 }
 
 TEST_F(ScriptsOverOdbc, ExtendedPropertiesAreQuotedByTheirTypeAndNeedTheView) {
-    OdbcOutcome out = run(*m_sa, texts::kExtendedProperties, {{"tab", BoundParam::text("dbo.Orders")}});
+    OdbcOutcome out = run(*m_sa, texts::kExtendedPropertiesJoined, {{"tab", BoundParam::text("dbo.Orders")}});
     ASSERT_TRUE(out.ok) << ::testing::PrintToString(messages(out));
     EXPECT_EQ(column(out, 0),
               (Strings{"exec sps_UpdateExtendedProperty 'dbo.Orders', null, 'Category', 'Sales'",
                        "exec sps_UpdateExtendedProperty 'dbo.Orders', 'note', 'MS_Description', "
                        "'Free text'"}));
-    EXPECT_EQ(column(run(*m_sa, texts::kExtendedProperties, {{"tab", BoundParam::text("dbo.Products")}}), 0),
-              (Strings{"exec sps_UpdateExtendedProperty 'dbo.Products', null, 'Version', 3"}));
+    EXPECT_EQ(
+        column(run(*m_sa, texts::kExtendedPropertiesJoined, {{"tab", BoundParam::text("dbo.Products")}}), 0),
+        (Strings{"exec sps_UpdateExtendedProperty 'dbo.Products', null, 'Version', 3"}));
+    // A quote inside a quoted value is doubled, so the call runs.
+    EXPECT_EQ(
+        column(run(*m_sa, texts::kExtendedPropertiesJoined, {{"tab", BoundParam::text("dbo.Customers")}}), 0)
+            .at(1),
+        "exec sps_UpdateExtendedProperty 'dbo.Customers', 'name', 'MS_Description', 'Customer''s name'");
+
+    // The old outer join operators are refused at every compatibility level the server has.
+    OdbcOutcome old = run(*m_sa, texts::kExtendedProperties, {{"tab", BoundParam::text("dbo.Orders")}});
+    EXPECT_FALSE(old.ok);
+    ASSERT_FALSE(old.messages.empty());
+    EXPECT_EQ(messages(old)[0].rfind("4147: The query uses non-ANSI outer join operators", 0), 0u);
 
     ASSERT_TRUE(m_sa->exec("use Склад").ok);
-    OdbcOutcome missing = run(*m_sa, texts::kExtendedProperties, {{"tab", BoundParam::text("dbo.Остатки")}});
+    OdbcOutcome missing =
+        run(*m_sa, texts::kExtendedPropertiesJoined, {{"tab", BoundParam::text("dbo.Остатки")}});
     EXPECT_FALSE(missing.ok);
-    // Its *= joins need compatibility level 80, which only Sales has.
     ASSERT_FALSE(missing.messages.empty());
-    EXPECT_EQ(messages(missing)[0].rfind("4147: The query uses non-ANSI outer join operators", 0), 0u);
+    EXPECT_EQ(messages(missing)[0], "208: Invalid object name 'vs_ExtProps'.");
+}
+
+TEST_F(ScriptsOverOdbc, AccessObjectsGrantTheObjectToEachListedGrantee) {
+    OdbcOutcome out = run(*m_sa, texts::kAccessObjects, {{"tab", BoundParam::text("dbo.Orders")}});
+    ASSERT_TRUE(out.ok) << ::testing::PrintToString(messages(out));
+    EXPECT_EQ(column(out, 0),
+              (Strings{"grant select, insert, update, delete on dbo.Orders to manager",
+                       "grant select, insert, update, delete on dbo.Orders to SalesReaders"}));
+    EXPECT_EQ(column(run(*m_sa, texts::kAccessObjects, {{"tab", BoundParam::text("p_CustomerOrders")}}), 0),
+              (Strings{"grant execute on p_CustomerOrders to clerk"}));
+    EXPECT_TRUE(
+        column(run(*m_sa, texts::kAccessObjects, {{"tab", BoundParam::text("dbo.Products")}}), 0).empty());
+
+    // A database without the table: the server's error for a missing object.
+    ASSERT_TRUE(m_sa->exec("use Склад").ok);
+    OdbcOutcome missing = run(*m_sa, texts::kAccessObjects, {{"tab", BoundParam::text("dbo.Остатки")}});
+    EXPECT_FALSE(missing.ok);
+    ASSERT_FALSE(missing.messages.empty());
+    EXPECT_EQ(messages(missing)[0], "208: Invalid object name 'ta_AccessObject'.");
+}
+
+TEST_F(ScriptsOverOdbc, CompatibilityLevelsAreThoseOfTheServer) {
+    const auto level = [&] {
+        return column(m_sa->exec("select cmptlevel from master..sysdatabases where name = 'Sales'"), 0);
+    };
+    EXPECT_EQ(level(), (Strings{"150"}));
+    OdbcOutcome low = m_sa->exec("alter database Sales set compatibility_level = 80");
+    EXPECT_FALSE(low.ok);
+    ASSERT_FALSE(low.messages.empty());
+    EXPECT_EQ(messages(low)[0],
+              "15048: Valid values of the database compatibility level are 100, 110, 120, 130, 140, or 150.");
+    EXPECT_EQ(level(), (Strings{"150"}));
+    EXPECT_TRUE(m_sa->exec("alter database Sales set compatibility_level = 110").ok);
+    EXPECT_EQ(level(), (Strings{"110"}));
+    EXPECT_FALSE(m_sa->exec("alter database Sales set compatibility_level = 160").ok);
+    EXPECT_FALSE(m_sa->exec("alter database NoSuchDb set compatibility_level = 130").ok);
+    // A login that does not own the database may not change it.
+    auto clerk = connect("clerk", "clerk", "Sales");
+    ASSERT_TRUE(clerk);
+    OdbcOutcome denied = clerk->exec("alter database Sales set compatibility_level = 130");
+    EXPECT_FALSE(denied.ok);
+    ASSERT_FALSE(denied.messages.empty());
+    EXPECT_EQ(messages(denied)[0].rfind("5011: User does not have permission to alter database 'Sales'", 0),
+              0u);
+    EXPECT_EQ(level(), (Strings{"110"}));
+    // The old outer join operators stay refused at every level.
+    OdbcOutcome join = m_sa->exec("select o.name from sysobjects o, syscolumns c where o.id *= c.id");
+    EXPECT_FALSE(join.ok);
+    ASSERT_FALSE(join.messages.empty());
+    EXPECT_EQ(messages(join)[0].rfind("4147: ", 0), 0u);
 }
 
 TEST_F(ScriptsOverOdbc, DataProducesInsertsWithIdentityLinesAndWhere) {

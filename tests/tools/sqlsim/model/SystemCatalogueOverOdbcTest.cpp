@@ -25,7 +25,7 @@ TEST_F(SystemCatalogueOverOdbc, ViewsCarryTheirColumnsAndKeysAreTypeK) {
               (Strings{"name", "dbid", "sid", "mode", "status", "status2", "crdate", "reserved", "category",
                        "cmptlevel", "filename", "version"}));
     OdbcOutcome flags = sa->exec("select cmptlevel, version from master..sysdatabases where name = 'Sales'");
-    EXPECT_EQ(column(flags, 0), (Strings{"80"})); // the demo keeps Sales at level 80
+    EXPECT_EQ(column(flags, 0), (Strings{"150"}));
     EXPECT_EQ(column(flags, 1), (Strings{"904"}));
 
     OdbcOutcome servers = sa->exec("select * from master..sysservers where srvid = 0");

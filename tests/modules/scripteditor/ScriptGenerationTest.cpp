@@ -1,0 +1,130 @@
+// Creation scripts generated for an object: the parts in their order, inserted at the caret, and
+// the structure of a table with an identity column and a default exactly as the server writes it.
+#include "ScriptEditorFixture.h"
+
+#include "TADORecordset.h"
+
+namespace {
+
+// Runs the options dialog with OK.
+void generate(TfLumScript* form) {
+    testsupport::ModalDriver driver({[](QWidget* modal) { ScriptEditorFixture::clickOkStatic(modal); }});
+    form->aScriptCreate->trigger();
+    EXPECT_EQ(driver.Remaining(), 0);
+}
+
+} // namespace
+
+class ScriptGenerationTest : public ScriptEditorFixture {
+protected:
+    void setOptions(const QString& name, bool all) {
+        form->dxirName->SetText(name);
+        for (TdxInspectorCheckRow* row :
+             {form->dxirDiv, form->dxirStruct, form->dxirDBAccess, form->dxirAccess, form->dxirProp,
+              form->dxirData, form->dxirDataId, form->dxirTriggers})
+            row->SetChecked(all);
+        form->dxirDataWhere->SetText(QString());
+    }
+};
+
+TEST_F(ScriptGenerationTest, TheStructureOfATableComesOutAsTheServerWritesIt) {
+    connection->Execute("create database ScriptGen");
+    connection->Execute("use ScriptGen");
+    connection->Execute(
+        "create table dbo.Orders (id int identity(1, 1) not null constraint PK_Orders primary key, "
+        "note varchar(50) null constraint DF_Orders_note default 'n/a')");
+    connection->Execute("insert into dbo.Orders (note) values ('it''s')");
+    connection->Execute("insert into dbo.Orders (note) values (null)");
+    setOptions("dbo.Orders", false);
+    form->dxirDiv->SetChecked(true);
+    form->dxirStruct->SetChecked(true);
+    form->dxirDBAccess->SetChecked(true);
+    form->dxirData->SetChecked(true);
+    generate(form);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    EXPECT_EQ(form->re1->text().toStdString(),
+              "-------------------------------------------------------------------------\n"
+              "if exists (select * from sysobjects where id = object_id('dbo.Orders'))\n"
+              "  drop table dbo.Orders\n"
+              "GO\n"
+              "create table dbo.Orders(\n"
+              "  id int identity(1, 1) not null CONSTRAINT PK_Orders PRIMARY KEY, \n"
+              "  note varchar(50) null\n"
+              ")\n"
+              "GO\n"
+              "alter table dbo.Orders add constraint DF_Orders_note default 'n/a' for note\n"
+              "GO\n"
+              // No permissions: only the GO of the access part.
+              "GO\n"
+              "insert into dbo.Orders(note) values ('it''s')\n"
+              "insert into dbo.Orders(note) values (null)\n"
+              "GO\n");
+    EXPECT_EQ(caption(), "Script *");
+}
+
+TEST_F(ScriptGenerationTest, EveryPartGoesInAtTheCaretInItsOrder) {
+    form->re1->setText("-- top\n-- bottom\n");
+    form->re1->setCursorPosition(1, 0);
+    setOptions("dbo.Orders", true);
+    form->dxirDataWhere->SetText("id <= 2");
+    generate(form);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    const QStringList lines = form->re1->text().split('\n');
+    ASSERT_GT(lines.size(), 12);
+    EXPECT_EQ(lines[0], "-- top");
+    EXPECT_EQ(lines[1], QString(73, '-'));
+    EXPECT_EQ(lines[2], "if exists (select * from sysobjects where id = object_id('dbo.Orders'))");
+    EXPECT_EQ(lines[lines.size() - 2], "-- bottom");
+    const auto at = [&](const QString& line) { return lines.indexOf(line); };
+    const int create = at("create table dbo.Orders(");
+    const int dbGrant = at("grant select, insert, update, delete on dbo.Orders to SalesReaders");
+    const int property = at("exec sps_UpdateExtendedProperty 'dbo.Orders', null, 'Category', 'Sales'");
+    const int identityOn = at("set identity_insert dbo.Orders on");
+    const int identityOff = at("set identity_insert dbo.Orders off");
+    ASSERT_GT(create, 2);
+    ASSERT_GT(dbGrant, create);
+    EXPECT_EQ(lines[dbGrant - 1], "GO");
+    // The database's permissions, then its own access table (ordered by grantee), each with GO.
+    EXPECT_EQ(lines.mid(dbGrant, 6),
+              QStringList({"grant select, insert, update, delete on dbo.Orders to SalesReaders",
+                           "grant select, insert, update, delete on dbo.Orders to manager", "GO",
+                           "grant select, insert, update, delete on dbo.Orders to manager",
+                           "grant select, insert, update, delete on dbo.Orders to SalesReaders", "GO"}));
+    EXPECT_EQ(property, dbGrant + 6);
+    EXPECT_EQ(lines[property + 1],
+              "exec sps_UpdateExtendedProperty 'dbo.Orders', 'note', 'MS_Description', 'Free text'");
+    EXPECT_EQ(lines[property + 2], "GO");
+    EXPECT_EQ(identityOn, property + 3);
+    // Where id <= 2: two rows between the identity switches, the identity column included.
+    EXPECT_EQ(identityOff, identityOn + 3);
+    EXPECT_TRUE(lines[identityOn + 1].startsWith("insert into dbo.Orders(id, "));
+    EXPECT_EQ(lines[identityOff + 1], "GO");
+    EXPECT_EQ(lines[identityOff + 2], "-- bottom");
+}
+
+TEST_F(ScriptGenerationTest, PropertyValuesWithQuotesGiveCallsThatRun) {
+    setOptions("dbo.Customers", false);
+    form->dxirProp->SetChecked(true);
+    generate(form);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    EXPECT_EQ(
+        form->re1->text(),
+        QString::fromUtf8("exec sps_UpdateExtendedProperty 'dbo.Customers', null, 'Category', 'Справочники'\n"
+                          "exec sps_UpdateExtendedProperty 'dbo.Customers', 'name', 'MS_Description', "
+                          "'Customer''s name'\n"
+                          "GO\n"));
+}
+
+TEST_F(ScriptGenerationTest, AFailingPartStopsTheGenerationAndKeepsWhatCameBefore) {
+    connection->Execute("create database NoProps");
+    connection->Execute("use NoProps");
+    connection->Execute("create table dbo.T (a int)");
+    setOptions("dbo.T", false);
+    form->dxirDiv->SetChecked(true);
+    form->dxirProp->SetChecked(true);
+    form->dxirData->SetChecked(true);
+    generate(form);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], "Invalid object name 'vs_ExtProps'.");
+    EXPECT_EQ(form->re1->text(), QString(73, '-') + "\n");
+}
