@@ -9,6 +9,7 @@
 #include "TSqlIdentifier.h"
 #include "brinLogin.h"
 #include "uKestrowImages.h"
+#include "uTLumMSSQLUserAction.h"
 #include "uTLumModuleInterface.h"
 
 #include <QComboBox>
@@ -49,6 +50,7 @@ TfKestrow::TfKestrow(const QString& iniFileName, const QStringList& parameters)
     : TForm(nullptr), m_iniFileName(iniFileName) {
     setObjectName(QStringLiteral("fKestrow"));
     createComponents();
+    createUsersPage();
     FormCreate(parameters);
 }
 
@@ -324,4 +326,13 @@ void TfKestrow::aDBDBListChanged(QObject*) {
 
 void TfKestrow::aCloseExecute() {
     close();
+}
+
+void TfKestrow::createUsersPage() {
+    // Shown or refreshed when the page comes to front; a fresh module for every database.
+    aUser = new TLumMSSQLUserAction(this, QStringLiteral("aUser"));
+    aUser->SetModuleInterface(LumModuleInterface1);
+    aUser->SetParent(tsUsers);
+    SetPageActivation(tsUsers, [this] { aUser->ShowModule(); });
+    SetDatabaseChanged(tsUsers, [this] { aUser->FreeModule(); });
 }

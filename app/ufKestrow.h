@@ -22,6 +22,7 @@ class TADOQuery;
 class TAction;
 class TImageList;
 class TLumModuleInterface;
+class TLumMSSQLUserAction;
 class TfBrinLogin;
 
 class TfKestrow : public TForm {
@@ -80,12 +81,15 @@ public:
     QLabel* dxbsCurrentUser;
     QComboBox* dxbcDB;
     QLabel* dxbsConnected;
+    // The Users page's module.
+    TLumMSSQLUserAction* aUser;
 
 protected:
     void MessageReceived(int message, qintptr wParam, qintptr lParam) override;
 
 private:
     void createComponents();
+    void createUsersPage();
     void FormCreate(const QStringList& parameters);
     // Shows text in the switcher; a change of the text shown runs dxbcDBChange.
     void setSwitcherText(const QString& text);

@@ -1,0 +1,32 @@
+#include "TCheckListBox.h"
+
+TCheckListBox::TCheckListBox(QWidget* parent, const QString& name) : QListWidget(parent) {
+    setObjectName(name);
+}
+
+int TCheckListBox::Height() const {
+    // Before the first layout the requested height is the real one.
+    if (!isVisible() && m_requestedHeight >= 0)
+        return m_requestedHeight;
+    return height();
+}
+
+void TCheckListBox::SetHeight(int value) {
+    if (value < 0)
+        return;
+    m_requestedHeight = value;
+    if (OnHeightRequest)
+        OnHeightRequest(value);
+    else
+        resize(width(), value);
+}
+
+bool TCheckListBox::Checked(int index) const {
+    const QListWidgetItem* i = item(index);
+    return i != nullptr && i->checkState() == Qt::Checked;
+}
+
+void TCheckListBox::SetChecked(int index, bool value) {
+    if (QListWidgetItem* i = item(index))
+        i->setCheckState(value ? Qt::Checked : Qt::Unchecked);
+}
