@@ -5,8 +5,8 @@ TCheckListBox::TCheckListBox(QWidget* parent, const QString& name) : QListWidget
 }
 
 int TCheckListBox::Height() const {
-    // Before the first layout the requested height is the real one.
-    if (!isVisible() && m_requestedHeight >= 0)
+    // Until the list has been on screen the requested height is the one it is going to have.
+    if (!m_shown && m_requestedHeight >= 0)
         return m_requestedHeight;
     return height();
 }
@@ -29,4 +29,10 @@ bool TCheckListBox::Checked(int index) const {
 void TCheckListBox::SetChecked(int index, bool value) {
     if (QListWidgetItem* i = item(index))
         i->setCheckState(value ? Qt::Checked : Qt::Unchecked);
+}
+
+void TCheckListBox::resizeEvent(QResizeEvent* event) {
+    QListWidget::resizeEvent(event);
+    if (isVisible())
+        m_shown = true;
 }

@@ -20,6 +20,10 @@ public:
     // Called with the requested height; the list's own height until the owner lays it out.
     std::function<void(int height)> OnHeightRequest;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     int m_requestedHeight = -1;
+    bool m_shown = false;
 };

@@ -23,7 +23,9 @@
 
 #include <QInputDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QSplitter>
 #include <QTimer>
 #include <QToolBar>
 
@@ -89,6 +91,15 @@ void TfMSSQLUser::SetLanguage(const QString& language) {
     // The label item of the membership tool bar is not a component of its own.
     if (Translator->ActiveLanguage() >= 0)
         lContent->setText(Translator->Translate(QString::fromLatin1(kContentLabelKey), lContent->text()));
+}
+
+void TfMSSQLUser::AfterShow() {
+    TLumCustomModuleForm::AfterShow();
+    if (m_pendingListHeight >= 0 && pBottom->isVisible()) {
+        // The splitter has its real height only once the form's layout has run.
+        layout()->activate();
+        clbContent->SetHeight(m_pendingListHeight);
+    }
 }
 
 // Views.

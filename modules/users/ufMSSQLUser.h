@@ -36,6 +36,7 @@ public:
     void RefreshData() override;
     void StoreResults() override;
     void SetLanguage(const QString& language) override;
+    void AfterShow() override;
 
     // The module action's combined users-and-roles mode (false without such an action).
     bool ModeUserGroups() const;
@@ -109,6 +110,7 @@ private:
     // A single-line input box; false when cancelled.
     bool inputQuery(const QString& caption, const QString& prompt, QString& value);
 
+    int m_pendingListHeight = -1; // a stored list height read before the form was laid out
     bool m_loading = false;       // the check list is being filled by code
     bool m_followPending = false; // a list was opened and its membership list is not loaded yet
 };

@@ -439,10 +439,19 @@ void TfMSSQLUser::createLayout() {
     sBottom->setStretchFactor(1, 0);
     sBottom->setSizes({400 - 228, 228});
     clbContent->OnHeightRequest = [this](int height) {
-        const int panel = height + ActionToolBar2->sizeHint().height();
-        const int total = qMax(sBottom->height(), panel + 50);
+        // The panel is the list plus its tool bar; the grid takes what is left.
+        if (!pBottom->isVisible()) {
+            m_pendingListHeight = height; // applied once the form is on screen
+            return;
+        }
+        m_pendingListHeight = -1;
+        const int bar = ActionToolBar2->sizeHint().height();
+        const int panel = height + bar;
+        const int total = qMax(sBottom->height() - sBottom->handleWidth(), panel + 50);
         sBottom->setSizes({total - panel, panel});
     };
+    // The panel's design height of 228 pixels, tool bar included.
+    clbContent->SetHeight(228 - ActionToolBar2->sizeHint().height());
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -2,12 +2,15 @@
 // real main window against the simulator's demo instance.
 #include "UsersFixture.h"
 
+#include "TIniFile.h"
 #include "TdxDBGridColumn.h"
+#include "uLumDBActions.h"
 #include "uTLumModuleADOConnection.h"
 #include "uTLumModuleParams.h"
 #include "ufChangePassword.h"
 #include "ufModuleParent.h"
 
+#include <QSplitter>
 #include <QTimer>
 #include <QToolBar>
 
@@ -57,6 +60,8 @@ TEST_F(UsersModule, AFreshModuleOpensInTheDatabaseUsersView) {
     EXPECT_EQ(form->ActionToolBar2->windowTitle(), "Content");
     EXPECT_EQ(form->aContentPost->Hint(), "Save");
     EXPECT_EQ(form->ilAction->Count(), 11);
+    // The membership panel starts at its design height.
+    EXPECT_TRUE(SpinUntil([&] { return form->pBottom->height() == 228; }, 3000)) << form->pBottom->height();
     // The database's users by name, the first one current and its roles loaded.
     const QStringList users = gridNames(form);
     EXPECT_EQ(users, values("select name from Sales..sysusers where islogin = 1 order by name"));
@@ -67,6 +72,35 @@ TEST_F(UsersModule, AFreshModuleOpensInTheDatabaseUsersView) {
     EXPECT_EQ(form->qUser->FieldByName("nImage")->DisplayLabel(), " ");
     EXPECT_FALSE(form->aContentPost->Enabled());
     EXPECT_FALSE(form->aContentCancel->Enabled());
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(UsersModule, RussianTextsAndTheStoredListHeight) {
+    TfMSSQLUser* form = openUsers();
+    ASSERT_NE(form, nullptr);
+    window->LumModuleInterface1->SetLanguage("Russian");
+    form->SetLanguage("Russian");
+    form->aRefresh->trigger();
+    EXPECT_EQ(form->pHeader->text(), "Пользователи БД");
+    EXPECT_EQ(form->aAddUser->Hint(), "Добавить пользователя БД");
+    EXPECT_EQ(form->aDeleteUser->Hint(), "Удалить пользователя БД");
+    EXPECT_EQ(form->lContent->text(), "Состав");
+    EXPECT_EQ(form->aContentCancel->Hint(), "Отмена");
+    form->aServerLogins->trigger();
+    EXPECT_EQ(form->aAddUser->Hint(), "Добавить Пользователи MS SQL");
+
+    // The membership list's height is kept when the module is hidden and read by the next one.
+    form->clbContent->SetHeight(90);
+    ASSERT_TRUE(SpinUntil([&] { return form->clbContent->Height() == 90; }, 3000))
+        << form->clbContent->Height();
+    form->hide();
+    EXPECT_EQ(TIniFile(dir.filePath("marlinde.ini")).ReadInteger("fMSSQLUser.clbContent", "Height", -1), 90);
+    window->aUser->FreeModule();
+    window->aUser->ShowModule();
+    TfMSSQLUser* next = module();
+    ASSERT_NE(next, nullptr);
+    EXPECT_TRUE(SpinUntil([&] { return next->clbContent->Height() == 90; }, 3000))
+        << next->clbContent->Height();
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
