@@ -18,6 +18,7 @@
 #include "uLumdxActions.h"
 #include "uTLumCustomModuleForm.h"
 #include "uTLumDataSourceEditAction.h"
+#include "uTLumMSSQLUserAction.h"
 #include "uTLumModuleInterface.h"
 #include "uTLumStorage.h"
 #include "uTLumTranslator.h"
@@ -71,6 +72,7 @@ TfKestrow::TfKestrow(const QString& iniFileName, const QStringList& parameters)
     : TForm(nullptr), m_iniFileName(iniFileName) {
     setObjectName(QStringLiteral("fKestrow"));
     createComponents();
+    createUsersPage();
     FormCreate(parameters);
 }
 
@@ -569,4 +571,13 @@ void TfKestrow::aDBDBListChanged(QObject*) {
 
 void TfKestrow::aCloseExecute() {
     close();
+}
+
+void TfKestrow::createUsersPage() {
+    // Shown or refreshed when the page comes to front; a fresh module for every database.
+    aUser = new TLumMSSQLUserAction(this, QStringLiteral("aUser"));
+    aUser->SetModuleInterface(LumModuleInterface1);
+    aUser->SetParent(tsUsers);
+    SetPageActivation(tsUsers, [this] { aUser->ShowModule(); });
+    SetDatabaseChanged(tsUsers, [this] { aUser->FreeModule(); });
 }

@@ -32,6 +32,7 @@ class TLumStorage;
 class TLumTranslator;
 class TLumVersionDialog;
 class TaLumScript;
+class TLumMSSQLUserAction;
 class TfBrinLogin;
 
 class TfKestrow : public TForm {
@@ -119,6 +120,8 @@ public:
     TLumDataSourceEditAction* aWho;
     // The Query page's module.
     TaLumScript* aLumScript;
+    // The Users page's module.
+    TLumMSSQLUserAction* aUser;
 
 protected:
     void MessageReceived(int message, qintptr wParam, qintptr lParam) override;
@@ -130,6 +133,7 @@ private:
     void createSettingsComponents();
     // Steps of the window's creation: stored settings, the grid's layout, the language handed on.
     void readSettings();
+    void createUsersPage();
     void FormCreate(const QStringList& parameters);
     // Shows text in the switcher; a change of the text shown runs dxbcDBChange.
     void setSwitcherText(const QString& text);

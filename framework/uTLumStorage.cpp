@@ -54,6 +54,14 @@ QList<QMetaProperty> takenProperties(const QObject* object, const QString& name)
                            : QString::fromLatin1(p.name()).compare(name, Qt::CaseInsensitive) == 0)
             taken.append(p);
     }
+    // A name spelled exactly as one of them picks that one: a control's own "Height" is not Qt's
+    // read-only "height".
+    if (!name.isEmpty() && taken.size() > 1) {
+        for (const QMetaProperty& p : taken) {
+            if (QString::fromLatin1(p.name()) == name)
+                return {p};
+        }
+    }
     return taken;
 }
 

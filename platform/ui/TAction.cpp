@@ -12,6 +12,8 @@ TAction::TAction(QObject* owner, const QString& name) : QAction(owner) {
 }
 
 void TAction::SetHint(const QString& hint) {
+    m_hint = hint;
+    m_hintSet = true;
     setToolTip(hint);
     setStatusTip(hint);
 }

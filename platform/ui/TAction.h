@@ -27,7 +27,8 @@ public:
 
     QString Caption() const { return text(); }
     void SetCaption(const QString& caption) { setText(caption); }
-    QString Hint() const { return toolTip(); }
+    // An empty hint stays empty (Qt's tool tip falls back to the text).
+    QString Hint() const { return m_hintSet ? m_hint : toolTip(); }
     void SetHint(const QString& hint);
     int ImageIndex() const { return m_imageIndex; }
     void SetImageIndex(int index);
@@ -67,4 +68,6 @@ private:
     bool m_autoCheck = false;
     bool m_checked = false; // the state the program set; a click changes it only with AutoCheck
     int m_groupIndex = 0;
+    QString m_hint;
+    bool m_hintSet = false;
 };

@@ -90,6 +90,18 @@ private:
     TOptions* m_options;
 };
 
+// A widget of our own with a writable "Height" beside Qt's read-only "height".
+class TSampleList : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(int Height READ Height WRITE SetHeight)
+
+public:
+    explicit TSampleList(QWidget* parent) : QWidget(parent) { setObjectName("clbContent"); }
+    int Height() const { return m_height; }
+    void SetHeight(int value) { m_height = value; }
+    int m_height = 10;
+};
+
 class TfSample : public TForm {
     Q_OBJECT
 
@@ -217,6 +229,18 @@ TEST_F(StorageTest, EntriesFollowTheNameRulesAndSkipWhatTheFormDoesNotHave) {
     form.storage->WriteIni();
     // Only the two real entries were written (into the existing section).
     EXPECT_EQ(fileText(ini), before);
+}
+
+TEST_F(StorageTest, AnExactlySpelledNamePicksThatPropertyAmongCaseInsensitiveMatches) {
+    writeFile(ini, "[fKestrow.clbContent]\nHeight=90\n");
+    TfSample form(ini);
+    auto* list = new TSampleList(&form);
+    form.storage->SetStoredProps({"clbContent.Height"});
+    form.storage->ReadIni();
+    EXPECT_EQ(list->Height(), 90);
+    list->SetHeight(120);
+    form.storage->WriteIni();
+    EXPECT_EQ(fileText(ini), "[fKestrow.clbContent]\nHeight=120\n");
 }
 
 TEST_F(StorageTest, BooleansSetsAndVariantsReadAndWriteByTheirRules) {

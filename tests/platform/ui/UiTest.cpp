@@ -167,6 +167,16 @@ TEST_F(UiTest, CheckedActionsOfOneGroupExcludeEachOtherAndOnlyAutoCheckFollowsAC
     EXPECT_EQ(runs, 2);
 }
 
+TEST_F(UiTest, AnEmptyHintStaysEmptyWhereQtWouldShowTheCaption) {
+    TAction a;
+    a.SetCaption("Users and roles");
+    a.SetHint("");
+    EXPECT_EQ(a.Hint(), "");
+    a.SetHint("Add group");
+    EXPECT_EQ(a.Hint(), "Add group");
+    EXPECT_EQ(a.toolTip(), "Add group");
+}
+
 TEST_F(UiTest, ImageListKeepsItsSizeAndIndexes) {
     TImageList list(24, 24);
     const int first = list.Add([](QPainter&, const QRectF&) {});

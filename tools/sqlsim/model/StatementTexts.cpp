@@ -691,4 +691,78 @@ const char* const kLinkedServers = R"sql(select srvname, 0 as nImage
 from master..sysservers
 order by 1)sql";
 
+// ---- The users module's statements that carry any name intact (N'...' text, sysname values) ----
+
+const char* const kMembershipUnicode = R"sql(declare @retLogin bit, @name sysname, @sql nvarchar(1024)
+
+set @retLogin = case when :isLogin = 1 then 0 else 1 end
+set @name = :name
+
+if (:isserver = 1)
+  begin
+  if (@retLogin = 1)
+    select name, convert(bit, is_srvrolemember(@name, name)) as bChecked
+    from master..syslogins
+    order by 2 desc, 1
+  else
+    begin
+    create table #t_serverrole(name sysname, description varchar(255))
+    insert into #t_serverrole
+      exec sp_helpsrvrole
+
+    select name, convert(bit, is_srvrolemember(name, @name)) as bChecked
+      from #t_serverrole
+
+    drop table #t_serverrole
+    end
+  end
+else
+  begin
+  set @sql = N'select u.name, '
+    + N'convert(bit, '
+     +  N'case when exists('
+       + N' select 1 from '
+         + N' (select memberuid, groupuid from sysmembers union all select u.uid, g.uid from sysusers u, sysusers g where u.isLogin = 1 and g.name = ''public'') m, '
+         + N'  sysusers u2 where u2.name = N''' + replace(@name, N'''', N'''''') + N''' '
+    + case when @retLogin = 1
+        then N'and m.memberuid = u.uid and m.groupuid = u2.uid) '
+        else N'and m.groupuid = u.uid and m.memberuid = u2.uid) '
+      end
+    + N'then 1 else 0 end) as bChecked '
+    + N'from sysusers u '
+    + N'where isnull(u.isLogin, 0) = ' + convert(nvarchar, @retLogin) + N' '
+    + N'order by 2 desc, 1'
+
+  exec (@sql)
+  end)sql";
+
+const char* const kAddPrincipalUnicode = R"sql(declare @isServer bit, @isLogin bit, @name sysname, @pwd sysname
+set @isServer = :isServer
+set @isLogin = :isLogin
+set @name = :name
+set @pwd = :pwd
+
+if (@isserver = 1)
+  if (@islogin = 1)
+    begin
+    exec sp_addlogin @name, @pwd
+    end
+  else
+    begin
+    raiserror('Server role creation is prohibited.', 16, 1)
+    end
+else
+  if (@islogin = 1)
+    begin
+    if not exists(select 1 from master..syslogins where name = @name)
+      exec sp_addlogin @name, @pwd
+    exec sp_grantdbaccess @name
+    end
+  else
+    begin
+    exec sp_addrole @name
+    end)sql";
+
+// ---- end of the users module's Unicode statements ----
+
 } // namespace sqlsim::model::texts

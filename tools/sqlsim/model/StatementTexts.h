@@ -42,4 +42,11 @@ extern const char* const kRecreateUsersBody;
 // The linked servers module's list.
 extern const char* const kLinkedServers;
 
+// ---- The users module's statements that carry any name intact (N'...' text, sysname values) ----
+// The membership list with the name doubled into an N'...' literal of an nvarchar text.
+extern const char* const kMembershipUnicode;
+// Adding a login, user or role with the password held as sysname.
+extern const char* const kAddPrincipalUnicode;
+// ---- end of the users module's Unicode statements ----
+
 } // namespace sqlsim::model::texts

@@ -89,9 +89,46 @@ void principals(Context& ctx, const TextTemplate::Values& v) {
     ctx.response.resultSet(std::move(rs));
 }
 
-void membership(Context& ctx, const TextTemplate::Values& v) {
+// What a varchar variable keeps of a text on this instance (code page 1252 / Latin-1): every
+// character outside it becomes a question mark.
+std::string narrowed(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : 4;
+        length = std::min(length, s.size() - i);
+        uint32_t code = c;
+        if (length == 2) {
+            code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
+        }
+        if (length == 1 || (length == 2 && code <= 0xFF)) {
+            out.append(s, i, length);
+        } else {
+            out += '?';
+        }
+        i += length;
+    }
+    return out;
+}
+
+std::string doubledQuotes(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    return out;
+}
+
+// unicodeText: the statement holds the name as sysname and builds its text in an nvarchar(1024)
+// with the name as an N'...' literal, quotes doubled; else a varchar(255) name pasted between
+// quotes into a varchar(512).
+void membershipOf(Context& ctx, const TextTemplate::Values& v, bool unicodeText) {
     bool retLogin = !isOne(value(v, "islogin"));
-    std::string name = characterPrefix(text(value(v, "name")), 255);
+    std::string name = unicodeText ? characterPrefix(text(value(v, "name")), 128)
+                                   : narrowed(characterPrefix(text(value(v, "name")), 255));
     bool nameNull = value(v, "name").isNull();
     ResultSet rs;
     if (isOne(value(v, "isserver"))) {
@@ -120,8 +157,8 @@ void membership(Context& ctx, const TextTemplate::Values& v) {
                       "groupuid from sysmembers "
                       "union all select u.uid, g.uid from sysusers u, sysusers g where u.isLogin = 1 and "
                       "g.name = 'public') m,   "
-                      "sysusers u2 where u2.name = '" +
-                      name + "' " +
+                      "sysusers u2 where u2.name = " +
+                      (unicodeText ? "N'" + doubledQuotes(name) + "'" : "'" + name + "'") + " " +
                       (retLogin ? "and m.memberuid = u.uid and m.groupuid = u2.uid) "
                                 : "and m.groupuid = u.uid and m.memberuid = u2.uid) ") +
                       "then 1 else 0 end) as bChecked from sysusers u where isnull(u.isLogin, 0) = " +
@@ -131,7 +168,8 @@ void membership(Context& ctx, const TextTemplate::Values& v) {
     }
     // The text is read as the server reads what exec() is given: a quote in the name leaves a string
     // open (105, then 102).
-    const std::string cut = sql.size() > 512 ? sql.substr(0, 512) : sql;
+    const size_t limit = unicodeText ? 1024 : 512; // the nvarchar text never reaches its limit
+    const std::string cut = sql.size() > limit ? sql.substr(0, limit) : sql;
     try {
         SqlLexer::tokenize(cut);
     } catch (const SqlError& e) {
@@ -140,7 +178,7 @@ void membership(Context& ctx, const TextTemplate::Values& v) {
     }
     // The order by clause may lose its end and still be whole ("order by 2 desc", "order by 2").
     std::string order = "desc1";
-    if (sql.size() > 512) {
+    if (sql.size() > limit) {
         std::string trimmed = cut;
         while (!trimmed.empty() && trimmed.back() == ' ') {
             trimmed.pop_back();
@@ -186,6 +224,14 @@ void membership(Context& ctx, const TextTemplate::Values& v) {
     ctx.response.resultSet(std::move(rs));
 }
 
+void membership(Context& ctx, const TextTemplate::Values& v) {
+    membershipOf(ctx, v, false);
+}
+
+void membershipUnicode(Context& ctx, const TextTemplate::Values& v) {
+    membershipOf(ctx, v, true);
+}
+
 } // namespace
 
 void UsersStatements::registerAll(InstanceResponder& responder) {
@@ -206,8 +252,13 @@ void UsersStatements::registerAll(InstanceResponder& responder) {
                        std::vector<SqlValue>{name, name2});
         }
     });
-    responder.addStatement(texts::kAddPrincipal, [&procs](Context& ctx, const TextTemplate::Values& v) {
+    // The password is a varchar(255) in the first text, a sysname in the second.
+    auto addPrincipal = [&procs](Context& ctx, const TextTemplate::Values& v, bool unicodePassword) {
         SqlValue name = value(v, "name"), pwd = value(v, "pwd");
+        if (!pwd.isNull()) {
+            pwd = unicodePassword ? SqlValue(characterPrefix(pwd.toText(), 128))
+                                  : SqlValue(narrowed(characterPrefix(pwd.toText(), 255)));
+        }
         if (!name.isNull()) {
             name = SqlValue(characterPrefix(name.toText(), 128));
         }
@@ -226,7 +277,16 @@ void UsersStatements::registerAll(InstanceResponder& responder) {
         } else {
             procs.call(ctx, "sp_addrole", std::vector<SqlValue>{name});
         }
+    };
+    responder.addStatement(texts::kAddPrincipal, [addPrincipal](Context& ctx, const TextTemplate::Values& v) {
+        addPrincipal(ctx, v, false);
     });
+    // ---- The users module's Unicode statements ----
+    responder.addStatement(
+        texts::kAddPrincipalUnicode,
+        [addPrincipal](Context& ctx, const TextTemplate::Values& v) { addPrincipal(ctx, v, true); });
+    responder.addStatement(texts::kMembershipUnicode, membershipUnicode);
+    // ---- end of the users module's Unicode statements ----
     responder.addStatement(texts::kDeletePrincipal, [&procs](Context& ctx, const TextTemplate::Values& v) {
         SqlValue name = value(v, "name");
         if (isOne(bit(value(v, "isserver")))) {

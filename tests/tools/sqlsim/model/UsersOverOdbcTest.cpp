@@ -2,6 +2,7 @@
 // and deleting principals, membership changes, the login existence count and password changes.
 #include "DemoServerFixture.h"
 
+#include "model/InstanceResponder.h"
 #include "model/StatementTexts.h"
 
 #include <algorithm>
@@ -190,8 +191,13 @@ TEST_F(UsersOverOdbc, MembershipChangesShowInSysmembersAndIsSrvrolemember) {
     Strings expected{uidOf("clerk"), uidOf("manager")};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(memberUids, expected) << ::testing::PrintToString(messages(pairs));
-    // From the role's side: its members.
-    OdbcOutcome ofRole = membership(0, 0, "Бухгалтерия");
+    // From the role's side: its members. The varchar(255) name of the first text cannot hold
+    // the Cyrillic role name and finds nobody; the Unicode text finds the members.
+    EXPECT_EQ(checked(membership(0, 0, "Бухгалтерия"), "clerk"), "0");
+    OdbcOutcome ofRole = run(*m_sa, texts::kMembershipUnicode,
+                             {{"isLogin", BoundParam::integer(0)},
+                              {"name", BoundParam::text("Бухгалтерия")},
+                              {"isserver", BoundParam::integer(0)}});
     EXPECT_EQ(checked(ofRole, "clerk"), "1");
     EXPECT_EQ(checked(ofRole, "dbo"), "0");
 
@@ -258,6 +264,60 @@ TEST_F(UsersOverOdbc, PasswordChangeLetsTheLoginInWithTheNewPassword) {
                               {{"pwd", BoundParam::text("x")}, {"name", BoundParam::text("nobody")}});
     EXPECT_EQ(messages(missing),
               (Strings{"15007: 'nobody' is not a valid login or you do not have permission."}));
+}
+
+// The statements that keep any name intact: the membership text built from N'...' with the quotes
+// doubled, the password held as sysname. Against them, the varchar forms lose non-Latin text.
+TEST_F(UsersOverOdbc, UnicodeStatementsKeepQuotedAndCyrillicNamesWhereVarcharLosesThem) {
+    auto unicodeMembership = [this](int isLogin, const std::string& name) {
+        return run(*m_sa, texts::kMembershipUnicode,
+                   {{"isLogin", BoundParam::integer(isLogin)},
+                    {"name", BoundParam::text(name)},
+                    {"isserver", BoundParam::integer(0)}});
+    };
+    auto unicodeAdd = [this](int isServer, int isLogin, const std::string& name, const std::string& pwd) {
+        return run(*m_sa, texts::kAddPrincipalUnicode,
+                   {{"isServer", BoundParam::integer(isServer)},
+                    {"isLogin", BoundParam::integer(isLogin)},
+                    {"name", BoundParam::text(name)},
+                    {"pwd", BoundParam::text(pwd)}});
+    };
+    // A new login with a quote in its name, mapped into Sales and put in a role.
+    ASSERT_TRUE(unicodeAdd(0, 1, "O'Brien", "pw").ok);
+    ASSERT_TRUE(change(0, 1, true, "O'Brien", "SalesReaders").ok);
+    OdbcOutcome roles = unicodeMembership(1, "O'Brien");
+    ASSERT_TRUE(roles.ok) << ::testing::PrintToString(messages(roles));
+    EXPECT_EQ(checked(roles, "SalesReaders"), "1");
+    EXPECT_EQ(checked(roles, "public"), "1");
+    EXPECT_EQ(checked(roles, "Бухгалтерия"), "0");
+    OdbcOutcome members = unicodeMembership(0, "SalesReaders");
+    ASSERT_TRUE(members.ok);
+    EXPECT_EQ(checked(members, "O'Brien"), "1");
+
+    // A Cyrillic login: the Unicode text finds its roles, the varchar(255) name turns into
+    // question marks and finds none.
+    ASSERT_TRUE(unicodeAdd(0, 1, "Оператор", "").ok);
+    ASSERT_TRUE(change(0, 1, true, "Оператор", "Бухгалтерия").ok);
+    EXPECT_EQ(checked(unicodeMembership(1, "Оператор"), "Бухгалтерия"), "1");
+    EXPECT_EQ(checked(membership(1, 0, "Оператор"), "Бухгалтерия"), "0");
+    EXPECT_EQ(checked(membership(1, 0, "Оператор"), "public"), "0");
+
+    // A Cyrillic password: kept whole as sysname, question marks as varchar(255).
+    auto* model = dynamic_cast<InstanceResponder*>(m_responder.get());
+    ASSERT_NE(model, nullptr);
+    ASSERT_TRUE(unicodeAdd(1, 1, "kassa", "пароль").ok);
+    ASSERT_NE(model->instance().findLogin("kassa"), nullptr);
+    EXPECT_EQ(model->instance().findLogin("kassa")->password, "пароль");
+    ASSERT_TRUE(add(1, 1, "kassa2", "пароль").ok);
+    ASSERT_NE(model->instance().findLogin("kassa2"), nullptr);
+    EXPECT_EQ(model->instance().findLogin("kassa2")->password, "??????");
+
+    // The server's own refusals come through unchanged.
+    OdbcOutcome again = unicodeAdd(1, 1, "kassa", "x");
+    EXPECT_FALSE(again.ok);
+    EXPECT_EQ(messages(again), (Strings{"15025: The server principal 'kassa' already exists."}));
+    OdbcOutcome role = unicodeAdd(1, 0, "newrole", "");
+    EXPECT_EQ(messages(role), (Strings{"50000: Server role creation is prohibited."}));
 }
 
 } // namespace
