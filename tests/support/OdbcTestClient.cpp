@@ -354,6 +354,17 @@ OdbcOutcome OdbcTestClient::foreignKeys(const std::string& pkTable, const std::s
     return out;
 }
 
+OdbcOutcome OdbcTestClient::procedures(const std::string& schema, const std::string& pattern) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc =
+        SQLProcedures(stmt, nullptr, 0, orNull(schema), SQL_NTS, (SQLCHAR*)pattern.c_str(), SQL_NTS);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
 std::vector<OdbcOutcome> OdbcTestClient::prepareAndRun(const std::string& sql,
                                                        const std::vector<std::vector<Cell>>& runs) {
     std::vector<OdbcOutcome> outcomes;

@@ -76,6 +76,8 @@ public:
     OdbcOutcome specialColumns(const std::string& schema, const std::string& table);
     // SQLForeignKeys: the keys referencing pkTable, or held by fkTable (an empty name is left out).
     OdbcOutcome foreignKeys(const std::string& pkTable, const std::string& fkTable);
+    // SQLProcedures with a schema (empty = left out) and a name pattern.
+    OdbcOutcome procedures(const std::string& schema, const std::string& pattern);
     // Prepares once and executes once per parameter set.
     std::vector<OdbcOutcome> prepareAndRun(const std::string& sql,
                                            const std::vector<std::vector<Cell>>& runs);

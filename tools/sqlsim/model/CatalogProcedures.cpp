@@ -2,6 +2,7 @@
 
 #include "HelpProcedures.h"
 #include "Names.h"
+#include "Permissions.h"
 #include "SqlExpression.h"
 #include "TypeInfo.h"
 
@@ -377,6 +378,57 @@ int statistics(Context& ctx, const std::vector<SqlValue>& a) {
     return 0;
 }
 
+// sp_stored_procedures: the procedures and functions of one user schema, named "name;1" (a function
+// "name;0"), with the counts the server leaves unknown (-1) and type 2. Without a user schema the
+// server's own list would hold its system procedures too, and another login sees only what it may
+// run: those calls are refused.
+int storedProcedures(Context& ctx, const std::vector<SqlValue>& a) {
+    const std::string owner = text(a[1]);
+    if (a[1].isNull() || owner.empty() || owner.find_first_of("%_[") != std::string::npos ||
+        sameName(owner, "sys") || sameName(owner, "INFORMATION_SCHEMA") ||
+        !Permissions::serverRole(ctx, "sysadmin")) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
+    Database& db = ctx.db();
+    std::string qualifier = text(a[2]);
+    if (!qualifier.empty() && !sameName(qualifier, db.name)) {
+        throw SqlError(15250, 16,
+                       "The database name component of the object qualifier must be the name of the "
+                       "current database.",
+                       1, {}, 75);
+    }
+    ResultSet rs;
+    const ColumnType integer = ColumnType::of(SqlType::Int);
+    rs.column("PROCEDURE_QUALIFIER", kSysname)
+        .column("PROCEDURE_OWNER", kSysname)
+        .column("PROCEDURE_NAME", ColumnType::of(SqlType::NVarChar, 134))
+        .column("NUM_INPUT_PARAMS", integer)
+        .column("NUM_OUTPUT_PARAMS", integer)
+        .column("NUM_RESULT_SETS", integer)
+        .column("REMARKS", ColumnType::of(SqlType::VarChar, 254))
+        .column("PROCEDURE_TYPE", ColumnType::of(SqlType::SmallInt));
+    const bool pattern = a[3].isNull() || a[3].toInt() != 0;
+    std::vector<Row> rows;
+    for (auto& [id, o] : db.objects) {
+        if (o.type != "P" && o.type != "FN" && o.type != "IF" && o.type != "TF") {
+            continue;
+        }
+        if (!sameName(db.ownerName(o.uid), owner) ||
+            (!a[0].isNull() &&
+             !(pattern ? Evaluator::like(o.name, text(a[0])) : sameName(o.name, text(a[0]))))) {
+            continue;
+        }
+        rows.push_back({SqlValue(db.name), SqlValue(db.ownerName(o.uid)),
+                        SqlValue(o.name + (o.type == "P" ? ";1" : ";0")), number(-1), number(-1), number(-1),
+                        SqlValue::null(), number(2)});
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const Row& x, const Row& y) { return lower(x[2].toText()) < lower(y[2].toText()); });
+    rs.rows = std::move(rows);
+    ctx.response.resultSet(std::move(rs));
+    return 0;
+}
+
 } // namespace
 
 void CatalogProcedures::registerAll(ProcedureTable& table) {
@@ -453,6 +505,8 @@ void CatalogProcedures::registerAll(ProcedureTable& table) {
     table.add("sp_statistics",
               {"@table_name", "@table_owner", "@table_qualifier", "@index_name", "@is_unique", "@accuracy"},
               statistics);
+    table.add("sp_stored_procedures", {"@sp_name", "@sp_owner", "@sp_qualifier", "@fUsePattern"},
+              storedProcedures);
 }
 
 } // namespace sqlsim::model

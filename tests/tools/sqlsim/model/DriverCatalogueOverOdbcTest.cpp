@@ -191,4 +191,41 @@ TEST_F(DriverCatalogueOverOdbc, CallsTheSimulatorCannotAnswerAreRefusedWhole) {
     }
 }
 
+TEST_F(DriverCatalogueOverOdbc, ProceduresOfAUserSchemaAreListedAndTheRestRefused) {
+    auto sa = connect("sa", "Secret1", "Sales");
+    OdbcOutcome procs = sa->procedures("dbo", "p_%");
+    ASSERT_TRUE(procs.ok) << ::testing::PrintToString(messages(procs));
+    ASSERT_EQ(procs.results.size(), 1u);
+    const Strings& cols = procs.results[0].columns;
+    ASSERT_GE(cols.size(), 8u);
+    EXPECT_EQ(Strings(cols.begin(), cols.begin() + 8),
+              (Strings{"PROCEDURE_CAT", "PROCEDURE_SCHEM", "PROCEDURE_NAME", "NUM_INPUT_PARAMS",
+                       "NUM_OUTPUT_PARAMS", "NUM_RESULT_SETS", "REMARKS", "PROCEDURE_TYPE"}));
+    EXPECT_EQ(procs.results[0].rows, (Rows{{"Sales", "dbo", "p_CustomerOrders;1", "-1", "-1", "-1", {}, "2"},
+                                           {"Sales", "dbo", "p_Отчёт;1", "-1", "-1", "-1", {}, "2"}}));
+    EXPECT_EQ(column(sa->procedures("dbo", "fn%"), 2), (Strings{"fn_CustomerOrders;0", "fn_OrderTotal;0"}));
+
+    // The same procedures as the catalogue view lists.
+    Strings listed;
+    for (const std::string& name : column(sa->procedures("dbo", "%"), 2)) {
+        if (name.size() > 2 && name.compare(name.size() - 2, 2, ";1") == 0) {
+            listed.push_back(name.substr(0, name.size() - 2));
+        }
+    }
+    Strings viewed = column(sa->exec("select name from sys.procedures where schema_id = 1"), 0);
+    std::sort(viewed.begin(), viewed.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_FALSE(listed.empty());
+    EXPECT_EQ(listed, viewed);
+
+    // Without a schema the list would hold the server's own procedures; another login sees only
+    // what it may run: neither is guessed at.
+    auto clerk = connect("clerk", "clerk", "Sales");
+    for (OdbcOutcome out : {sa->procedures("", "p_%"), clerk->procedures("dbo", "p_%")}) {
+        EXPECT_FALSE(out.ok);
+        EXPECT_EQ(messages(out),
+                  (Strings{"50000: Statement not supported by the simulator: ..sp_stored_procedures"}));
+    }
+}
+
 } // namespace
