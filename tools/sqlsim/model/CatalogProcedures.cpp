@@ -429,6 +429,53 @@ int storedProcedures(Context& ctx, const std::vector<SqlValue>& a) {
     return 0;
 }
 
+// sp_special_columns: for 'R' the columns of the best unique key (here the primary key), for 'V' the
+// columns a change updates by itself (the model has no rowversion, so none). Scope is always 0 and no
+// column is a pseudo column. Where a key column is an identity column it is refused: the type name
+// the server gives it there is not modelled.
+int specialColumns(Context& ctx, const std::vector<SqlValue>& a) {
+    ResultSet rs;
+    const ColumnType smallint = ColumnType::of(SqlType::SmallInt);
+    rs.column("SCOPE", smallint)
+        .column("COLUMN_NAME", kSysname)
+        .column("DATA_TYPE", smallint)
+        .column("TYPE_NAME", kSysname)
+        .column("PRECISION", ColumnType::of(SqlType::Int))
+        .column("LENGTH", ColumnType::of(SqlType::Int))
+        .column("SCALE", smallint)
+        .column("PSEUDO_COLUMN", smallint);
+    Database& db = ctx.db();
+    std::string qualifier = text(a[2]);
+    if (!qualifier.empty() && !sameName(qualifier, db.name)) {
+        throw SqlError(15250, 16,
+                       "The database name component of the object qualifier must be the name of the "
+                       "current database.",
+                       1, {}, 60);
+    }
+    std::string owner = text(a[1]);
+    ObjectDef* t =
+        db.findObject(owner.empty() ? bracketed(text(a[0])) : bracketed(owner) + "." + bracketed(text(a[0])));
+    std::string colType = a[3].isNull() ? "R" : text(a[3]);
+    if (!t || !t->isTable() || (!sameName(colType, "R") && !sameName(colType, "V"))) {
+        throw SqlError(50000, 16, "__not_supported__"); // no such table, a view, or an unknown kind
+    }
+    const int odbcVersion = a[6].isNull() ? 2 : int(a[6].toInt());
+    if (sameName(colType, "R")) {
+        for (const std::string& key : t->primaryKeyColumns) {
+            int at = t->columnIndex(key);
+            if (at < 0 || t->columns[size_t(at)].identity) {
+                throw SqlError(50000, 16, "__not_supported__");
+            }
+            const TableColumn& c = t->columns[size_t(at)];
+            OdbcTypeRow type = describe(c.type, c.nullable, odbcVersion);
+            rs.row({number(0), SqlValue(c.name), number(type.dataType), SqlValue(TypeInfo::name(c.type)),
+                    type.precision, type.length, type.scale, number(1)});
+        }
+    }
+    ctx.response.resultSet(std::move(rs));
+    return 0;
+}
+
 } // namespace
 
 void CatalogProcedures::registerAll(ProcedureTable& table) {
@@ -507,6 +554,10 @@ void CatalogProcedures::registerAll(ProcedureTable& table) {
               statistics);
     table.add("sp_stored_procedures", {"@sp_name", "@sp_owner", "@sp_qualifier", "@fUsePattern"},
               storedProcedures);
+    table.add(
+        "sp_special_columns",
+        {"@table_name", "@table_owner", "@table_qualifier", "@col_type", "@scope", "@nullable", "@ODBCVer"},
+        specialColumns);
 }
 
 } // namespace sqlsim::model

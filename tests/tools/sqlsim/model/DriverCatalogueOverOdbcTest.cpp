@@ -181,8 +181,31 @@ TEST_F(DriverCatalogueOverOdbc, StatisticsGiveTheTableRowThenThePrimaryKeyIndex)
     EXPECT_EQ(column(sa->statistics("dbo", "CatLoose"), 6), (Strings{"0"}));
 }
 
+TEST_F(DriverCatalogueOverOdbc, SpecialColumnsAreTheKeyColumns) {
+    auto sa = connect("sa", "Secret1", "Sales");
+    ASSERT_TRUE(sa->exec("create table dbo.CatCodes (region char(2) not null, code varchar(10) not null, "
+                         "label nvarchar(20) null, constraint PK_CatCodes primary key (region, code))")
+                    .ok);
+    OdbcOutcome key = sa->specialColumns("dbo", "CatCodes");
+    ASSERT_TRUE(key.ok) << ::testing::PrintToString(messages(key));
+    ASSERT_EQ(key.results.size(), 1u);
+    const Strings& cols = key.results[0].columns;
+    ASSERT_GE(cols.size(), 8u);
+    EXPECT_EQ(Strings(cols.begin(), cols.begin() + 8),
+              (Strings{"SCOPE", "COLUMN_NAME", "DATA_TYPE", "TYPE_NAME", "COLUMN_SIZE", "BUFFER_LENGTH",
+                       "DECIMAL_DIGITS", "PSEUDO_COLUMN"}));
+    EXPECT_EQ(key.results[0].rows, (Rows{{"0", "region", "1", "char", "2", "2", {}, "1"},
+                                         {"0", "code", "12", "varchar", "10", "10", {}, "1"}}));
+    EXPECT_NE(logText().find("sp_special_columns"), std::string::npos);
+    ASSERT_TRUE(sa->exec("create table dbo.CatLoose (x int null)").ok);
+    OdbcOutcome none = sa->specialColumns("dbo", "CatLoose");
+    ASSERT_TRUE(none.ok) << ::testing::PrintToString(messages(none));
+    EXPECT_TRUE(none.results.at(0).rows.empty());
+}
+
 TEST_F(DriverCatalogueOverOdbc, CallsTheSimulatorCannotAnswerAreRefusedWhole) {
     auto sa = connect("sa", "Secret1", "Sales");
+    // An identity key column, a table that does not exist.
     for (OdbcOutcome out : {sa->specialColumns("dbo", "Orders"), sa->statistics("dbo", "NoSuchTable")}) {
         EXPECT_FALSE(out.ok);
         Strings said = messages(out);
