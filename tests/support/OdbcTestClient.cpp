@@ -300,6 +300,71 @@ OdbcOutcome OdbcTestClient::columns(const std::string& catalog, const std::strin
     return out;
 }
 
+OdbcOutcome OdbcTestClient::tables(const std::string& schema, const std::string& pattern,
+                                   const std::string& types) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc = SQLTables(stmt, nullptr, 0, orNull(schema), SQL_NTS, (SQLCHAR*)pattern.c_str(), SQL_NTS,
+                             orNull(types), SQL_NTS);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+OdbcOutcome OdbcTestClient::typeInfo(SQLSMALLINT type) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    collect(stmt, SQLGetTypeInfo(stmt, type), out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+OdbcOutcome OdbcTestClient::statistics(const std::string& schema, const std::string& table) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc = SQLStatistics(stmt, nullptr, 0, orNull(schema), SQL_NTS, (SQLCHAR*)table.c_str(), SQL_NTS,
+                                 SQL_INDEX_ALL, SQL_QUICK);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+OdbcOutcome OdbcTestClient::specialColumns(const std::string& schema, const std::string& table) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc = SQLSpecialColumns(stmt, SQL_BEST_ROWID, nullptr, 0, orNull(schema), SQL_NTS,
+                                     (SQLCHAR*)table.c_str(), SQL_NTS, SQL_SCOPE_SESSION, SQL_NULLABLE);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+OdbcOutcome OdbcTestClient::foreignKeys(const std::string& pkTable, const std::string& fkTable) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc = SQLForeignKeys(stmt, nullptr, 0, nullptr, 0, orNull(pkTable), SQL_NTS, nullptr, 0, nullptr,
+                                  0, orNull(fkTable), SQL_NTS);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+OdbcOutcome OdbcTestClient::procedures(const std::string& schema, const std::string& pattern) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc =
+        SQLProcedures(stmt, nullptr, 0, orNull(schema), SQL_NTS, (SQLCHAR*)pattern.c_str(), SQL_NTS);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
 std::vector<OdbcOutcome> OdbcTestClient::prepareAndRun(const std::string& sql,
                                                        const std::vector<std::vector<Cell>>& runs) {
     std::vector<OdbcOutcome> outcomes;

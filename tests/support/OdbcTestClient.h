@@ -67,6 +67,17 @@ public:
     // SQLPrimaryKeys and SQLColumns on a table (an empty catalog or schema is left out).
     OdbcOutcome primaryKeys(const std::string& catalog, const std::string& schema, const std::string& table);
     OdbcOutcome columns(const std::string& catalog, const std::string& schema, const std::string& table);
+    // SQLTables with a table name pattern and a list of table types (empty = all).
+    OdbcOutcome tables(const std::string& schema, const std::string& pattern, const std::string& types = {});
+    // SQLGetTypeInfo for one ODBC type (SQL_ALL_TYPES for the whole list).
+    OdbcOutcome typeInfo(SQLSMALLINT type);
+    // SQLStatistics (all indexes) and SQLSpecialColumns (the best row identifier) on a table.
+    OdbcOutcome statistics(const std::string& schema, const std::string& table);
+    OdbcOutcome specialColumns(const std::string& schema, const std::string& table);
+    // SQLForeignKeys: the keys referencing pkTable, or held by fkTable (an empty name is left out).
+    OdbcOutcome foreignKeys(const std::string& pkTable, const std::string& fkTable);
+    // SQLProcedures with a schema (empty = left out) and a name pattern.
+    OdbcOutcome procedures(const std::string& schema, const std::string& pattern);
     // Prepares once and executes once per parameter set.
     std::vector<OdbcOutcome> prepareAndRun(const std::string& sql,
                                            const std::vector<std::vector<Cell>>& runs);

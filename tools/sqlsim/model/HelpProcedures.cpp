@@ -35,6 +35,17 @@ int64_t storedBytes(const SqlValue& v) {
 
 } // namespace
 
+int64_t HelpProcedures::dataPages(const ObjectDef& table) {
+    int64_t bytes = 0;
+    for (const Row& r : table.rows) {
+        bytes += 11; // row header
+        for (const SqlValue& v : r) {
+            bytes += storedBytes(v);
+        }
+    }
+    return (bytes + 8059) / 8060;
+}
+
 void HelpProcedures::registerAll(ProcedureTable& table) {
     // Procedures every server has that the simulator does not answer yet: refused as a whole rather
     // than reported missing (2812), which the server would never say.

@@ -8,6 +8,8 @@ namespace sqlsim::model {
 class HelpProcedures {
 public:
     static void registerAll(ProcedureTable& table);
+    // 8 KB pages the table's rows fill, as sp_spaceused counts its data.
+    static int64_t dataPages(const ObjectDef& table);
 };
 
 } // namespace sqlsim::model

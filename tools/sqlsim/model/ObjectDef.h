@@ -43,6 +43,8 @@ struct ObjectDef {
     std::vector<ForeignKey> foreignKeys;
     int primaryKeyId = 0;
     std::vector<std::string> primaryKeyColumns;
+    std::vector<bool> primaryKeyDescending; // by key column; empty when every column ascends
+    bool primaryKeyClustered = true;
     std::vector<Row> rows;
     int64_t identityNext = 1;
 

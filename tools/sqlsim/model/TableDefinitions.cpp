@@ -184,6 +184,8 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
     std::vector<Reference> references;
     std::vector<std::string> pkColumns;
     std::string pkName;
+    std::vector<bool> pkDescending;
+    bool pkClustered = true;
     auto addPrimaryKey = [&](std::vector<std::string> keyColumns, const std::string& name) {
         if (!pkColumns.empty()) {
             throw SqlError(8110, 16,
@@ -201,14 +203,17 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
              ((c.at(at + 2).isWord("clustered") || c.at(at + 2).isWord("nonclustered")) &&
               c.at(at + 3).isSymbol("(")))) {
             const std::string name = named ? c.at(1).text : std::string();
+            const bool clustered = !c.at(at + 2).isWord("nonclustered");
             c.pos += at + 2;
             if (!c.at().isSymbol("("))
                 ++c.pos;
             c.expect("(");
             std::vector<std::string> keyColumns;
+            std::vector<bool> descending;
             while (true) {
                 keyColumns.push_back(c.at().text);
                 ++c.pos;
+                descending.push_back(c.at().isWord("desc"));
                 if (c.at().isWord("asc") || c.at().isWord("desc"))
                     ++c.pos;
                 if (!c.at().isSymbol(","))
@@ -217,6 +222,8 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
             }
             c.expect(")");
             addPrimaryKey(std::move(keyColumns), name);
+            pkDescending = std::move(descending);
+            pkClustered = clustered;
         } else if (c.at().isWord("constraint") || c.at().isWord("primary") || c.at().isWord("foreign")) {
             throw SqlError(50000, 16, "__not_supported__");
         } else {
@@ -264,6 +271,8 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
                          !pkName.empty() ? pkName
                                          : "PK__" + parts.back().substr(0, 8) + "__" + std::to_string(id),
                          pkColumns);
+        db.object(id)->primaryKeyDescending = pkDescending;
+        db.object(id)->primaryKeyClustered = pkClustered;
     }
     for (const auto& r : references) {
         addReference(db, id, r);
