@@ -247,7 +247,9 @@ void BatchRunner::runSelectAssign(size_t& pos) {
         }
         ++p;
     }
-    std::vector<Token> saved = m_tokens;
+    // The batch's own tokens are set aside, not copied: callers hold references into them, which
+    // must still point at the same tokens when they come back.
+    std::vector<Token> saved;
     std::vector<Token> stripped;
     for (size_t k = 0; k < rewritten.size(); ++k) {
         if (!(rewritten[k].kind == Token::Kind::Symbol && rewritten[k].text == "@=")) {
@@ -256,16 +258,17 @@ void BatchRunner::runSelectAssign(size_t& pos) {
     }
     // Positions after the assignments shift by two tokens per variable.
     size_t q = pos;
+    saved.swap(m_tokens);
     m_tokens = std::move(stripped);
     Relation r;
     try {
         SelectQuery query(*this, m_ctx);
         r = query.run(q);
     } catch (...) {
-        m_tokens = std::move(saved);
+        m_tokens.swap(saved);
         throw;
     }
-    m_tokens = std::move(saved);
+    m_tokens.swap(saved);
     pos = q + 2 * names.size();
     if (r.columns.size() != names.size()) {
         throw SqlError(141, 15,
