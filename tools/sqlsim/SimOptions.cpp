@@ -89,7 +89,10 @@ std::string SimOptions::usage() {
            "benchmark catalogue instead (master, demo and generated_rows, streamed as it is made).\n"
            "Transactions are serialised: while one session has a transaction open, a statement of another\n"
            "session that changes anything waits until it ends, up to that session's SET LOCK_TIMEOUT\n"
-           "(default: no limit; then error 1222). Reads never wait and see changes not yet committed.\n";
+           "(default: no limit; then error 1222). The whole instance is one lock: once that transaction has\n"
+           "run a statement that may change data, a statement of another session that reads a user table\n"
+           "or view (of any database) waits in the same way before it starts; catalogue views, system\n"
+           "tables and temporary tables never wait, and a session never waits for itself.\n";
 }
 
 } // namespace sqlsim

@@ -30,7 +30,6 @@ void BatchRunner::run() {
     m_sessionBefore = m_ctx.session;
     m_itemsBefore = m_ctx.response.items().size();
     m_tranCountBefore = m_ctx.session.tranCount;
-    size_t pos = 0;
     // A "]" that closes no bracketed name (as in [dbo].[a]b]) fails the whole batch when it compiles.
     for (const Token& t : m_tokens) {
         if (t.isSymbol("]")) {
@@ -48,40 +47,45 @@ void BatchRunner::run() {
             return;
         }
     }
-    while (at(pos).kind != Token::Kind::End) {
-        if (at(pos).isSymbol(";")) {
-            ++pos;
-            continue;
-        }
-        const int line = int(at(pos).line);
-        try {
-            runOne(pos);
-        } catch (const BatchEnd&) {
-            return;
-        } catch (const LoopBreak&) {
-            m_ctx.response.error(
-                135, 15, "Cannot use a BREAK statement outside the scope of a WHILE statement.", 1, {}, line);
-            return;
-        } catch (const LoopContinue&) {
-            m_ctx.response.error(136, 15,
-                                 "Cannot use a CONTINUE statement outside the scope of a WHILE statement.", 1,
-                                 {}, line);
-            return;
-        } catch (const SqlError& e) {
-            if (std::string(e.what()) == "__not_supported__") {
-                if (m_nested) {
-                    throw; // the outer batch is refused whole
-                }
-                undoBatch();
-                RuleResponder::notSupported(m_request, m_ctx.response);
-                return;
+    // The whole batch is read and checked before any of it runs.
+    CompiledBatch batch;
+    try {
+        batch = BatchCompiler(*this, m_ctx).compile();
+    } catch (const SqlError& e) {
+        if (std::string(e.what()) == "__not_supported__") {
+            if (m_nested) {
+                throw; // the outer batch is refused whole
             }
-            // Syntax errors fail the batch as it compiles: nothing in it has run. So do variables
-            // used but not declared (137) or declared twice (134).
-            undoBatch();
-            addError(m_ctx.response, e, line);
+            RuleResponder::notSupported(m_request, m_ctx.response);
             return;
         }
+        addError(m_ctx.response, e, 1);
+        return;
+    }
+    m_declarations = std::move(batch.declarations);
+    try {
+        runSequence(batch.statements);
+    } catch (const BatchEnd&) {
+        return;
+    } catch (const LoopBreak&) {
+        m_ctx.response.error(135, 15, "Cannot use a BREAK statement outside the scope of a WHILE statement.",
+                             1, {}, m_statementLine);
+    } catch (const LoopContinue&) {
+        m_ctx.response.error(136, 15, "Cannot use a CONTINUE statement outside the scope of a WHILE statement.",
+                             1, {}, m_statementLine);
+    } catch (const SqlError& e) {
+        if (std::string(e.what()) == "__not_supported__") {
+            if (m_nested) {
+                throw; // the outer batch is refused whole
+            }
+            undoBatch();
+            RuleResponder::notSupported(m_request, m_ctx.response);
+            return;
+        }
+        // What only running finds out but fails the batch as if it had not compiled: variables used
+        // but not declared (137).
+        undoBatch();
+        addError(m_ctx.response, e, m_statementLine);
     }
 }
 
@@ -96,6 +100,7 @@ bool BatchRunner::xactAbort() {
 
 void BatchRunner::prepareToWrite() {
     Transactions::waitToWrite(m_ctx);
+    Transactions::writing(m_ctx);
     if (m_isBatch && !m_undo) {
         m_undo = m_ctx.instance.snapshot();
     }
@@ -113,6 +118,7 @@ void BatchRunner::undoBatch() {
         m_ctx.instance.transactions.erase(m_ctx.session.spid);
         if (m_ctx.instance.transactionOwner == m_ctx.session.spid) {
             m_ctx.instance.transactionOwner = 0;
+            m_ctx.instance.transactionWrote = false;
         }
     }
     m_ctx.session = m_sessionBefore;
@@ -129,70 +135,6 @@ bool BatchRunner::startsStatement(const Token& t) {
         }
     }
     return false;
-}
-
-void BatchRunner::skipStatement(size_t& pos) {
-    if (at(pos).isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction")) {
-        // A block: up to its matching end.
-        const bool isTry = at(pos + 1).isWord("try");
-        int depth = 0;
-        do {
-            if ((at(pos).isWord("begin") && !at(pos + 1).isWord("tran") &&
-                 !at(pos + 1).isWord("transaction")) ||
-                (depth > 0 && at(pos).isWord("case"))) {
-                ++depth;
-            } else if (at(pos).isWord("end")) {
-                --depth;
-            }
-            ++pos;
-        } while (depth > 0 && at(pos).kind != Token::Kind::End);
-        if (isTry && at(pos).isWord("try")) {
-            ++pos;
-            if (at(pos).isWord("begin") && at(pos + 1).isWord("catch")) {
-                skipStatement(pos);
-                if (at(pos).isWord("catch")) {
-                    ++pos;
-                }
-            }
-        } else if (at(pos).isWord("try") || at(pos).isWord("catch")) {
-            ++pos;
-        }
-        return;
-    }
-    bool isIf = at(pos).isWord("if") || at(pos).isWord("while");
-    while (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";")) {
-        ++pos;
-        if (isIf && !at(pos).isSymbol("(") && startsStatement(at(pos)) && !at(pos).isWord("select")) {
-            skipStatement(pos); // the statement the if governs
-            if (at(pos).isWord("else")) {
-                ++pos;
-                skipStatement(pos);
-            }
-            return;
-        }
-        if (!isIf && startsStatement(at(pos))) {
-            return;
-        }
-    }
-}
-
-// if condition statement-or-block [else statement-or-block]
-void BatchRunner::runIf(size_t& pos) {
-    ++pos;
-    const bool go = condition(pos);
-    if (go) {
-        runBody(pos);
-    } else {
-        skipStatement(pos);
-    }
-    if (at(pos).isWord("else")) {
-        ++pos;
-        if (go) {
-            skipStatement(pos);
-        } else {
-            runBody(pos);
-        }
-    }
 }
 
 void BatchRunner::expectSymbol(size_t& pos, const char* symbol) {
@@ -252,13 +194,6 @@ bool BatchRunner::runStatement(size_t& pos) {
         runExec(pos, false);
     } else if (t.isWord("select") && at(pos + 1).kind == Token::Kind::Variable && at(pos + 2).isSymbol("=")) {
         runSelectAssign(pos);
-    } else if (t.isWord("while")) {
-        runWhile(pos);
-    } else if (t.isWord("begin") && at(pos + 1).isWord("try")) {
-        runTry(pos);
-    } else if (t.isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction") &&
-               !at(pos + 1).isWord("distributed")) {
-        runBlock(pos);
     } else if (t.isWord("break") || t.isWord("continue")) {
         ++pos;
         if (t.isWord("break")) {
@@ -294,8 +229,6 @@ bool BatchRunner::runStatement(size_t& pos) {
         if (!DatabaseStatements::run(m_ctx, m_tokens, pos)) {
             notSupported();
         }
-    } else if (t.isWord("if")) {
-        runIf(pos);
     } else if (t.isWord("waitfor")) {
         runWaitfor(pos);
     } else if (t.isWord("print")) {

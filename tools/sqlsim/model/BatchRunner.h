@@ -3,6 +3,7 @@
 // compatibility views), insert, update, delete, create/drop table, print, raiserror, set, waitfor, local
 // variables, dynamic SQL (exec (text), sp_executesql) and the database statements. Anything else is answered
 // as not supported.
+#include "BatchCompiler.h"
 #include "ProcedureTable.h"
 #include "SqlExpression.h"
 #include "SystemTables.h"
@@ -38,22 +39,34 @@ public:
     // The value each OUTPUT parameter of the request has when the batch ends.
     std::vector<OutputValue> outputs() const;
 
+    // A declared type: a name, then "(n)", "(max)" or "(p, s)" when given; 2715 for an unknown one.
+    static ColumnType readType(const std::vector<Token>& tokens, size_t& pos);
+
 private:
     bool runStatement(size_t& pos);
-    // One statement as the batch runs it: an error that ends only its statement is reported and the
-    // runner moves on; one that ends the batch throws BatchEnd; inside begin try it goes to the catch.
+    // Runs compiled statements in order. A simple statement whose tokens an earlier one's handler
+    // already read is passed over.
+    void runSequence(const std::vector<CompiledStatement>& statements);
+    void runCompiled(const std::vector<CompiledStatement>& statements, size_t index, size_t& readUpTo);
+    // One simple statement as the batch runs it: an error that ends only its statement is reported
+    // and the runner moves on; one that ends the batch throws BatchEnd; inside begin try it goes to
+    // the catch.
     void runOne(size_t& pos);
-    // A statement or a begin ... end block (the body of if and while).
-    void runBody(size_t& pos);
-    void runBlock(size_t& pos);
-    void runWhile(size_t& pos);
-    void runTry(size_t& pos);
+    // Reports an error of a statement or condition that ends only that statement (or the batch:
+    // BatchEnd); rethrows what ends the batch or goes to a catch block.
+    void statementFailed(const SqlError& e, int line);
+    void runIf(const CompiledStatement& s);
+    void runWhile(const CompiledStatement& s);
+    void runTry(const CompiledStatement& s);
+    // Variables declared in the text before pos exist from there on, whether or not their declare ran.
+    void declareUpTo(size_t pos);
+    // Before tokens [begin, end) run: waits while they read a user table another session's open
+    // transaction may have changed.
+    void waitForReaders(size_t begin, size_t end);
     // select @v = ..., ... [from ...]: the last row's values go into the variables.
     void runSelectAssign(size_t& pos);
     // Reads and evaluates a condition (if, while).
     bool condition(size_t& pos);
-    // Position of the "end" closing the block whose "begin" is just before pos.
-    size_t blockEnd(size_t pos) const;
     static bool compileError(const SqlError& e);
     struct BatchEnd {};     // the batch stops here (return, or an error that ends it)
     struct LoopBreak {};    // break
@@ -72,11 +85,8 @@ private:
     void runPrint(size_t& pos);
     void runRaiserror(size_t& pos);
     void runSet(size_t& pos);
-    void runIf(size_t& pos);
     void runWaitfor(size_t& pos);
     static std::optional<std::chrono::milliseconds> parseDelay(const std::string& text);
-    // Moves past one statement (or a begin ... end block, or an if with its branches) without running it.
-    void skipStatement(size_t& pos);
     void runTransaction(size_t& pos);
     // declare @v type [= expr], ...; set @v = expr; exec (text) and exec sp_executesql run the text
     // built at run time through a runner of their own.
@@ -112,6 +122,9 @@ private:
     bool m_isBatch = false; // run() was called: this runner answers a whole batch
     bool m_nested = false;  // runs text built by exec (...) or sp_executesql inside another batch
     std::map<std::string, Param> m_variables; // by lower-case name, with its "@"
+    std::vector<Declaration> m_declarations;  // of the compiled batch, in the order of the text
+    size_t m_declared = 0;                    // how many of them exist so far
+    int m_statementLine = 1;                  // where the simple statement running began
     std::unique_ptr<Instance::Snapshot> m_undo;
     Session m_sessionBefore;
     size_t m_itemsBefore = 0;

@@ -5,6 +5,10 @@
 
 #include "Names.h"
 #include "SelectQuery.h"
+#include "TempTables.h"
+#include "Transactions.h"
+
+#include <algorithm>
 
 namespace sqlsim::model {
 
@@ -14,54 +18,33 @@ bool BatchRunner::compileError(const SqlError& e) {
            n == 170 || n == 4147 || n == 137 || n == 134;
 }
 
+void BatchRunner::statementFailed(const SqlError& e, int line) {
+    if (compileError(e) || m_tryDepth > 0) {
+        throw;
+    }
+    addError(m_ctx.response, e, line);
+    m_lastError = e.number();
+    m_rowCount = 0;
+    const int n = e.number();
+    if (n == 208 || n == 207 || n == 911 || n == 2812 || n == 195 || xactAbort()) {
+        throw BatchEnd{};
+    }
+}
+
 void BatchRunner::runOne(size_t& pos) {
     const int line = int(at(pos).line);
+    m_statementLine = line;
     const Token& t = at(pos);
-    const bool compound =
-        t.isWord("if") || t.isWord("while") ||
-        (t.isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction"));
     const bool assigns =
         t.isWord("set") ||
         (t.isWord("select") && at(pos + 1).kind == Token::Kind::Variable && at(pos + 2).isSymbol("="));
     const size_t itemsBefore = m_ctx.response.items().size();
     const size_t start = pos;
-    const bool isSelect = t.isWord("select");
     try {
         runStatement(pos);
     } catch (const SqlError& e) {
-        if (compileError(e) || m_tryDepth > 0) {
-            throw;
-        }
-        addError(m_ctx.response, e, line);
-        m_lastError = e.number();
-        m_rowCount = 0;
-        const int n = e.number();
-        if (n == 208 || n == 207 || n == 911 || n == 2812 || n == 195 || xactAbort()) {
-            throw BatchEnd{};
-        }
-        if (!isSelect) {
-            skipStatement(pos);
-            return;
-        }
-        // A select ends at the first statement word outside parentheses (a select after union
-        // belongs to it).
-        pos = start + 1;
-        for (int depth = 0; at(pos).kind != Token::Kind::End; ++pos) {
-            const Token& k = at(pos);
-            if (k.isSymbol("(")) {
-                ++depth;
-            } else if (k.isSymbol(")")) {
-                --depth;
-            } else if (depth == 0 &&
-                       (k.isSymbol(";") ||
-                        (startsStatement(k) && !(k.isWord("select") && (at(pos - 1).isWord("union") ||
-                                                                        at(pos - 1).isWord("all")))))) {
-                break;
-            }
-        }
-        return;
-    }
-    if (compound) {
+        statementFailed(e, line);
+        pos = start; // the caller moves on to the next statement
         return;
     }
     m_lastError = 0;
@@ -85,46 +68,50 @@ void BatchRunner::runOne(size_t& pos) {
     }
 }
 
-size_t BatchRunner::blockEnd(size_t pos) const {
-    int depth = 1;
-    for (; at(pos).kind != Token::Kind::End; ++pos) {
-        const Token& t = at(pos);
-        if ((t.isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction") &&
-             !at(pos + 1).isWord("distributed")) ||
-            t.isWord("case")) {
-            ++depth;
-        } else if (t.isWord("end")) {
-            if (--depth == 0) {
-                return pos;
-            }
-        }
-    }
-    syntaxError(at(pos));
-}
-
-void BatchRunner::runBody(size_t& pos) {
-    if (at(pos).isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction") &&
-        !at(pos + 1).isWord("try")) {
-        runBlock(pos);
-    } else {
-        runOne(pos);
+void BatchRunner::runSequence(const std::vector<CompiledStatement>& statements) {
+    size_t readUpTo = 0;
+    for (size_t i = 0; i < statements.size(); ++i) {
+        runCompiled(statements, i, readUpTo);
     }
 }
 
-void BatchRunner::runBlock(size_t& pos) {
-    ++pos; // begin
-    const size_t end = blockEnd(pos);
-    while (pos < end) {
+void BatchRunner::runCompiled(const std::vector<CompiledStatement>& statements, size_t index,
+                              size_t& readUpTo) {
+    const CompiledStatement& s = statements[index];
+    if (s.begin < readUpTo) {
+        return; // an earlier statement's handler read these tokens as its own
+    }
+    switch (s.kind) {
+    case CompiledStatement::Kind::Block:
+        runSequence(s.body);
+        return;
+    case CompiledStatement::Kind::If:
+        runIf(s);
+        return;
+    case CompiledStatement::Kind::While:
+        runWhile(s);
+        return;
+    case CompiledStatement::Kind::Try:
+        runTry(s);
+        return;
+    case CompiledStatement::Kind::Simple:
+        break;
+    }
+    size_t pos = s.begin;
+    while (pos < s.end) {
         if (at(pos).isSymbol(";")) {
             ++pos;
             continue;
         }
+        declareUpTo(pos);
+        waitForReaders(pos, s.end);
+        const size_t start = pos;
         runOne(pos);
+        if (pos == start) {
+            break; // it failed: on to the next statement
+        }
+        readUpTo = std::max(readUpTo, pos);
     }
-    if (!at(pos).isWord("end")) {
-        syntaxError(at(pos));
-    }
-    ++pos;
 }
 
 bool BatchRunner::condition(size_t& pos) {
@@ -133,83 +120,124 @@ bool BatchRunner::condition(size_t& pos) {
     return Evaluator::isTrue(*e, scope({}, nullptr));
 }
 
-void BatchRunner::runWhile(size_t& pos) {
-    ++pos;
-    const size_t conditionAt = pos;
+void BatchRunner::declareUpTo(size_t pos) {
+    for (; m_declared < m_declarations.size() && m_declarations[m_declared].pos < pos; ++m_declared) {
+        const Declaration& d = m_declarations[m_declared];
+        m_variables.emplace(lower(d.name), Param{d.name, d.type, SqlValue::null(), false});
+    }
+}
+
+void BatchRunner::runIf(const CompiledStatement& s) {
+    declareUpTo(s.condition);
+    waitForReaders(s.condition, s.body.front().begin);
+    m_statementLine = s.line;
+    size_t pos = s.condition;
+    bool go = false;
+    try {
+        go = condition(pos);
+    } catch (const SqlError& e) {
+        statementFailed(e, s.line);
+        return;
+    }
+    size_t readUpTo = 0;
+    if (go) {
+        runCompiled(s.body, 0, readUpTo);
+    } else if (s.body.size() > 1) {
+        runCompiled(s.body, 1, readUpTo);
+    }
+}
+
+void BatchRunner::runWhile(const CompiledStatement& s) {
     while (true) {
-        pos = conditionAt;
-        const bool go = condition(pos);
-        const size_t body = pos;
+        declareUpTo(s.condition);
+        waitForReaders(s.condition, s.body.front().begin);
+        m_statementLine = s.line;
+        size_t pos = s.condition;
+        bool go = false;
+        try {
+            go = condition(pos);
+        } catch (const SqlError& e) {
+            statementFailed(e, s.line);
+            return;
+        }
         if (!go) {
-            skipStatement(pos);
             return;
         }
         try {
-            runBody(pos);
+            runSequence(s.body);
         } catch (const LoopBreak&) {
-            pos = body;
-            skipStatement(pos);
             return;
         } catch (const LoopContinue&) {
         }
     }
 }
 
-void BatchRunner::runTry(size_t& pos) {
-    pos += 2; // begin try
-    const size_t tryEnd = blockEnd(pos);
-    if (!at(tryEnd + 1).isWord("try") || !at(tryEnd + 2).isWord("begin") || !at(tryEnd + 3).isWord("catch")) {
-        syntaxError(at(tryEnd + 1));
-    }
-    const size_t catchStart = tryEnd + 4;
-    const size_t catchEnd = blockEnd(catchStart);
-    if (!at(catchEnd + 1).isWord("catch")) {
-        syntaxError(at(catchEnd + 1));
-    }
+void BatchRunner::runTry(const CompiledStatement& s) {
     bool caught = false;
     ++m_tryDepth;
     try {
-        while (pos < tryEnd) {
-            if (at(pos).isSymbol(";")) {
-                ++pos;
-                continue;
-            }
-            const int line = int(at(pos).line);
-            try {
-                runOne(pos);
-            } catch (const SqlError& e) {
-                if (compileError(e)) {
-                    throw;
-                }
-                m_caught.push_back(CaughtError{e.number(), e.severity(), e.state(),
-                                               e.line() > 1 ? e.line() : line, e.what(), e.procedure()});
-                caught = true;
-                break;
-            }
+        runSequence(s.body[0].body);
+    } catch (const SqlError& e) {
+        --m_tryDepth;
+        if (compileError(e)) {
+            throw;
         }
+        m_caught.push_back(CaughtError{e.number(), e.severity(), e.state(),
+                                       e.line() > 1 ? e.line() : m_statementLine, e.what(), e.procedure()});
+        caught = true;
     } catch (...) {
         --m_tryDepth;
         throw;
     }
-    --m_tryDepth;
-    pos = catchStart;
-    if (caught) {
-        m_lastError = m_caught.back().number;
-        try {
-            while (pos < catchEnd) {
-                if (at(pos).isSymbol(";")) {
-                    ++pos;
-                    continue;
-                }
-                runOne(pos);
-            }
-        } catch (...) {
-            m_caught.pop_back();
-            throw;
-        }
-        m_caught.pop_back();
+    if (!caught) {
+        --m_tryDepth;
+        return;
     }
-    pos = catchEnd + 2; // end catch
+    m_lastError = m_caught.back().number;
+    try {
+        runSequence(s.body[1].body);
+    } catch (...) {
+        m_caught.pop_back();
+        throw;
+    }
+    m_caught.pop_back();
+}
+
+void BatchRunner::waitForReaders(size_t begin, size_t end) {
+    for (size_t k = begin; k < end && k < m_tokens.size(); ++k) {
+        if (!m_tokens[k].isName() || (k > begin && m_tokens[k - 1].isSymbol("."))) {
+            continue;
+        }
+        std::vector<std::string> parts;
+        size_t p = k;
+        while (true) {
+            parts.push_back(m_tokens[p].text);
+            if (p + 2 < end && m_tokens[p + 1].isSymbol(".") && m_tokens[p + 2].isName()) {
+                p += 2;
+                continue;
+            }
+            if (p + 3 < end && m_tokens[p + 1].isSymbol(".") && m_tokens[p + 2].isSymbol(".") &&
+                m_tokens[p + 3].isName()) {
+                parts.push_back({}); // database..table
+                p += 3;
+                continue;
+            }
+            break;
+        }
+        if (parts.size() > 3 || TempTables::isTemp(parts.back())) {
+            continue;
+        }
+        Database* db = parts.size() == 3 ? m_ctx.instance.findDatabase(parts[0]) : &m_ctx.db();
+        if (!db) {
+            continue;
+        }
+        const std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
+        const ObjectDef* o = db->findObject((owner.empty() ? std::string() : bracketed(owner) + ".") +
+                                            bracketed(parts.back()));
+        if (o && (o->type == "U" || o->type == "V") && Transactions::waitToRead(m_ctx)) {
+            return;
+        }
+    }
 }
 
 void BatchRunner::runSelectAssign(size_t& pos) {

@@ -7,10 +7,7 @@
 
 namespace sqlsim::model {
 
-namespace {
-
-// A declared type: a name, then "(n)", "(max)" or "(p, s)" when given.
-ColumnType readType(const std::vector<Token>& t, size_t& pos) {
+ColumnType BatchRunner::readType(const std::vector<Token>& t, size_t& pos) {
     auto at = [&](size_t k) -> const Token& { return k < t.size() ? t[k] : t.back(); };
     if (!at(pos).isName()) {
         syntaxError(at(pos));
@@ -39,6 +36,8 @@ ColumnType readType(const std::vector<Token>& t, size_t& pos) {
     }
     return type;
 }
+
+namespace {
 
 // A value as a variable of the type holds it: converted, and character and binary values cut to the
 // declared length (the server cuts silently on assignment).
@@ -74,13 +73,8 @@ void BatchRunner::runDeclare(size_t& pos) {
             notSupported();
         }
         ColumnType type = readType(m_tokens, pos);
-        if (m_variables.count(lower(name))) {
-            throw SqlError(134, 15,
-                           "The variable name '" + name +
-                               "' has already been declared. Variable names must be unique within a query "
-                               "batch or stored procedure.");
-        }
-        m_variables[lower(name)] = Param{name, type, SqlValue::null(), false};
+        // Run again (in a loop), a declare keeps the variable's value unless it assigns one.
+        m_variables.emplace(lower(name), Param{name, type, SqlValue::null(), false});
         if (at(pos).isSymbol("=")) {
             ++pos;
             ExpressionParser p(m_tokens, pos, m_text);

@@ -122,6 +122,9 @@ public:
 
     // The session whose transaction is open (0: none); writers of other sessions wait for it.
     int transactionOwner = 0;
+    // The open transaction has run a statement that may change data: readers of user tables of
+    // other sessions wait for it too.
+    bool transactionWrote = false;
     // The state each open transaction returns to on rollback, by spid.
     std::map<int, std::unique_ptr<Snapshot>> transactions;
 

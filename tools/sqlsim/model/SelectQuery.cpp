@@ -286,6 +286,11 @@ Relation SelectQuery::run(size_t& pos) {
     return execute();
 }
 
+void SelectQuery::check(size_t& pos) {
+    m_checkOnly = true;
+    parse(pos);
+}
+
 std::vector<Column> SelectQuery::columns(size_t pos) {
     parse(pos);
     for (auto& c : m_cores) {
@@ -395,7 +400,10 @@ void SelectQuery::parseCore(size_t& pos, Core& core) {
     while (true) {
         Core::Item item;
         if (at(pos).kind == Token::Kind::Variable && at(pos + 1).isSymbol("=")) {
-            notSupported(); // assignments are run by the batch
+            if (!m_checkOnly) {
+                notSupported(); // assignments are run by the batch
+            }
+            pos += 2;
         }
         if (at(pos).isName() && at(pos + 1).isSymbol("=") && !isClauseWord(at(pos))) {
             item.alias = at(pos).text;
@@ -525,7 +533,11 @@ void SelectQuery::parseSource(size_t& pos, Core& core) {
     if (at(pos).isSymbol("(") && at(pos + 1).isWord("select")) {
         ++pos;
         SelectQuery inner(m_runner, m_ctx, m_outer);
-        s.owned = inner.run(pos);
+        if (m_checkOnly) {
+            inner.check(pos);
+        } else {
+            s.owned = inner.run(pos);
+        }
         if (!at(pos).isSymbol(")")) {
             syntaxError(at(pos));
         }
@@ -546,7 +558,9 @@ void SelectQuery::parseSource(size_t& pos, Core& core) {
             notSupported(); // table-valued functions
         }
         s.alias = splitName(name).back();
-        s.owned = m_runner.read(name, nullptr, &s.rows);
+        if (!m_checkOnly) {
+            s.owned = m_runner.read(name, nullptr, &s.rows);
+        }
         if (!s.rows) {
             s.rows = &s.owned.rows;
         }

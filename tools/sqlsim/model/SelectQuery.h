@@ -21,6 +21,9 @@ public:
 
     // At "select": reads the whole query (up to its end) and runs it.
     Relation run(size_t& pos);
+    // At "select": reads the whole query for its syntax only (nothing is looked up or run), as a
+    // batch is compiled; select @v = ... is read too.
+    void check(size_t& pos);
     // At "select": the query's columns, without running it.
     std::vector<Column> columns(size_t pos);
     // select ... into: the table to create ("" when none); variables assigned (select @v = ...).
@@ -49,6 +52,7 @@ private:
     BatchRunner& m_runner;
     Context& m_ctx;
     const EvalScope* m_outer;
+    bool m_checkOnly = false;
     std::vector<std::unique_ptr<Core>> m_cores;
     std::vector<bool> m_unionAll; // between core i and i + 1
     struct Order {

@@ -110,25 +110,7 @@ void terminated(Context& ctx, const SqlError& e) {
 // The statement ends here; anything more is a clause the simulator does not answer, refused
 // before anything changes.
 void expectEnd(const Cursor& c) {
-    const Token& t = c.at();
-    if (t.kind == Token::Kind::End || t.isSymbol(";") || BatchRunner::startsStatement(t)) {
-        return;
-    }
-    // A word that begins no clause of these statements is a plain syntax error.
-    static const char* clauses[] = {"option", "output", "from",   "with",      "order", "group",
-                                    "having", "union",  "except", "intersect", "where", "collate",
-                                    "escape", "into",   "for",    "join",      "inner", "left",
-                                    "right",  "outer",  "cross",  "on"};
-    if (t.kind == Token::Kind::Name && !BatchRunner::isKeyword(t.text)) {
-        bool clause = false;
-        for (const char* w : clauses) {
-            clause = clause || t.isWord(w);
-        }
-        if (!clause) {
-            syntaxError(t);
-        }
-    }
-    throw SqlError(50000, 16, "__not_supported__");
+    BatchCompiler::expectEnd(c.at());
 }
 
 void insert(BatchRunner& runner, Context& ctx, Cursor& c) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 
 namespace sqlsim::model {
 
@@ -13,18 +14,8 @@ void changed(Context& ctx, TransactionChange::Kind kind) {
     ctx.response.add(TransactionChange{kind, ctx.session.transactionId});
 }
 
-} // namespace
-
-void Transactions::waitToWrite(Context& ctx) {
-    Instance& instance = ctx.instance;
-    const int spid = ctx.session.spid;
-    auto free = [&instance, spid] {
-        return instance.transactionOwner == 0 || instance.transactionOwner == spid ||
-               !instance.processes().count(instance.transactionOwner);
-    };
-    if (free()) {
-        return;
-    }
+// Waits until free() holds, up to the session's lock_timeout (1222 then).
+void waitFor(Context& ctx, const std::function<bool()>& free) {
     int64_t timeout = -1;
     auto it = ctx.session.options.find("lock_timeout");
     if (it != ctx.session.options.end() && !it->second.empty()) {
@@ -39,12 +30,46 @@ void Transactions::waitToWrite(Context& ctx) {
     }
 }
 
+bool ownedByOther(Instance& instance, int spid) {
+    return instance.transactionOwner != 0 && instance.transactionOwner != spid &&
+           instance.processes().count(instance.transactionOwner);
+}
+
+} // namespace
+
+void Transactions::waitToWrite(Context& ctx) {
+    Instance& instance = ctx.instance;
+    const int spid = ctx.session.spid;
+    if (!ownedByOther(instance, spid)) {
+        return;
+    }
+    waitFor(ctx, [&instance, spid] { return !ownedByOther(instance, spid); });
+}
+
+bool Transactions::waitToRead(Context& ctx) {
+    Instance& instance = ctx.instance;
+    const int spid = ctx.session.spid;
+    auto free = [&instance, spid] { return !instance.transactionWrote || !ownedByOther(instance, spid); };
+    if (free()) {
+        return false;
+    }
+    waitFor(ctx, free);
+    return true;
+}
+
+void Transactions::writing(Context& ctx) {
+    if (ctx.session.tranCount > 0 && ctx.instance.transactionOwner == ctx.session.spid) {
+        ctx.instance.transactionWrote = true;
+    }
+}
+
 void Transactions::begin(Context& ctx, const std::string& name) {
     Session& s = ctx.session;
     if (s.tranCount == 0) {
         waitToWrite(ctx);
         ctx.instance.transactions[s.spid] = ctx.instance.snapshot();
         ctx.instance.transactionOwner = s.spid;
+        ctx.instance.transactionWrote = false;
         s.tranName = name;
         ++s.transactionId;
         s.tranCount = 1;
@@ -66,6 +91,7 @@ void Transactions::commit(Context& ctx) {
     ctx.instance.transactions.erase(s.spid);
     if (ctx.instance.transactionOwner == s.spid) {
         ctx.instance.transactionOwner = 0;
+        ctx.instance.transactionWrote = false;
     }
     s.inTransaction = false;
     changed(ctx, TransactionChange::Kind::Commit);
@@ -91,6 +117,7 @@ void Transactions::rollbackAll(Instance& instance, Session& s, Response* respons
     }
     if (instance.transactionOwner == s.spid) {
         instance.transactionOwner = 0;
+        instance.transactionWrote = false;
     }
     bool wasOpen = s.tranCount > 0;
     s.tranCount = 0;

@@ -20,6 +20,12 @@ public:
     // A statement that changes something waits while another session's transaction is open, up to
     // the session's lock_timeout in milliseconds (1222 then); -1, the default, waits without end.
     static void waitToWrite(Context& ctx);
+    // A statement that reads a user table waits while another session's open transaction has run
+    // a statement that may change data (the whole instance is one lock), with the same timeout.
+    // Returns whether it waited (what the caller looked up before may have been replaced).
+    static bool waitToRead(Context& ctx);
+    // The session's open transaction is about to run a statement that may change data.
+    static void writing(Context& ctx);
     // A transaction-manager request of the client's driver: 5 begin, 7 commit, 8 rollback, the
     // latter two with a new transaction begun at once when beginNew.
     static void request(Context& ctx, int kind, bool beginNew);

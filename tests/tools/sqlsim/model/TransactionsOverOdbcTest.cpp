@@ -2,6 +2,9 @@
 // through unixODBC + FreeTDS.
 #include "DemoServerFixture.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace sqlsimtest;
 
 namespace {
@@ -126,6 +129,42 @@ TEST_F(TransactionsOverOdbc, DriverTransactionsAndDisconnects) {
     }
     EXPECT_EQ(gone, "0");
     EXPECT_TRUE(m_sa->exec("set lock_timeout -1\ninsert into Regions (name) values (N'Wait')").ok);
+}
+
+TEST_F(TransactionsOverOdbc, ReadersWaitForAnotherSessionsChanges) {
+    auto writer = connect("sa", "Secret1", "Sales");
+    const std::string read = "select name from Regions where id = 1";
+    const Strings before = column(m_sa->exec(read), 0);
+    ASSERT_EQ(before.size(), 1u);
+    ASSERT_TRUE(writer->exec("begin tran\nupdate Regions set name = N'Changed' where id = 1").ok);
+    // The writer itself reads its own changes without waiting.
+    EXPECT_EQ(column(writer->exec(read), 0), (Strings{"Changed"}));
+    // A reader of the table waits (here: up to its lock timeout); the catalogue does not.
+    const auto start = std::chrono::steady_clock::now();
+    OdbcOutcome blocked = m_sa->exec("set lock_timeout 500\n" + read);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(450));
+    EXPECT_EQ(messages(blocked), (Strings{"1222: Lock request time out period exceeded."}));
+    EXPECT_TRUE(blocked.results.empty());
+    EXPECT_EQ(column(m_sa->exec("select count(*) from sys.tables where name = N'Regions'"), 0), (Strings{"1"}));
+    // After the rollback the reader sees the old value, after a commit the new one.
+    ASSERT_TRUE(writer->exec("rollback").ok);
+    EXPECT_EQ(column(m_sa->exec(read), 0), before);
+    ASSERT_TRUE(writer->exec("begin tran\nupdate Regions set name = N'Changed' where id = 1").ok);
+    // A reader without a timeout waits until the commit comes.
+    std::thread committer([&writer] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        writer->exec("commit");
+    });
+    const auto waitStart = std::chrono::steady_clock::now();
+    OdbcOutcome waited = m_sa->exec("set lock_timeout -1\n" + read);
+    const auto waitedFor = std::chrono::steady_clock::now() - waitStart;
+    committer.join();
+    EXPECT_EQ(column(waited, 0), (Strings{"Changed"}));
+    EXPECT_GE(waitedFor, std::chrono::milliseconds(250));
+    // A transaction that has changed nothing yet keeps no reader waiting.
+    ASSERT_TRUE(writer->exec("begin tran").ok);
+    EXPECT_EQ(column(m_sa->exec("set lock_timeout 0\n" + read), 0), (Strings{"Changed"}));
+    ASSERT_TRUE(writer->exec("commit").ok);
 }
 
 } // namespace

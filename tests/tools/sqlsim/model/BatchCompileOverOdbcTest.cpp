@@ -1,0 +1,122 @@
+// A batch is read and checked whole before any of it runs: a syntax error in a branch that would
+// never run still fails it, local variables exist from their declaration in the text on, and names
+// are looked up only when their statement runs. Through unixODBC + FreeTDS.
+#include "DemoServerFixture.h"
+
+#include <cctype>
+
+using namespace sqlsimtest;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class BatchCompileOverOdbc : public DemoServerFixture {
+protected:
+    void SetUp() override {
+        DemoServerFixture::SetUp();
+        m_sa = connect("sa", "Secret1", "Sales");
+    }
+    std::string count(const std::string& name) {
+        Strings n = column(m_sa->exec("select count(*) from Regions where name = N'" + name + "'"), 0);
+        return n.empty() ? "?" : n[0];
+    }
+    std::unique_ptr<testsupport::OdbcTestClient> m_sa;
+};
+
+TEST_F(BatchCompileOverOdbc, ASyntaxErrorWhereverItIsRunsNothing) {
+    const Strings texts = {
+        // the branch of an if that is not taken
+        "insert into Regions (name) values (N'Early')\nselect 1 as a\nif 1 = 0\nbegin\n  selec 2\nend",
+        // the else branch, after one that runs
+        "insert into Regions (name) values (N'Early')\nif 1 = 1 select 1 as a else selec 2",
+        // the body of a while that never runs
+        "insert into Regions (name) values (N'Early')\nwhile 1 = 0\n  selec 2",
+        // a catch block that is never entered
+        "insert into Regions (name) values (N'Early')\nbegin try\n  select 1 as a\nend try\n"
+        "begin catch\n  selec 2\nend catch",
+    };
+    for (const std::string& text : texts) {
+        OdbcOutcome out = m_sa->exec(text);
+        EXPECT_EQ(messages(out), (Strings{"102: Incorrect syntax near 'selec'."})) << text;
+        EXPECT_TRUE(out.results.empty()) << text;
+        ASSERT_FALSE(out.messages.empty());
+        EXPECT_NE(out.messages[0].text.find("selec"), std::string::npos);
+    }
+    EXPECT_EQ(count("Early"), "0");
+
+    // A bad expression in a condition that is never reached, and a block left open.
+    OdbcOutcome condition = m_sa->exec("insert into Regions (name) values (N'Early')\n"
+                                       "if 1 = 0\n  if (1 = ) select 1");
+    EXPECT_EQ(messages(condition), (Strings{"102: Incorrect syntax near ')'."}));
+    OdbcOutcome open = m_sa->exec("insert into Regions (name) values (N'Early')\nbegin\n  select 1");
+    EXPECT_FALSE(open.ok);
+    EXPECT_TRUE(open.results.empty());
+    EXPECT_EQ(count("Early"), "0");
+}
+
+TEST_F(BatchCompileOverOdbc, ADeclareDeclaresWhetherOrNotItRuns) {
+    OdbcOutcome out = m_sa->exec("if 1 = 0\n  declare @x int = 5\nselect @x as x\nset @x = 3\nselect @x as y");
+    ASSERT_TRUE(out.ok) << ::testing::PrintToString(messages(out));
+    EXPECT_EQ(column(out, 0, 0), (Strings{"NULL"}));
+    EXPECT_EQ(column(out, 0, 1), (Strings{"3"}));
+
+    // Before its declaration in the text the variable does not exist: the batch fails whole.
+    OdbcOutcome before = m_sa->exec("insert into Regions (name) values (N'Early')\nselect @y\ndeclare @y int");
+    EXPECT_EQ(messages(before), (Strings{"137: Must declare the scalar variable \"@y\"."}));
+    EXPECT_TRUE(before.results.empty());
+
+    // Declared twice in the text, even where the second would never run.
+    OdbcOutcome twice =
+        m_sa->exec("insert into Regions (name) values (N'Early')\ndeclare @a int\nif 1 = 0 declare @a int");
+    EXPECT_EQ(messages(twice), (Strings{"134: The variable name '@a' has already been declared. Variable names "
+                                        "must be unique within a query batch or stored procedure."}));
+    EXPECT_EQ(count("Early"), "0");
+
+    // A declare a loop runs again is no second declaration; one with a value assigns it each time.
+    OdbcOutcome loop = m_sa->exec("declare @i int = 0, @sum int = 0\nwhile @i < 3\nbegin\n"
+                                  "  declare @step int = 2\n  set @sum = @sum + @step\n  set @i = @i + 1\nend\n"
+                                  "select @i as i, @sum as total");
+    ASSERT_TRUE(loop.ok) << ::testing::PrintToString(messages(loop));
+    EXPECT_EQ(column(loop, 0), (Strings{"3"}));
+    EXPECT_EQ(column(loop, 1), (Strings{"6"}));
+}
+
+TEST_F(BatchCompileOverOdbc, NothingGoesOutBeforeAWaitWhenTheBatchDoesNotCompile) {
+    OdbcOutcome out = m_sa->exec("insert into Regions (name) values (N'Early')\nselect 1 as a\n"
+                                 "waitfor delay '00:00:00.100'\nselec 2");
+    EXPECT_EQ(messages(out), (Strings{"102: Incorrect syntax near 'selec'."}));
+    EXPECT_TRUE(out.results.empty());
+    EXPECT_EQ(count("Early"), "0");
+}
+
+TEST_F(BatchCompileOverOdbc, NamesAreLookedUpOnlyWhenTheirStatementRuns) {
+    // The insert runs; the select of a missing table fails when its turn comes.
+    OdbcOutcome table = m_sa->exec("insert into Regions (name) values (N'Stays')\nselect * from NoSuchTable");
+    EXPECT_EQ(messages(table), (Strings{"208: Invalid object name 'NoSuchTable'."}));
+    EXPECT_EQ(count("Stays"), "1");
+    // A missing table in a branch that does not run is never looked up.
+    OdbcOutcome untaken = m_sa->exec("if 1 = 0 select * from NoSuchTable\nselect 1 as a");
+    ASSERT_TRUE(untaken.ok) << ::testing::PrintToString(messages(untaken));
+    EXPECT_EQ(column(untaken, 0), (Strings{"1"}));
+    OdbcOutcome columnName =
+        m_sa->exec("insert into Regions (name) values (N'Also')\nselect nosuchcolumn from Regions");
+    EXPECT_EQ(messages(columnName), (Strings{"207: Invalid column name 'nosuchcolumn'."}));
+    EXPECT_EQ(count("Also"), "1");
+}
+
+TEST_F(BatchCompileOverOdbc, AModuleDefinitionMustBeginItsBatch) {
+    for (const char* kind : {"procedure", "view", "function", "trigger"}) {
+        OdbcOutcome out = m_sa->exec(std::string("insert into Regions (name) values (N'Early')\ncreate ") + kind +
+                                     " dbo.x as select 1");
+        std::string upper = kind;
+        for (char& c : upper) {
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        }
+        EXPECT_EQ(messages(out), (Strings{"111: 'CREATE " + upper + "' must be the first statement in a query "
+                                                                    "batch."}));
+    }
+    EXPECT_EQ(count("Early"), "0");
+}
+
+} // namespace

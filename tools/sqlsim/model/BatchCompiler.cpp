@@ -1,0 +1,295 @@
+#include "BatchCompiler.h"
+
+#include "BatchRunner.h"
+#include "ExpressionParser.h"
+#include "Names.h"
+
+#include <cctype>
+
+namespace sqlsim::model {
+
+BatchCompiler::BatchCompiler(BatchRunner& runner, Context& ctx) : m_runner(runner), m_ctx(ctx) {}
+
+const std::vector<Token>& BatchCompiler::tokens() const {
+    return m_runner.tokens();
+}
+
+const std::string& BatchCompiler::text() const {
+    return m_runner.text();
+}
+
+const Token& BatchCompiler::at(size_t pos) const {
+    const auto& t = tokens();
+    return pos < t.size() ? t[pos] : t.back();
+}
+
+void BatchCompiler::skipSemicolons(size_t& pos) const {
+    while (at(pos).isSymbol(";")) {
+        ++pos;
+    }
+}
+
+CompiledBatch BatchCompiler::compile() {
+    size_t pos = 0;
+    skipSemicolons(pos);
+    while (at(pos).kind != Token::Kind::End) {
+        m_batch.statements.push_back(statement(pos));
+        skipSemicolons(pos);
+    }
+    return std::move(m_batch);
+}
+
+void BatchCompiler::expression(size_t& pos) {
+    ExpressionParser p(tokens(), pos, text());
+    p.parse();
+}
+
+void BatchCompiler::declare(size_t pos, const std::string& name, const ColumnType& type) {
+    for (const Declaration& d : m_batch.declarations) {
+        if (sameName(d.name, name)) {
+            throw SqlError(134, 15,
+                           "The variable name '" + name +
+                               "' has already been declared. Variable names must be unique within a query "
+                               "batch or stored procedure.",
+                           1, {}, int(at(pos).line));
+        }
+    }
+    m_batch.declarations.push_back(Declaration{pos, name, type});
+}
+
+namespace {
+
+bool beginsBlock(const BatchCompiler& c, size_t pos) {
+    const Token& next = c.at(pos + 1);
+    return c.at(pos).isWord("begin") && !next.isWord("tran") && !next.isWord("transaction") &&
+           !next.isWord("distributed") && !next.isWord("dialog") && !next.isWord("conversation");
+}
+
+} // namespace
+
+CompiledStatement BatchCompiler::statement(size_t& pos) {
+    CompiledStatement s;
+    s.begin = pos;
+    s.line = int(at(pos).line);
+    const Token& t = at(pos);
+    if (t.isWord("if") || t.isWord("while")) {
+        s.kind = t.isWord("if") ? CompiledStatement::Kind::If : CompiledStatement::Kind::While;
+        ++pos;
+        s.condition = pos;
+        expression(pos);
+        skipSemicolons(pos);
+        if (at(pos).kind == Token::Kind::End) {
+            syntaxError(at(pos));
+        }
+        s.body.push_back(statement(pos));
+        if (s.kind == CompiledStatement::Kind::If) {
+            size_t after = pos;
+            skipSemicolons(after);
+            if (at(after).isWord("else")) {
+                pos = after + 1;
+                skipSemicolons(pos);
+                s.body.push_back(statement(pos));
+            }
+        }
+    } else if (beginsBlock(*this, pos) && at(pos + 1).isWord("try")) {
+        s.kind = CompiledStatement::Kind::Try;
+        pos += 2;
+        CompiledStatement tryBlock;
+        tryBlock.kind = CompiledStatement::Kind::Block;
+        tryBlock.begin = pos;
+        tryBlock.body = block(pos, "try");
+        tryBlock.end = pos;
+        if (!at(pos).isWord("begin") || !at(pos + 1).isWord("catch")) {
+            syntaxError(at(pos));
+        }
+        pos += 2;
+        CompiledStatement catchBlock;
+        catchBlock.kind = CompiledStatement::Kind::Block;
+        catchBlock.begin = pos;
+        catchBlock.body = block(pos, "catch");
+        catchBlock.end = pos;
+        s.body.push_back(std::move(tryBlock));
+        s.body.push_back(std::move(catchBlock));
+    } else if (beginsBlock(*this, pos)) {
+        s.kind = CompiledStatement::Kind::Block;
+        ++pos;
+        s.body = block(pos, nullptr);
+    } else if (t.isWord("else") || t.isWord("end")) {
+        syntaxError(t);
+    } else {
+        return simple(pos);
+    }
+    s.end = pos;
+    return s;
+}
+
+// Statements up to "end" (and the closing word after it, as in "end try"), which pos moves past.
+std::vector<CompiledStatement> BatchCompiler::block(size_t& pos, const char* closing) {
+    std::vector<CompiledStatement> body;
+    skipSemicolons(pos);
+    while (!at(pos).isWord("end")) {
+        if (at(pos).kind == Token::Kind::End) {
+            syntaxError(at(pos));
+        }
+        body.push_back(statement(pos));
+        skipSemicolons(pos);
+    }
+    ++pos;
+    if (closing) {
+        if (!at(pos).isWord(closing)) {
+            syntaxError(at(pos));
+        }
+        ++pos;
+    }
+    return body;
+}
+
+CompiledStatement BatchCompiler::simple(size_t& pos) {
+    CompiledStatement s;
+    s.begin = pos;
+    s.line = int(at(pos).line);
+    const Entry* best = nullptr;
+    for (const Entry& e : registry()) {
+        if (e.words.empty()) {
+            continue;
+        }
+        bool matches = true;
+        for (size_t k = 0; k < e.words.size() && matches; ++k) {
+            matches = at(pos + k).kind == Token::Kind::Name && at(pos + k).isWord(e.words[k]);
+        }
+        if (matches && (!best || e.words.size() > best->words.size())) {
+            best = &e;
+        }
+    }
+    try {
+        if (best && best->wholeBatch) {
+            if (pos != 0) {
+                std::string what;
+                for (const char* w : best->words) {
+                    std::string word = std::string(w) == "proc" ? "procedure" : w;
+                    for (char& ch : word) {
+                        ch = char(std::toupper(static_cast<unsigned char>(ch)));
+                    }
+                    what += (what.empty() ? "" : " ") + word;
+                }
+                throw SqlError(111, 15, "'" + what + "' must be the first statement in a query batch.");
+            }
+            best->check(*this, pos);
+            pos = tokens().size() - 1; // the rest of the batch is its body
+        } else if (best) {
+            best->check(*this, pos);
+        } else {
+            const Token& t = at(pos);
+            if (t.kind == Token::Kind::Name && BatchRunner::isKeyword(t.text)) {
+                throw SqlError(50000, 16, "__not_supported__");
+            }
+            if (!t.isName() || pos != 0) {
+                syntaxError(t);
+            }
+            // A procedure's name as the batch's first word runs it.
+            for (const Entry& e : registry()) {
+                if (e.words.empty()) {
+                    e.check(*this, pos);
+                }
+            }
+        }
+    } catch (SqlError& e) {
+        if (e.line() > 1 || std::string(e.what()) == "__not_supported__") {
+            throw;
+        }
+        throw SqlError(e.number(), e.severity(), e.what(), e.state(), e.procedure(), s.line);
+    }
+    if (pos <= s.begin) {
+        pos = s.begin + 1; // every statement covers at least its first word
+    }
+    s.end = pos;
+    return s;
+}
+
+void BatchCompiler::permissive(BatchCompiler& c, size_t& pos) {
+    pos = c.scanEnd(pos);
+}
+
+size_t BatchCompiler::scanEnd(size_t pos) const {
+    std::string kind = lower(at(pos).text);
+    // Words that begin a statement of their own elsewhere but belong to this one, once each.
+    bool ownsQuery = kind == "insert" || kind == "with";
+    bool ownsSet = kind == "update" || kind == "alter";
+    bool ownsAlterations = kind == "alter";
+    ++pos;
+    for (int depth = 0, cases = 0; at(pos).kind != Token::Kind::End; ++pos) {
+        const Token& t = at(pos);
+        if (t.isSymbol("(")) {
+            ++depth;
+            continue;
+        }
+        if (t.isSymbol(")")) {
+            --depth;
+            continue;
+        }
+        if (depth > 0 || (t.kind != Token::Kind::Name && !t.isSymbol(";"))) {
+            continue;
+        }
+        if (t.isWord("case")) {
+            ++cases;
+            continue;
+        }
+        if (cases > 0) {
+            cases -= t.isWord("end") ? 1 : 0;
+            continue;
+        }
+        if (t.isSymbol(";")) {
+            break;
+        }
+        if (!BatchRunner::startsStatement(t)) {
+            continue;
+        }
+        const Token& before = at(pos - 1);
+        if (t.isWord("select") && (before.isWord("union") || before.isWord("all") || before.isWord("except") ||
+                                   before.isWord("intersect"))) {
+            continue;
+        }
+        if (ownsQuery && (t.isWord("select") || t.isWord("exec") || t.isWord("execute") ||
+                          (kind == "with" && (t.isWord("insert") || t.isWord("update") || t.isWord("delete"))))) {
+            ownsQuery = t.isWord("insert"); // with ... insert: the insert's own select follows
+            ownsSet = ownsSet || t.isWord("update");
+            continue;
+        }
+        if (ownsSet && t.isWord("set")) {
+            ownsSet = false;
+            continue;
+        }
+        if (ownsAlterations && (t.isWord("drop") || t.isWord("alter"))) {
+            ownsAlterations = false;
+            continue;
+        }
+        if (kind == "alter" && t.isWord("rollback") && (before.isWord("with") || before.isSymbol(","))) {
+            continue;
+        }
+        break;
+    }
+    return pos;
+}
+
+void BatchCompiler::expectEnd(const Token& t) {
+    if (t.kind == Token::Kind::End || t.isSymbol(";") || BatchRunner::startsStatement(t)) {
+        return;
+    }
+    // A word that begins no clause of these statements is a plain syntax error.
+    static const char* clauses[] = {"option", "output", "from",   "with",      "order", "group",
+                                    "having", "union",  "except", "intersect", "where", "collate",
+                                    "escape", "into",   "for",    "join",      "inner", "left",
+                                    "right",  "outer",  "cross",  "on"};
+    if (t.kind == Token::Kind::Name && !BatchRunner::isKeyword(t.text)) {
+        bool clause = false;
+        for (const char* w : clauses) {
+            clause = clause || t.isWord(w);
+        }
+        if (!clause) {
+            syntaxError(t);
+        }
+    }
+    throw SqlError(50000, 16, "__not_supported__");
+}
+
+} // namespace sqlsim::model
