@@ -1,5 +1,4 @@
 // sqlsim: a SQL Server stand-in speaking TDS 7.4 on 127.0.0.1, for tests, benchmarks and the demo.
-#include "FixedCatalog.h"
 #include "Server.h"
 #include "SimOptions.h"
 #include "model/DemoInstance.h"
@@ -16,20 +15,13 @@ sqlsim::model::DemoOptions demoOptions(const sqlsim::SimOptions& options) {
     return sqlsim::model::DemoOptions{options.saPassword, options.objects, int(options.rows)};
 }
 
-// The demo instance, a bare instance, or for the streaming benchmark (--rows without --demo) the
-// small fixed catalogue whose generated table is made row by row as it is sent.
+// The demo instance, or a bare instance of the same model (with the benchmark's generated table when
+// --rows is given).
 std::unique_ptr<sqlsim::Responder> makeResponder(const sqlsim::SimOptions& options) {
     if (options.demo) {
         return makeDemoInstance(demoOptions(options));
     }
-    if (options.rows <= 0) {
-        return makeBareInstance(options.saPassword);
-    }
-    auto catalog = std::make_unique<sqlsim::FixedCatalog>(options.saPassword);
-    if (options.rows > 0) {
-        catalog->addGeneratedRows(options.rows);
-    }
-    return catalog;
+    return makeBareInstance(options.saPassword, int(options.rows));
 }
 
 } // namespace

@@ -271,8 +271,24 @@ std::unique_ptr<sqlsim::model::Instance> bareInstance(const std::string& serverN
 
 } // namespace
 
-std::unique_ptr<sqlsim::Responder> makeBareInstance(const std::string& saPassword) {
-    return std::make_unique<sqlsim::model::InstanceResponder>(bareInstance("SQLSIM", saPassword, {}));
+std::unique_ptr<sqlsim::Responder> makeBareInstance(const std::string& saPassword, int rows) {
+    using namespace sqlsim;
+    using namespace sqlsim::model;
+    auto inst = bareInstance("SQLSIM", saPassword, {});
+    if (rows > 0) {
+        ObjectDef& t = table(*inst->findDatabase("master"), "generated_rows",
+                             {column("id", kInt, false), column("name", nvarchar(50)),
+                              column("created", ColumnType::of(SqlType::DateTime))});
+        t.rows.reserve(size_t(rows));
+        const DateTimeValue base = DateTimeValue::fromParts(2020, 1, 1);
+        for (int i = 0; i < rows; ++i) {
+            DateTimeValue at = base;
+            at.days += int32_t(i / 86400);
+            at.micros = int64_t(i % 86400) * 1000000 + (i % 1000) * 1000;
+            t.rows.push_back({SqlValue(int64_t(i)), SqlValue("row " + std::to_string(i)), SqlValue(at)});
+        }
+    }
+    return std::make_unique<InstanceResponder>(std::move(inst));
 }
 
 std::unique_ptr<sqlsim::Responder> makeDemoInstance(const sqlsim::model::DemoOptions& options) {

@@ -20,5 +20,7 @@ std::string demoLoginsText(const DemoOptions& options);
 } // namespace sqlsim::model
 
 std::unique_ptr<sqlsim::Responder> makeDemoInstance(const sqlsim::model::DemoOptions& options);
-// A bare server "SQLSIM" of the same model: master, tempdb, model and msdb, and the login sa.
-std::unique_ptr<sqlsim::Responder> makeBareInstance(const std::string& saPassword);
+// A bare server "SQLSIM" of the same model: master, tempdb, model and msdb, and the login sa; with
+// rows > 0 also master.dbo.generated_rows (id int, name nvarchar(50), created datetime) with that
+// many rows, for the streaming benchmark.
+std::unique_ptr<sqlsim::Responder> makeBareInstance(const std::string& saPassword, int rows = 0);
