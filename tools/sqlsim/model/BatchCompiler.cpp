@@ -81,7 +81,10 @@ CompiledStatement BatchCompiler::statement(size_t& pos) {
         if (at(pos).kind == Token::Kind::End) {
             syntaxError(at(pos));
         }
+        const bool loop = s.kind == CompiledStatement::Kind::While;
+        m_loops += loop ? 1 : 0;
         s.body.push_back(statement(pos));
+        m_loops -= loop ? 1 : 0;
         if (s.kind == CompiledStatement::Kind::If) {
             size_t after = pos;
             skipSemicolons(after);
@@ -116,6 +119,12 @@ CompiledStatement BatchCompiler::statement(size_t& pos) {
         s.body = block(pos, nullptr);
     } else if (t.isWord("else") || t.isWord("end")) {
         syntaxError(t);
+    } else if (m_loops == 0 && t.isWord("break")) {
+        throw SqlError(135, 15, "Cannot use a BREAK statement outside the scope of a WHILE statement.", 1, {},
+                       s.line);
+    } else if (m_loops == 0 && t.isWord("continue")) {
+        throw SqlError(136, 15, "Cannot use a CONTINUE statement outside the scope of a WHILE statement.", 1,
+                       {}, s.line);
     } else {
         return simple(pos);
     }

@@ -91,6 +91,7 @@ private:
     BatchRunner& m_runner;
     Context& m_ctx;
     CompiledBatch m_batch;
+    int m_loops = 0; // while statements around the one being read
 };
 
 } // namespace sqlsim::model

@@ -52,6 +52,13 @@ TEST_F(BatchCompileOverOdbc, ASyntaxErrorWhereverItIsRunsNothing) {
     OdbcOutcome open = m_sa->exec("insert into Regions (name) values (N'Early')\nbegin\n  select 1");
     EXPECT_FALSE(open.ok);
     EXPECT_TRUE(open.results.empty());
+    // break outside a loop, even where it would never run; inside one it is fine.
+    OdbcOutcome loose = m_sa->exec("insert into Regions (name) values (N'Early')\nselect 1 as a\nif 1 = 0 break");
+    EXPECT_EQ(messages(loose),
+              (Strings{"135: Cannot use a BREAK statement outside the scope of a WHILE statement."}));
+    EXPECT_TRUE(loose.results.empty());
+    OdbcOutcome inLoop = m_sa->exec("while 1 = 1\nbegin\n  if 1 = 1 break\nend\nselect 1 as a");
+    EXPECT_EQ(column(inLoop, 0), (Strings{"1"}));
     EXPECT_EQ(count("Early"), "0");
 }
 
