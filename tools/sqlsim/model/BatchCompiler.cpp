@@ -189,8 +189,8 @@ CompiledStatement BatchCompiler::simple(size_t& pos) {
             best->check(*this, pos);
         } else {
             const Token& t = at(pos);
-            if (t.kind == Token::Kind::Name && BatchRunner::isKeyword(t.text)) {
-                throw SqlError(50000, 16, "__not_supported__");
+            if ((t.kind == Token::Kind::Name && BatchRunner::isKeyword(t.text)) || t.isSymbol("(")) {
+                throw SqlError(50000, 16, "__not_supported__"); // "(" : a query in parentheses
             }
             if (!t.isName() || pos != 0) {
                 syntaxError(t);
@@ -225,6 +225,7 @@ size_t BatchCompiler::scanEnd(size_t pos) const {
     bool ownsQuery = kind == "insert" || kind == "with";
     bool ownsSet = kind == "update" || kind == "alter";
     bool ownsAlterations = kind == "alter";
+    const size_t first = pos;
     ++pos;
     for (int depth = 0, cases = 0; at(pos).kind != Token::Kind::End; ++pos) {
         const Token& t = at(pos);
@@ -274,6 +275,9 @@ size_t BatchCompiler::scanEnd(size_t pos) const {
         }
         if (kind == "alter" && t.isWord("rollback") && (before.isWord("with") || before.isSymbol(","))) {
             continue;
+        }
+        if (kind == "drop" && pos == first + 2 && t.isWord("if") && at(pos + 1).isWord("exists")) {
+            continue; // drop table if exists ...
         }
         break;
     }

@@ -126,4 +126,29 @@ TEST_F(BatchCompileOverOdbc, AModuleDefinitionMustBeginItsBatch) {
     EXPECT_EQ(count("Early"), "0");
 }
 
+TEST_F(BatchCompileOverOdbc, StatementsWithoutACheckOfTheirOwnAreNoSyntaxErrors) {
+    // Read only as far as where they end: their handlers answer them (or refuse them whole) when
+    // they run, never with a syntax error the server would not give.
+    const Strings texts = {
+        "select 1 as a\ndrop table if exists dbo.Nope",
+        "select 1 as a\n(select 1) union (select 2)",
+        "select 1 as a;\nwith c as (select 1 as n) select n from c",
+        "select 1 as a;\nthrow 50001, N'thrown', 1",
+        "declare @t table (id int, name nvarchar(20))\nselect 1 as a",
+        "create procedure dbo.NewOne as\nbegin\n  select 1 as a\n  if 1 = 1 return\nend",
+        "select 1 as a\ncreate table dbo.Made (id int not null, name nvarchar(20) default (N'x'))\n"
+        "drop table dbo.Made",
+    };
+    for (const std::string& text : texts) {
+        OdbcOutcome out = m_sa->exec(text);
+        for (const auto& m : out.messages) {
+            EXPECT_NE(m.native, 102) << text << ": " << m.text;
+            EXPECT_NE(m.native, 156) << text << ": " << m.text;
+        }
+    }
+    // The table made and dropped in the last batch is gone again.
+    OdbcOutcome made = m_sa->exec("select count(*) from sys.tables where name = N'Made'");
+    EXPECT_EQ(column(made, 0), (Strings{"0"}));
+}
+
 } // namespace
