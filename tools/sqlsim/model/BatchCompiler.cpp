@@ -4,6 +4,7 @@
 #include "ExpressionParser.h"
 #include "Names.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace sqlsim::model {
@@ -36,7 +37,38 @@ CompiledBatch BatchCompiler::compile() {
         m_batch.statements.push_back(statement(pos));
         skipSemicolons(pos);
     }
+    if (!m_module) {
+        checkVariables();
+    }
     return std::move(m_batch);
+}
+
+void BatchCompiler::checkVariables() const {
+    auto declaredBefore = [](const std::vector<Declaration>& list, const std::string& name, size_t k) {
+        for (const Declaration& d : list) {
+            if (d.pos < k && sameName(d.name, name)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto& t = tokens();
+    for (size_t k = 0; k < t.size(); ++k) {
+        if (t[k].kind != Token::Kind::Variable || t[k].text.rfind("@@", 0) == 0) {
+            continue;
+        }
+        const std::string& name = t[k].text;
+        if (std::find(m_parameterNames.begin(), m_parameterNames.end(), k) != m_parameterNames.end() ||
+            declaredBefore(m_batch.declarations, name, k) || declaredBefore(m_tables, name, k) ||
+            m_runner.knowsParameter(name)) {
+            continue;
+        }
+        throw SqlError(137, 15, "Must declare the scalar variable \"" + name + "\".", 1, {}, int(t[k].line));
+    }
+}
+
+void BatchCompiler::declareTable(size_t pos, const std::string& name) {
+    m_tables.push_back(Declaration{pos, name, ColumnType{}});
 }
 
 void BatchCompiler::expression(size_t& pos) {
@@ -185,6 +217,7 @@ CompiledStatement BatchCompiler::simple(size_t& pos) {
             }
             best->check(*this, pos);
             pos = tokens().size() - 1; // the rest of the batch is its body
+            m_module = true;
         } else if (best) {
             best->check(*this, pos);
         } else {

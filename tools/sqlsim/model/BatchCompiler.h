@@ -62,6 +62,10 @@ public:
     // word that begins the next statement, outside parentheses and case ... end.
     size_t scanEnd(size_t pos) const;
     void declare(size_t pos, const std::string& name, const ColumnType& type);
+    // declare @name table (...): a variable of the batch too, but not a scalar one.
+    void declareTable(size_t pos, const std::string& name);
+    // The variable token at pos names a procedure's parameter (exec name @parameter = value).
+    void parameterName(size_t pos) { m_parameterNames.push_back(pos); }
     // The statement ends at t: nothing more, ";" or the next statement. A clause word the
     // simulator does not answer (output, option, from ...) is refused as not supported; any other
     // word is a syntax error.
@@ -92,6 +96,11 @@ private:
     Context& m_ctx;
     CompiledBatch m_batch;
     int m_loops = 0; // while statements around the one being read
+    std::vector<Declaration> m_tables;
+    std::vector<size_t> m_parameterNames;
+    bool m_module = false; // the batch is a create procedure or the like: its body declares its own
+    // 137 for the first variable used before its declaration in the text.
+    void checkVariables() const;
 };
 
 } // namespace sqlsim::model

@@ -36,6 +36,8 @@ public:
     static bool startsStatement(const Token& t);
     // Reserved words of statements the simulator does not run.
     static bool isKeyword(const std::string& word);
+    // The request brings a parameter of this name (sp_executesql's declared parameters, an RPC's).
+    bool knowsParameter(const std::string& name) const { return m_request.param(name) != nullptr; }
     // The value each OUTPUT parameter of the request has when the batch ends.
     std::vector<OutputValue> outputs() const;
 

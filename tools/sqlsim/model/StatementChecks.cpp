@@ -169,6 +169,7 @@ void declareVariables(BatchCompiler& c, size_t& pos) {
         }
         if (c.at(pos).isWord("table")) {
             // A table variable: only delimited here (its handler reads the definition).
+            c.declareTable(start, variable);
             ++pos;
             if (c.at(pos).isSymbol("(")) {
                 for (int depth = 0; c.at(pos).kind != Token::Kind::End; ++pos) {
@@ -227,6 +228,7 @@ void procedureCall(BatchCompiler& c, size_t& pos) {
     };
     while (!ends(pos)) {
         if (c.at(pos).kind == Token::Kind::Variable && c.at(pos + 1).isSymbol("=")) {
+            c.parameterName(pos);
             pos += 2;
         }
         if (c.at(pos).kind == Token::Kind::Name) {

@@ -72,6 +72,16 @@ TEST_F(BatchCompileOverOdbc, ADeclareDeclaresWhetherOrNotItRuns) {
     OdbcOutcome before = m_sa->exec("insert into Regions (name) values (N'Early')\nselect @y\ndeclare @y int");
     EXPECT_EQ(messages(before), (Strings{"137: Must declare the scalar variable \"@y\"."}));
     EXPECT_TRUE(before.results.empty());
+    // Found before anything runs: no rows go out ahead of a wait.
+    OdbcOutcome waited = m_sa->exec("select 1 as a\nwaitfor delay '00:00:00.050'\nif 1 = 0 set @nope = 1");
+    EXPECT_EQ(messages(waited), (Strings{"137: Must declare the scalar variable \"@nope\"."}));
+    EXPECT_TRUE(waited.results.empty());
+    // A procedure's parameter names are no variables of the batch; the values passed are.
+    OdbcOutcome named = m_sa->exec("declare @n int = 5\nexec sp_executesql N'select @v as v', N'@v int', @v = @n");
+    ASSERT_TRUE(named.ok) << ::testing::PrintToString(messages(named));
+    EXPECT_EQ(column(named, 0), (Strings{"5"}));
+    OdbcOutcome unknownValue = m_sa->exec("exec sp_executesql N'select @v as v', N'@v int', @v = @missing");
+    EXPECT_EQ(messages(unknownValue), (Strings{"137: Must declare the scalar variable \"@missing\"."}));
 
     // Declared twice in the text, even where the second would never run.
     OdbcOutcome twice =
