@@ -32,6 +32,7 @@ public:
 
     struct Core;
     struct Source;
+    struct Pass;
 
 private:
     void parse(size_t& pos);
@@ -41,6 +42,14 @@ private:
     void bind(Core& core);
     Relation execute();
     Relation executeCore(Core& core);
+    // The steps of running one core.
+    void join(Pass& p);
+    void filter(Pass& p);
+    void bindOrder(Core& core);
+    void project(Pass& p, Row& r);
+    std::vector<SqlValue> orderKeys(Pass& p, const Row& r);
+    void group(Pass& p);
+    void finish(Pass& p); // distinct, order by, top
     // Rows a subquery of this query yields for the current row of outer.
     std::vector<Row> subquery(const Expr& e, const EvalScope& outer);
     ColumnType subqueryType(const Expr& e);
