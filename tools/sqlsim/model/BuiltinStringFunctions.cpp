@@ -1,5 +1,6 @@
 #include "BuiltinFunctions.h"
 
+#include "Collation.h"
 #include "FunctionSupport.h"
 #include "Names.h"
 #include "SqlError.h"
@@ -16,29 +17,6 @@ namespace {
 size_t findNoCase(const std::string& hay, const std::string& needle, size_t start) {
     std::string h = lower(hay), n = lower(needle);
     return h.find(n, start);
-}
-
-std::string upper(std::string s) {
-    for (char& c : s) {
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    }
-    // Cyrillic and other two-byte lower-case letters of the demo data.
-    std::string out;
-    for (const std::string& ch : chars(s)) {
-        if (ch.size() == 2) {
-            unsigned cp = ((unsigned(uint8_t(ch[0])) & 0x1F) << 6) | (unsigned(uint8_t(ch[1])) & 0x3F);
-            if (cp >= 0x430 && cp <= 0x44F) {
-                cp -= 0x20;
-            } else if (cp >= 0x450 && cp <= 0x45F) {
-                cp -= 0x50;
-            }
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += ch;
-        }
-    }
-    return out;
 }
 
 } // namespace
@@ -100,9 +78,9 @@ std::optional<SqlValue> BuiltinFunctions::callString(const Expr& e, const std::v
             return SqlValue::null();
         std::string s = text(0);
         if (f == "upper")
-            return SqlValue(upper(s));
+            return SqlValue(Collation::upper(s));
         if (f == "lower")
-            return SqlValue(lower(s));
+            return SqlValue(Collation::lower(s));
         return SqlValue(trimmed(s, f != "rtrim", f != "ltrim"));
     }
     if (f == "substring" || f == "left" || f == "right") {

@@ -1,6 +1,7 @@
 #include "SelectQueryParts.h"
 
 #include "BuiltinFunctions.h"
+#include "Collation.h"
 #include "Names.h"
 
 #include <cmath>
@@ -72,11 +73,7 @@ uint64_t hashValue(const SqlValue& v) {
         return std::hash<double>()(d);
     }
     if (v.is<std::string>()) {
-        std::string s = lower(v.get<std::string>());
-        while (!s.empty() && s.back() == ' ') {
-            s.pop_back();
-        }
-        return std::hash<std::string>()(s);
+        return std::hash<std::string>()(Collation::key(v.get<std::string>()));
     }
     if (v.is<DateTimeValue>()) {
         return std::hash<int64_t>()(int64_t(v.get<DateTimeValue>().days) * 86400000000LL +
