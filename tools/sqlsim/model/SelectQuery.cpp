@@ -79,7 +79,7 @@ void SelectQuery::parse(size_t& pos) {
             break;
         }
         if (at(pos).isWord("offset")) {
-            notSupported();
+            parseOffset(pos);
         }
     }
     if (at(pos).isWord("for") || at(pos).isWord("option") || at(pos).isWord("compute")) {
@@ -316,6 +316,7 @@ Relation SelectQuery::execute() {
             return false;
         });
     }
+    applyOffset(out.rows);
     return out;
 }
 

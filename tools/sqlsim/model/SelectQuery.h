@@ -65,6 +65,11 @@ private:
         bool descending = false;
     };
     std::vector<Order> m_order;
+    // order by ... offset n rows [fetch next m rows only]
+    std::unique_ptr<Expr> m_offset;
+    std::unique_ptr<Expr> m_fetch;
+    void parseOffset(size_t& pos);
+    void applyOffset(std::vector<Row>& rows);
     std::string m_into;
     // Uncorrelated subqueries run once.
     std::map<size_t, std::vector<Row>> m_subqueryRows;

@@ -129,6 +129,9 @@ void SelectQuery::finish(Pass& p) {
         out.rows = std::move(sorted);
         keys = std::move(sortedKeys);
     }
+    if (single) {
+        applyOffset(out.rows);
+    }
     if (core.top) {
         if (core.withTies && !ordered) {
             throw SqlError(
@@ -164,6 +167,75 @@ void SelectQuery::finish(Pass& p) {
             }
             out.rows.resize(end);
         }
+    }
+}
+
+void SelectQuery::parseOffset(size_t& pos) {
+    const auto& t = m_runner.tokens();
+    auto at = [&](size_t k) -> const Token& { return k < t.size() ? t[k] : t.back(); };
+    if (std::any_of(m_cores.begin(), m_cores.end(), [](const auto& c) { return c->top != nullptr; })) {
+        throw SqlError(10741, 15, "A TOP can not be used in the same query or sub-query as a OFFSET.");
+    }
+    auto rows = [&]() {
+        if (!at(pos).isWord("row") && !at(pos).isWord("rows")) {
+            syntaxError(at(pos));
+        }
+        ++pos;
+    };
+    ++pos; // offset
+    {
+        ExpressionParser p(t, pos, m_runner.text());
+        m_offset = p.parse();
+    }
+    rows();
+    if (!at(pos).isWord("fetch")) {
+        return;
+    }
+    ++pos;
+    if (!at(pos).isWord("next") && !at(pos).isWord("first")) {
+        syntaxError(at(pos));
+    }
+    ++pos;
+    {
+        ExpressionParser p(t, pos, m_runner.text());
+        m_fetch = p.parse();
+    }
+    rows();
+    if (!at(pos).isWord("only")) {
+        syntaxError(at(pos));
+    }
+    ++pos;
+}
+
+void SelectQuery::applyOffset(std::vector<Row>& rows) {
+    if (!m_offset) {
+        return;
+    }
+    const EvalScope scope = m_runner.scope({}, nullptr);
+    auto count = [&](const Expr& e) -> int64_t {
+        SqlValue v = Evaluator::eval(e, scope);
+        if (v.isNull() || !(v.is<int64_t>() || v.is<bool>())) {
+            throw SqlError(10743, 15,
+                           "The number of rows provided for a OFFSET clause must be an integer.");
+        }
+        return v.toInt();
+    };
+    const int64_t skip = count(*m_offset);
+    if (skip < 0) {
+        throw SqlError(10742, 15, "The offset specified in a OFFSET clause may not be negative.");
+    }
+    int64_t take = INT64_MAX;
+    if (m_fetch) {
+        take = count(*m_fetch);
+        if (take <= 0) {
+            throw SqlError(10744, 15,
+                           "The number of rows provided for a FETCH clause must be greater then zero.");
+        }
+    }
+    const size_t from = size_t(std::min<int64_t>(skip, int64_t(rows.size())));
+    rows.erase(rows.begin(), rows.begin() + long(from));
+    if (take < int64_t(rows.size())) {
+        rows.resize(size_t(take));
     }
 }
 
