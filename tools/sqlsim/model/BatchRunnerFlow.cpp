@@ -11,7 +11,7 @@ namespace sqlsim::model {
 bool BatchRunner::compileError(const SqlError& e) {
     const int n = e.number();
     return std::string(e.what()) == "__not_supported__" || n == 102 || n == 156 || n == 105 || n == 113 ||
-           n == 170 || n == 4147 || n == 137 || n == 134;
+           n == 170 || n == 4147 || n == 137 || n == 134 || n == 10704;
 }
 
 void BatchRunner::runOne(size_t& pos) {
@@ -31,6 +31,9 @@ void BatchRunner::runOne(size_t& pos) {
     } catch (const SqlError& e) {
         if (compileError(e) || m_tryDepth > 0) {
             throw;
+        }
+        if (isSelect && !assigns) {
+            announceFailedSelect(start, e);
         }
         addError(m_ctx.response, e, line);
         m_lastError = e.number();
