@@ -42,6 +42,64 @@ std::optional<Relation> SystemTables::read(Context& ctx, Database& db, const std
         }
         return r;
     }
+    if (v == "sysconstraints") {
+        // status: the kind (1 primary key, 2 unique, 3 foreign key, 4 check, 5 default) plus 16 for a
+        // constraint on one column, 32 for one on the table.
+        col(r, "constid", kInt, false);
+        col(r, "id", kInt, false);
+        col(r, "colid", kSmall);
+        col(r, "spare1", ColumnType::of(SqlType::TinyInt));
+        col(r, "status", kInt);
+        col(r, "actions", kInt);
+        col(r, "error", kInt);
+        auto add = [&](int constid, int table, int colid, int kind) {
+            r.rows.push_back({SqlValue(int64_t(constid)), SqlValue(int64_t(table)), SqlValue(int64_t(colid)),
+                              SqlValue(int64_t(0)), SqlValue(int64_t(kind | (colid ? 16 : 32))),
+                              SqlValue(int64_t(0)), SqlValue(int64_t(0))});
+        };
+        for (const auto& [id, o] : db.objects) {
+            if (o.type == "PK") {
+                add(id, o.parentId, 0, 1);
+            } else if (o.type == "UQ") {
+                add(id, o.parentId, 0, 2);
+            } else if (o.type == "C") {
+                add(id, o.parentId, 0, 4);
+            } else if (o.type == "D") {
+                auto table = db.objects.find(o.parentId);
+                int colid = 0;
+                if (table != db.objects.end()) {
+                    for (size_t k = 0; k < table->second.columns.size(); ++k) {
+                        if (table->second.columns[k].defaultId == id) {
+                            colid = int(k + 1);
+                        }
+                    }
+                }
+                add(id, o.parentId, colid, 5);
+            }
+            for (const ForeignKey& fk : o.foreignKeys) {
+                add(fk.id, id, o.columnIndex(fk.column) + 1, 3);
+            }
+        }
+        return r;
+    }
+    if (v == "sysforeignkeys") {
+        col(r, "constid", kInt, false);
+        col(r, "fkeyid", kInt, false);
+        col(r, "rkeyid", kInt, false);
+        col(r, "fkey", kSmall);
+        col(r, "rkey", kSmall);
+        col(r, "keyno", kSmall);
+        for (const auto& [id, o] : db.objects) {
+            for (const ForeignKey& fk : o.foreignKeys) {
+                auto ref = db.objects.find(fk.refTableId);
+                const int rkey = ref == db.objects.end() ? 0 : ref->second.columnIndex(fk.refColumn) + 1;
+                r.rows.push_back({SqlValue(int64_t(fk.id)), SqlValue(int64_t(id)), SqlValue(int64_t(fk.refTableId)),
+                                  SqlValue(int64_t(o.columnIndex(fk.column) + 1)), SqlValue(int64_t(rkey)),
+                                  SqlValue(int64_t(1))});
+            }
+        }
+        return r;
+    }
     if (v == "syscolumns") {
         col(r, "name", kSysname);
         col(r, "id", kInt, false);

@@ -126,6 +126,19 @@ TEST_F(QueryStatementsOverOdbc, KeysAndIndexesInTheCatalogueViews) {
                                           "regionId", "id"}}));
     EXPECT_EQ(firstColumn("select count(*) from sys.foreign_keys"),
               firstColumn("select count(*) from sys.objects where type = 'F'"));
+    // The old views say the same.
+    EXPECT_EQ(firstColumn("select count(*) from sysforeignkeys k join sys.foreign_key_columns c on "
+                          "c.constraint_object_id = k.constid and c.parent_object_id = k.fkeyid and "
+                          "c.referenced_object_id = k.rkeyid and c.parent_column_id = k.fkey and "
+                          "c.referenced_column_id = k.rkey"),
+              firstColumn("select count(*) from sys.foreign_keys"));
+    OdbcOutcome old = m_sa->exec("select object_name(c.constid), c.colid, c.status from sysconstraints c "
+                                 "where c.id = object_id('Customers') order by c.status");
+    ASSERT_TRUE(old.ok) << ::testing::PrintToString(messages(old));
+    EXPECT_EQ(old.results.at(0).rows, (std::vector<std::vector<testsupport::Cell>>{
+                                          {"FK_Customers_Regions", "4", "19"},
+                                          {"DF_Customers_created", "5", "21"},
+                                          {"PK_Customers", "0", "33"}}));
     // A new table without a key is a heap; with its drop the rows go.
     ASSERT_TRUE(m_sa->exec("create table Notes (n int)").ok);
     EXPECT_EQ(firstColumn("select type_desc from sys.indexes where object_id = object_id('Notes')"),
