@@ -152,8 +152,13 @@ std::optional<ColumnType> BuiltinFunctions::type(const Expr& e, const EvalScope&
     if (f == "isnull" && e.args.size() == 2 && e.args[0]->kind == Expr::Kind::Literal &&
         e.args[0]->value.isNull())
         return argType(e, 1, scope); // a bare NULL has no type of its own
-    if (f == "min" || f == "max" || f == "upper" || f == "lower" || f == "abs" || f == "isnull" ||
-        f == "nullif" || f == "ltrim" || f == "rtrim" || f == "trim")
+    if (f == "upper" || f == "lower" || f == "ltrim" || f == "rtrim" || f == "trim") {
+        ColumnType t = a0(); // fixed-length text comes back variable-length
+        if (t.type == SqlType::Char || t.type == SqlType::NChar)
+            t.type = t.type == SqlType::Char ? SqlType::VarChar : SqlType::NVarChar;
+        return t;
+    }
+    if (f == "min" || f == "max" || f == "abs" || f == "isnull" || f == "nullif")
         return a0();
     if (f == "round" || f == "floor" || f == "ceiling") {
         ColumnType t = a0();

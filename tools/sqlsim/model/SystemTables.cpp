@@ -100,6 +100,70 @@ std::optional<Relation> SystemTables::read(Context& ctx, Database& db, const std
         }
         return r;
     }
+    if (v == "sysprocesses") {
+        // Every session and background task of the instance, from any database.
+        Instance& inst = ctx.instance;
+        auto nchar = [](std::string text, size_t n) {
+            while (text.size() < n) {
+                text += ' ';
+            }
+            return SqlValue(text);
+        };
+        auto ncharCol = [&](const char* name, int n) { col(r, name, ColumnType::of(SqlType::NChar, n), false); };
+        const ColumnType kBig = ColumnType::of(SqlType::BigInt);
+        const ColumnType kDate = ColumnType::of(SqlType::DateTime);
+        col(r, "spid", kSmall, false);
+        col(r, "kpid", kSmall, false);
+        col(r, "blocked", kSmall, false);
+        col(r, "waittype", ColumnType::of(SqlType::Binary, 2), false);
+        col(r, "waittime", kBig, false);
+        ncharCol("lastwaittype", 32);
+        ncharCol("waitresource", 256);
+        col(r, "dbid", kSmall, false);
+        col(r, "uid", kSmall);
+        col(r, "cpu", kInt, false);
+        col(r, "physical_io", kBig, false);
+        col(r, "memusage", kInt, false);
+        col(r, "login_time", kDate, false);
+        col(r, "last_batch", kDate, false);
+        col(r, "ecid", kSmall, false);
+        col(r, "open_tran", kSmall, false);
+        ncharCol("status", 30);
+        col(r, "sid", ColumnType::of(SqlType::Binary, 86), false);
+        ncharCol("hostname", 128);
+        ncharCol("program_name", 128);
+        ncharCol("hostprocess", 10);
+        ncharCol("cmd", 16);
+        ncharCol("nt_domain", 128);
+        ncharCol("nt_username", 128);
+        ncharCol("net_address", 12);
+        ncharCol("net_library", 12);
+        ncharCol("loginame", 128);
+        col(r, "context_info", ColumnType::of(SqlType::Binary, 128), false);
+        col(r, "sql_handle", ColumnType::of(SqlType::Binary, 20), false);
+        col(r, "stmt_start", kInt, false);
+        col(r, "stmt_end", kInt, false);
+        col(r, "request_id", kInt, false);
+        for (const auto& [spid, p] : inst.processes()) {
+            int64_t dbid = 0;
+            for (const Database* d : inst.databases()) {
+                if (sameName(d->name, p.database)) {
+                    dbid = d->dbid;
+                }
+            }
+            r.rows.push_back({SqlValue(int64_t(spid)), SqlValue(int64_t(0)), SqlValue(int64_t(p.blockedBy)),
+                              SqlValue(Bytes(2, 0)), SqlValue(int64_t(0)), nchar("", 32), nchar("", 256),
+                              SqlValue(dbid), SqlValue(int64_t(1)), SqlValue(p.cpu), SqlValue(p.diskIo),
+                              SqlValue(int64_t(0)), SqlValue(p.lastBatch), SqlValue(p.lastBatch),
+                              SqlValue(int64_t(0)), SqlValue(int64_t(0)), nchar(p.status, 30),
+                              SqlValue(Bytes(86, 0)), nchar(p.hostName, 128), nchar(p.programName, 128),
+                              nchar("", 10), nchar(p.command.substr(0, 16), 16), nchar("", 128), nchar("", 128),
+                              nchar("", 12), nchar(spid > 50 ? "TCP/IP" : "", 12), nchar(p.login, 128),
+                              SqlValue(Bytes(128, 0)), SqlValue(Bytes(20, 0)), SqlValue(int64_t(0)),
+                              SqlValue(int64_t(0)), SqlValue(int64_t(0))});
+        }
+        return r;
+    }
     if (v == "syscolumns") {
         col(r, "name", kSysname);
         col(r, "id", kInt, false);

@@ -148,6 +148,23 @@ TEST_F(QueryStatementsOverOdbc, KeysAndIndexesInTheCatalogueViews) {
               (Strings{"0"}));
 }
 
+// sysprocesses lists the same sessions as sys.dm_exec_sessions, from any database.
+TEST_F(QueryStatementsOverOdbc, SysprocessesAgreesWithTheSessionsView) {
+    auto other = connect("sa", "Secret1", "master");
+    OdbcOutcome own = m_sa->exec("select rtrim(loginame), db_name(dbid), len(status), datalength(status) "
+                                 "from sysprocesses where spid = @@spid");
+    ASSERT_TRUE(own.ok) << ::testing::PrintToString(messages(own));
+    EXPECT_EQ(own.results.at(0).types.at(0), SQL_WVARCHAR);
+    EXPECT_EQ(own.results[0].rows, (std::vector<std::vector<testsupport::Cell>>{{"sa", "Sales", "8", "60"}}));
+    EXPECT_EQ(firstColumn("select count(*) from master..sysprocesses p join sys.dm_exec_sessions s on "
+                          "s.session_id = p.spid"),
+              firstColumn("select count(*) from sys.dm_exec_sessions"));
+    EXPECT_EQ(firstColumn("select count(*) from sysprocesses where spid > 50"),
+              firstColumn("select count(*) from sys.dm_exec_sessions where is_user_process = 1"));
+    EXPECT_EQ(firstColumn("select count(*) from sysprocesses where rtrim(loginame) = 'sa' and spid > 50"),
+              (Strings{"2"}));
+}
+
 // The default collation ignores case and keeps accents, for Cyrillic and accented Latin letters too.
 TEST_F(QueryStatementsOverOdbc, TextComparesCaseInsensitivelyByLetterNotByByte) {
     OdbcOutcome made = m_sa->exec(
