@@ -1,5 +1,6 @@
 #include "Collation.h"
 
+#include <cctype>
 #include <functional>
 #include <vector>
 
@@ -106,6 +107,15 @@ std::u32string trimmedRight(std::u32string s) {
     return s;
 }
 
+bool isAscii(const std::string& s) {
+    for (char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int compareChars(char32_t a, char32_t b) {
     const char32_t pa = baseLetter(a), pb = baseLetter(b);
     if (pa != pb) {
@@ -204,6 +214,24 @@ char32_t Collation::upperChar(char32_t c) {
 }
 
 int Collation::compare(const std::string& a, const std::string& b) {
+    // Plain ASCII text (the common case) needs no decoding: letters compare by their lower case.
+    if (isAscii(a) && isAscii(b)) {
+        size_t n = a.size(), m = b.size();
+        while (n > 0 && a[n - 1] == ' ') {
+            --n;
+        }
+        while (m > 0 && b[m - 1] == ' ') {
+            --m;
+        }
+        for (size_t i = 0; i < n && i < m; ++i) {
+            const int x = std::tolower(static_cast<unsigned char>(a[i]));
+            const int y = std::tolower(static_cast<unsigned char>(b[i]));
+            if (x != y) {
+                return x < y ? -1 : 1;
+            }
+        }
+        return n == m ? 0 : n < m ? -1 : 1;
+    }
     const std::u32string x = trimmedRight(decode(a)), y = trimmedRight(decode(b));
     const size_t n = std::min(x.size(), y.size());
     // Base letters first, over the whole text; accents only when those are all the same.
@@ -225,6 +253,17 @@ int Collation::compare(const std::string& a, const std::string& b) {
 }
 
 std::string Collation::key(const std::string& s) {
+    if (isAscii(s)) {
+        size_t n = s.size();
+        while (n > 0 && s[n - 1] == ' ') {
+            --n;
+        }
+        std::string out(s, 0, n);
+        for (char& c : out) {
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return out;
+    }
     std::u32string x = trimmedRight(decode(s));
     for (char32_t& c : x) {
         c = lowerChar(c);
