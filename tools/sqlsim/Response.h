@@ -29,6 +29,8 @@ struct ResultSet {
     std::function<bool(Row&)> generator;
     // Whether its DONE carries the row count (nocount off when it ran); unset: as the session is now.
     std::optional<bool> counted;
+    // A run-time error followed its column metadata: the error's DONE ends it.
+    bool endsInError = false;
 
     ResultSet& column(std::string name, ColumnType type, bool nullable = true) {
         columns.push_back(Column{std::move(name), type, nullable, false, false});

@@ -50,7 +50,7 @@ bool TdsTokenWriter::writeItems(Response& response, bool inProcedure, int32_t ex
             flushDone(done, inProcedure, true);
             writeResultSet(*rs, attention);
             done.pending = true;
-            done.status = rs->counted.value_or(!nocount) ? kDoneCount : 0;
+            done.status = rs->endsInError ? kDoneError : rs->counted.value_or(!nocount) ? kDoneCount : 0;
             done.command = kCommandSelect;
             done.count = uint64_t(m_lastRowCount);
         } else if (auto* m = std::get_if<Message>(&item)) {

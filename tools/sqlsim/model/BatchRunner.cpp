@@ -129,7 +129,7 @@ bool BatchRunner::startsStatement(const Token& t) {
     for (const char* w : {"select",  "insert",   "update", "delete", "exec",     "execute",   "print",
                           "use",     "create",   "drop",   "alter",  "set",      "raiserror", "backup",
                           "restore", "if",       "else",   "begin",  "end",      "declare",   "waitfor",
-                          "commit",  "rollback", "while",  "break",  "continue", "return"}) {
+                          "commit",  "rollback", "while",  "break",  "continue", "return",  "throw"}) {
         if (t.isWord(w)) {
             return true;
         }
@@ -168,7 +168,7 @@ bool BatchRunner::runStatement(size_t& pos) {
     const Token& t = at(pos);
     const bool readOnly =
         t.isWord("select") || t.isWord("print") || t.isWord("use") || t.isWord("waitfor") ||
-        t.isWord("raiserror") || t.isWord("commit") || t.isWord("rollback") || t.isWord("declare") ||
+        t.isWord("raiserror") || t.isWord("throw") || t.isWord("commit") || t.isWord("rollback") || t.isWord("declare") ||
         (t.isWord("set") && !at(pos + 1).isWord("identity_insert")) || t.isWord("if") || t.isWord("while") ||
         t.isWord("break") || t.isWord("continue") || t.isWord("return") ||
         (t.isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction"));
@@ -235,6 +235,8 @@ bool BatchRunner::runStatement(size_t& pos) {
         runPrint(pos);
     } else if (t.isWord("raiserror")) {
         runRaiserror(pos);
+    } else if (t.isWord("throw")) {
+        runThrow(pos);
     } else if (t.isWord("set")) {
         runSet(pos);
     } else if (t.isWord("declare")) {

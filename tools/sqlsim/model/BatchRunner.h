@@ -86,6 +86,9 @@ private:
     void runUse(size_t& pos);
     void runPrint(size_t& pos);
     void runRaiserror(size_t& pos);
+    void runThrow(size_t& pos);
+    // A select that failed as it ran has already sent its columns (not one whose names do not bind).
+    void announceFailedSelect(size_t start, const SqlError& e);
     void runSet(size_t& pos);
     void runWaitfor(size_t& pos);
     static std::optional<std::chrono::milliseconds> parseDelay(const std::string& text);

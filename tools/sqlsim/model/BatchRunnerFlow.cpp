@@ -15,7 +15,7 @@ namespace sqlsim::model {
 bool BatchRunner::compileError(const SqlError& e) {
     const int n = e.number();
     return std::string(e.what()) == "__not_supported__" || n == 102 || n == 156 || n == 105 || n == 113 ||
-           n == 170 || n == 4147 || n == 137 || n == 134;
+           n == 170 || n == 4147 || n == 137 || n == 134 || n == 10704;
 }
 
 void BatchRunner::statementFailed(const SqlError& e, int line) {
@@ -43,6 +43,9 @@ void BatchRunner::runOne(size_t& pos) {
     try {
         runStatement(pos);
     } catch (const SqlError& e) {
+        if (!compileError(e) && m_tryDepth == 0 && t.isWord("select") && !assigns) {
+            announceFailedSelect(start, e);
+        }
         statementFailed(e, line);
         pos = start; // the caller moves on to the next statement
         return;

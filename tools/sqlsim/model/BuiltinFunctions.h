@@ -39,6 +39,15 @@ public:
     static std::string typeWord(const ColumnType& t);
     // Datetime text in a convert style (0, 100, 101, 103, 112, 120, 121, 126).
     static std::string dateText(const DateTimeValue& d, int style, const ColumnType& from);
+
+private:
+    // The calls of each group of functions; nullopt when the name is not one of the group.
+    static std::optional<SqlValue> callString(const Expr& e, const std::vector<SqlValue>& args,
+                                              const EvalScope& scope);
+    static std::optional<SqlValue> callDate(const Expr& e, const std::vector<SqlValue>& args,
+                                            const EvalScope& scope);
+    static std::optional<SqlValue> callMath(const Expr& e, const std::vector<SqlValue>& args,
+                                            const EvalScope& scope);
 };
 
 } // namespace sqlsim::model

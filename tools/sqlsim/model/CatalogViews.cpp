@@ -154,6 +154,97 @@ std::optional<Relation> CatalogViews::read(Context& ctx, Database& db, const std
             r.rows.push_back({SqlValue("sys"), i(4), i(4)});
             return r;
         }
+        if (v == "indexes") {
+            // A table without a clustered primary key is a heap (index 0); its primary key is
+            // index 1 when clustered, else 2.
+            col(r, "object_id", kInt, false);
+            col(r, "name", kSysname);
+            col(r, "index_id", kInt, false);
+            col(r, "type", kTiny, false);
+            col(r, "type_desc", ColumnType::of(SqlType::NVarChar, 60));
+            col(r, "is_unique", kBit);
+            col(r, "data_space_id", kInt);
+            col(r, "ignore_dup_key", kBit);
+            col(r, "is_primary_key", kBit);
+            col(r, "is_unique_constraint", kBit);
+            col(r, "fill_factor", kTiny, false);
+            col(r, "is_padded", kBit);
+            col(r, "is_disabled", kBit);
+            col(r, "is_hypothetical", kBit);
+            col(r, "allow_row_locks", kBit);
+            col(r, "allow_page_locks", kBit);
+            col(r, "has_filter", kBit);
+            col(r, "filter_definition", ColumnType::of(SqlType::NVarChar, ColumnType::kMax));
+            for (const auto& [id, o] : db.objects) {
+                if (o.type != "U") {
+                    continue;
+                }
+                const bool clustered = o.primaryKeyId != 0 && o.primaryKeyClustered;
+                if (!clustered) {
+                    r.rows.push_back({i(id), SqlValue::null(), i(0), i(0), SqlValue("HEAP"), b(false), i(1),
+                                      b(false), b(false), b(false), i(0), b(false), b(false), b(false),
+                                      b(true), b(true), b(false), SqlValue::null()});
+                }
+                if (o.primaryKeyId != 0) {
+                    auto key = db.objects.find(o.primaryKeyId);
+                    r.rows.push_back({i(id), key == db.objects.end() ? SqlValue::null() : SqlValue(key->second.name),
+                                      i(clustered ? 1 : 2), i(clustered ? 1 : 2),
+                                      SqlValue(clustered ? "CLUSTERED" : "NONCLUSTERED"), b(true), i(1), b(false),
+                                      b(true), b(false), i(0), b(false), b(false), b(false), b(true), b(true),
+                                      b(false), SqlValue::null()});
+                }
+            }
+            return r;
+        }
+        if (v == "foreign_keys") {
+            objectColumns(r);
+            col(r, "referenced_object_id", kInt);
+            col(r, "key_index_id", kInt);
+            col(r, "is_disabled", kBit, false);
+            col(r, "is_not_for_replication", kBit, false);
+            col(r, "is_not_trusted", kBit, false);
+            col(r, "delete_referential_action", kTiny);
+            col(r, "delete_referential_action_desc", ColumnType::of(SqlType::NVarChar, 60));
+            col(r, "update_referential_action", kTiny);
+            col(r, "update_referential_action_desc", ColumnType::of(SqlType::NVarChar, 60));
+            col(r, "is_system_named", kBit, false);
+            for (const auto& [id, o] : db.objects) {
+                for (const ForeignKey& fk : o.foreignKeys) {
+                    auto f = db.objects.find(fk.id);
+                    auto ref = db.objects.find(fk.refTableId);
+                    if (f == db.objects.end()) {
+                        continue;
+                    }
+                    Row row = objectRow(f->second);
+                    const bool refClustered = ref != db.objects.end() && ref->second.primaryKeyClustered;
+                    for (SqlValue v2 : {i(fk.refTableId), i(refClustered ? 1 : 2), b(false), b(false), b(false),
+                                        i(fk.deleteCascade ? 1 : 0),
+                                        SqlValue(fk.deleteCascade ? "CASCADE" : "NO_ACTION"), i(0),
+                                        SqlValue("NO_ACTION"), b(false)}) {
+                        row.push_back(std::move(v2));
+                    }
+                    r.rows.push_back(std::move(row));
+                }
+            }
+            return r;
+        }
+        if (v == "foreign_key_columns") {
+            col(r, "constraint_object_id", kInt, false);
+            col(r, "constraint_column_id", kInt, false);
+            col(r, "parent_object_id", kInt, false);
+            col(r, "parent_column_id", kInt, false);
+            col(r, "referenced_object_id", kInt, false);
+            col(r, "referenced_column_id", kInt, false);
+            for (const auto& [id, o] : db.objects) {
+                for (const ForeignKey& fk : o.foreignKeys) {
+                    auto ref = db.objects.find(fk.refTableId);
+                    const int refColumn = ref == db.objects.end() ? -1 : ref->second.columnIndex(fk.refColumn);
+                    r.rows.push_back({i(fk.id), i(1), i(id), i(o.columnIndex(fk.column) + 1), i(fk.refTableId),
+                                      i(refColumn + 1)});
+                }
+            }
+            return r;
+        }
         if (v == "columns") {
             col(r, "object_id", kInt, false);
             col(r, "name", kSysname);

@@ -35,6 +35,7 @@ public:
 
     struct Core;
     struct Source;
+    struct Pass;
 
 private:
     void parse(size_t& pos);
@@ -44,6 +45,14 @@ private:
     void bind(Core& core);
     Relation execute();
     Relation executeCore(Core& core);
+    // The steps of running one core.
+    void join(Pass& p);
+    void filter(Pass& p);
+    void bindOrder(Core& core);
+    void project(Pass& p, Row& r);
+    std::vector<SqlValue> orderKeys(Pass& p, const Row& r);
+    void group(Pass& p);
+    void finish(Pass& p); // distinct, order by, top
     // Rows a subquery of this query yields for the current row of outer.
     std::vector<Row> subquery(const Expr& e, const EvalScope& outer);
     ColumnType subqueryType(const Expr& e);
@@ -60,6 +69,11 @@ private:
         bool descending = false;
     };
     std::vector<Order> m_order;
+    // order by ... offset n rows [fetch next m rows only]
+    std::unique_ptr<Expr> m_offset;
+    std::unique_ptr<Expr> m_fetch;
+    void parseOffset(size_t& pos);
+    void applyOffset(std::vector<Row>& rows);
     std::string m_into;
     // Uncorrelated subqueries run once.
     std::map<size_t, std::vector<Row>> m_subqueryRows;

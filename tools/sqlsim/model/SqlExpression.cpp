@@ -1,6 +1,7 @@
 #include "SqlExpression.h"
 
 #include "BuiltinFunctions.h"
+#include "Collation.h"
 #include "Names.h"
 #include "SqlError.h"
 
@@ -15,14 +16,7 @@ std::optional<int> Evaluator::compare(const SqlValue& a, const SqlValue& b) {
     }
     auto sign = [](auto d) { return d < 0 ? -1 : d > 0 ? 1 : 0; };
     if (a.is<std::string>() && b.is<std::string>()) {
-        std::string x = lower(a.get<std::string>()), y = lower(b.get<std::string>());
-        while (!x.empty() && x.back() == ' ') {
-            x.pop_back();
-        }
-        while (!y.empty() && y.back() == ' ') {
-            y.pop_back();
-        }
-        return sign(x.compare(y));
+        return Collation::compare(a.get<std::string>(), b.get<std::string>());
     }
     if (a.is<DateTimeValue>() || b.is<DateTimeValue>()) {
         DateTimeValue x, y;
@@ -52,68 +46,8 @@ std::optional<int> Evaluator::compare(const SqlValue& a, const SqlValue& b) {
     return sign(a.toDouble() - b.toDouble());
 }
 
-bool Evaluator::like(const std::string& textIn, const std::string& patternIn) {
-    std::string text = lower(textIn), pattern = lower(patternIn);
-    while (!text.empty() && text.back() == ' ') {
-        text.pop_back();
-    }
-    std::function<bool(size_t, size_t)> m = [&](size_t ti, size_t pi) -> bool {
-        while (pi < pattern.size()) {
-            char p = pattern[pi];
-            if (p == '%') {
-                for (size_t k = ti; k <= text.size(); ++k) {
-                    if (m(k, pi + 1)) {
-                        return true;
-                    }
-                }
-                return false;
-            }
-            if (ti >= text.size()) {
-                return false;
-            }
-            size_t charLen = 1;
-            while (ti + charLen < text.size() &&
-                   (static_cast<unsigned char>(text[ti + charLen]) & 0xC0) == 0x80) {
-                ++charLen;
-            }
-            if (p == '_') {
-                ti += charLen;
-                ++pi;
-            } else if (p == '[') {
-                auto close = pattern.find(']', pi);
-                if (close == std::string::npos) {
-                    return false;
-                }
-                std::string set = pattern.substr(pi + 1, close - pi - 1);
-                bool neg = !set.empty() && set[0] == '^';
-                if (neg) {
-                    set.erase(0, 1);
-                }
-                bool found = false;
-                for (size_t k = 0; k < set.size(); ++k) {
-                    if (k + 2 < set.size() && set[k + 1] == '-') {
-                        found = found || (text[ti] >= set[k] && text[ti] <= set[k + 2]);
-                        k += 2;
-                    } else {
-                        found = found || set[k] == text[ti];
-                    }
-                }
-                if (found == neg) {
-                    return false;
-                }
-                ti += 1;
-                pi = close + 1;
-            } else {
-                if (text[ti] != p) {
-                    return false;
-                }
-                ++ti;
-                ++pi;
-            }
-        }
-        return ti == text.size();
-    };
-    return m(0, 0);
+bool Evaluator::like(const std::string& text, const std::string& pattern) {
+    return Collation::like(text, pattern);
 }
 
 namespace {

@@ -42,6 +42,128 @@ std::optional<Relation> SystemTables::read(Context& ctx, Database& db, const std
         }
         return r;
     }
+    if (v == "sysconstraints") {
+        // status: the kind (1 primary key, 2 unique, 3 foreign key, 4 check, 5 default) plus 16 for a
+        // constraint on one column, 32 for one on the table.
+        col(r, "constid", kInt, false);
+        col(r, "id", kInt, false);
+        col(r, "colid", kSmall);
+        col(r, "spare1", ColumnType::of(SqlType::TinyInt));
+        col(r, "status", kInt);
+        col(r, "actions", kInt);
+        col(r, "error", kInt);
+        auto add = [&](int constid, int table, int colid, int kind) {
+            r.rows.push_back({SqlValue(int64_t(constid)), SqlValue(int64_t(table)), SqlValue(int64_t(colid)),
+                              SqlValue(int64_t(0)), SqlValue(int64_t(kind | (colid ? 16 : 32))),
+                              SqlValue(int64_t(0)), SqlValue(int64_t(0))});
+        };
+        for (const auto& [id, o] : db.objects) {
+            if (o.type == "PK") {
+                add(id, o.parentId, 0, 1);
+            } else if (o.type == "UQ") {
+                add(id, o.parentId, 0, 2);
+            } else if (o.type == "C") {
+                add(id, o.parentId, 0, 4);
+            } else if (o.type == "D") {
+                auto table = db.objects.find(o.parentId);
+                int colid = 0;
+                if (table != db.objects.end()) {
+                    for (size_t k = 0; k < table->second.columns.size(); ++k) {
+                        if (table->second.columns[k].defaultId == id) {
+                            colid = int(k + 1);
+                        }
+                    }
+                }
+                add(id, o.parentId, colid, 5);
+            }
+            for (const ForeignKey& fk : o.foreignKeys) {
+                add(fk.id, id, o.columnIndex(fk.column) + 1, 3);
+            }
+        }
+        return r;
+    }
+    if (v == "sysforeignkeys") {
+        col(r, "constid", kInt, false);
+        col(r, "fkeyid", kInt, false);
+        col(r, "rkeyid", kInt, false);
+        col(r, "fkey", kSmall);
+        col(r, "rkey", kSmall);
+        col(r, "keyno", kSmall);
+        for (const auto& [id, o] : db.objects) {
+            for (const ForeignKey& fk : o.foreignKeys) {
+                auto ref = db.objects.find(fk.refTableId);
+                const int rkey = ref == db.objects.end() ? 0 : ref->second.columnIndex(fk.refColumn) + 1;
+                r.rows.push_back({SqlValue(int64_t(fk.id)), SqlValue(int64_t(id)), SqlValue(int64_t(fk.refTableId)),
+                                  SqlValue(int64_t(o.columnIndex(fk.column) + 1)), SqlValue(int64_t(rkey)),
+                                  SqlValue(int64_t(1))});
+            }
+        }
+        return r;
+    }
+    if (v == "sysprocesses") {
+        // Every session and background task of the instance, from any database.
+        Instance& inst = ctx.instance;
+        auto nchar = [](std::string text, size_t n) {
+            while (text.size() < n) {
+                text += ' ';
+            }
+            return SqlValue(text);
+        };
+        auto ncharCol = [&](const char* name, int n) { col(r, name, ColumnType::of(SqlType::NChar, n), false); };
+        const ColumnType kBig = ColumnType::of(SqlType::BigInt);
+        const ColumnType kDate = ColumnType::of(SqlType::DateTime);
+        col(r, "spid", kSmall, false);
+        col(r, "kpid", kSmall, false);
+        col(r, "blocked", kSmall, false);
+        col(r, "waittype", ColumnType::of(SqlType::Binary, 2), false);
+        col(r, "waittime", kBig, false);
+        ncharCol("lastwaittype", 32);
+        ncharCol("waitresource", 256);
+        col(r, "dbid", kSmall, false);
+        col(r, "uid", kSmall);
+        col(r, "cpu", kInt, false);
+        col(r, "physical_io", kBig, false);
+        col(r, "memusage", kInt, false);
+        col(r, "login_time", kDate, false);
+        col(r, "last_batch", kDate, false);
+        col(r, "ecid", kSmall, false);
+        col(r, "open_tran", kSmall, false);
+        ncharCol("status", 30);
+        col(r, "sid", ColumnType::of(SqlType::Binary, 86), false);
+        ncharCol("hostname", 128);
+        ncharCol("program_name", 128);
+        ncharCol("hostprocess", 10);
+        ncharCol("cmd", 16);
+        ncharCol("nt_domain", 128);
+        ncharCol("nt_username", 128);
+        ncharCol("net_address", 12);
+        ncharCol("net_library", 12);
+        ncharCol("loginame", 128);
+        col(r, "context_info", ColumnType::of(SqlType::Binary, 128), false);
+        col(r, "sql_handle", ColumnType::of(SqlType::Binary, 20), false);
+        col(r, "stmt_start", kInt, false);
+        col(r, "stmt_end", kInt, false);
+        col(r, "request_id", kInt, false);
+        for (const auto& [spid, p] : inst.processes()) {
+            int64_t dbid = 0;
+            for (const Database* d : inst.databases()) {
+                if (sameName(d->name, p.database)) {
+                    dbid = d->dbid;
+                }
+            }
+            r.rows.push_back({SqlValue(int64_t(spid)), SqlValue(int64_t(0)), SqlValue(int64_t(p.blockedBy)),
+                              SqlValue(Bytes(2, 0)), SqlValue(int64_t(0)), nchar("", 32), nchar("", 256),
+                              SqlValue(dbid), SqlValue(int64_t(1)), SqlValue(p.cpu), SqlValue(p.diskIo),
+                              SqlValue(int64_t(0)), SqlValue(p.lastBatch), SqlValue(p.lastBatch),
+                              SqlValue(int64_t(0)), SqlValue(int64_t(0)), nchar(p.status, 30),
+                              SqlValue(Bytes(86, 0)), nchar(p.hostName, 128), nchar(p.programName, 128),
+                              nchar("", 10), nchar(p.command.substr(0, 16), 16), nchar("", 128), nchar("", 128),
+                              nchar("", 12), nchar(spid > 50 ? "TCP/IP" : "", 12), nchar(p.login, 128),
+                              SqlValue(Bytes(128, 0)), SqlValue(Bytes(20, 0)), SqlValue(int64_t(0)),
+                              SqlValue(int64_t(0)), SqlValue(int64_t(0))});
+        }
+        return r;
+    }
     if (v == "syscolumns") {
         col(r, "name", kSysname);
         col(r, "id", kInt, false);

@@ -215,6 +215,13 @@ TEST_F(DoneTokens, AnErrorEndsItsStatementsDone) {
               (Strings{"COLMETADATA", "rows:1", "DONE more count=1", "ERROR 50000", "DONE error"}));
 }
 
+TEST_F(DoneTokens, ASelectThatFailsAsItRunsSendsItsColumnsThenTheErrorAndOneDone) {
+    EXPECT_EQ(answer("select 1 / 0 as a; select 2 as b"),
+              (Strings{"COLMETADATA", "ERROR 8134", "DONE more error", "COLMETADATA", "rows:1", "DONE count=1"}));
+    // One whose names do not bind sends no columns, and ends the batch.
+    EXPECT_EQ(answer("select nope from Regions; select 2 as b"), (Strings{"ERROR 207", "DONE error"}));
+}
+
 TEST_F(DoneTokens, ProceduresEndWithReturnStatusAndDoneProc) {
     // Run by exec in a batch.
     EXPECT_EQ(answer("exec sp_helpsrvrole\nselect id from Regions where id = 1"),
