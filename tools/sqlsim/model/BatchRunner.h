@@ -37,8 +37,14 @@ public:
     static bool isKeyword(const std::string& word);
     // The value each OUTPUT parameter of the request has when the batch ends.
     std::vector<OutputValue> outputs() const;
+    // A declared type at pos: a name, then "(n)", "(max)" or "(p, s)" when given.
+    static ColumnType readType(const std::vector<Token>& tokens, size_t& pos);
+    // A value as a variable or parameter of the type holds it.
+    static SqlValue stored(const SqlValue& v, const ColumnType& type);
 
 private:
+    friend class UserProcedures;      // runs a module's body with a runner of its own
+    friend class ProcedureStatements; // reads a view's select as it is created
     bool runStatement(size_t& pos);
     // One statement as the batch runs it: an error that ends only its statement is reported and the
     // runner moves on; one that ends the batch throws BatchEnd; inside begin try it goes to the catch.
@@ -112,6 +118,8 @@ private:
     bool m_isBatch = false; // run() was called: this runner answers a whole batch
     bool m_nested = false;  // runs text built by exec (...) or sp_executesql inside another batch
     std::map<std::string, Param> m_variables; // by lower-case name, with its "@"
+    std::string m_procedure; // the user procedure whose body this runner runs
+    int m_returnStatus = 0;  // set by "return n" inside it
     std::unique_ptr<Instance::Snapshot> m_undo;
     Session m_sessionBefore;
     size_t m_itemsBefore = 0;

@@ -6,6 +6,7 @@
 
 #include "CatalogViews.h"
 #include "Names.h"
+#include "ModuleCatalog.h"
 #include "SecurityProcedures.h"
 #include "SelectQuery.h"
 #include "SystemProcedures.h"
@@ -279,6 +280,9 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
                        1);
     }
     std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
+    if (auto r = ModuleCatalog::read(*db, owner, parts.back())) {
+        return *r;
+    }
     if (sameName(owner, "sys") || sameName(owner, "information_schema")) {
         if (auto r = CatalogViews::read(m_ctx, *db, owner, parts.back())) {
             return *r;

@@ -7,10 +7,8 @@
 
 namespace sqlsim::model {
 
-namespace {
-
 // A declared type: a name, then "(n)", "(max)" or "(p, s)" when given.
-ColumnType readType(const std::vector<Token>& t, size_t& pos) {
+ColumnType BatchRunner::readType(const std::vector<Token>& t, size_t& pos) {
     auto at = [&](size_t k) -> const Token& { return k < t.size() ? t[k] : t.back(); };
     if (!at(pos).isName()) {
         syntaxError(at(pos));
@@ -42,7 +40,7 @@ ColumnType readType(const std::vector<Token>& t, size_t& pos) {
 
 // A value as a variable of the type holds it: converted, and character and binary values cut to the
 // declared length (the server cuts silently on assignment).
-SqlValue stored(const SqlValue& v, const ColumnType& type) {
+SqlValue BatchRunner::stored(const SqlValue& v, const ColumnType& type) {
     SqlValue c = Evaluator::coerce(v, type);
     if (type.length > 0) {
         if (c.is<std::string>() && characterCount(c.get<std::string>()) > size_t(type.length)) {
@@ -56,8 +54,6 @@ SqlValue stored(const SqlValue& v, const ColumnType& type) {
     }
     return c;
 }
-
-} // namespace
 
 void BatchRunner::runDeclare(size_t& pos) {
     ++pos;
