@@ -323,6 +323,9 @@ bool BatchRunner::runStatement(size_t& pos) {
         runDeclare(pos);
     } else if ((t.isWord("begin") && (at(pos + 1).isWord("tran") || at(pos + 1).isWord("transaction"))) ||
                t.isWord("commit") || t.isWord("rollback")) {
+        if (m_triggerRows && t.isWord("rollback")) {
+            throw TriggerRollback{};
+        }
         runTransaction(pos);
     } else if (t.kind == Token::Kind::Name && !isKeyword(t.text)) {
         if (pos != 0) {

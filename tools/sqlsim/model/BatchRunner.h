@@ -45,6 +45,8 @@ public:
 private:
     friend class UserProcedures;      // runs a module's body with a runner of its own
     friend class ProcedureStatements; // reads a view's select as it is created
+    friend class Triggers;            // runs a trigger's body over the rows a statement changed
+    struct TriggerRollback {};        // rollback inside a trigger: its statement and batch end
     bool runStatement(size_t& pos);
     // One statement as the batch runs it: an error that ends only its statement is reported and the
     // runner moves on; one that ends the batch throws BatchEnd; inside begin try it goes to the catch.
@@ -120,6 +122,7 @@ private:
     std::map<std::string, Param> m_variables; // by lower-case name, with its "@"
     std::string m_procedure; // the user procedure whose body this runner runs
     int m_returnStatus = 0;  // set by "return n" inside it
+    const std::map<std::string, Relation>* m_triggerRows = nullptr; // inserted and deleted, in a trigger
     std::unique_ptr<Instance::Snapshot> m_undo;
     Session m_sessionBefore;
     size_t m_itemsBefore = 0;

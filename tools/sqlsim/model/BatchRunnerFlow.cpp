@@ -36,7 +36,7 @@ void BatchRunner::runOne(size_t& pos) {
         m_lastError = e.number();
         m_rowCount = 0;
         const int n = e.number();
-        if (n == 208 || n == 207 || n == 911 || n == 2812 || n == 195 || xactAbort()) {
+        if (n == 208 || n == 207 || n == 911 || n == 2812 || n == 195 || n == 3609 || xactAbort()) {
             throw BatchEnd{};
         }
         if (!isSelect) {

@@ -245,6 +245,9 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
 Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabase,
                            const std::vector<Row>** shared) {
     auto parts = splitName(name);
+    if (m_triggerRows && parts.size() == 1 && m_triggerRows->count(lower(parts[0]))) {
+        return m_triggerRows->at(lower(parts[0])); // inserted, deleted
+    }
     if (!parts.empty() && TempTables::isTemp(parts.back())) {
         ObjectDef* t = TempTables::find(m_ctx.instance, parts.back(), m_ctx.session.spid);
         if (!t) {

@@ -87,7 +87,7 @@ void ProcedureStatements::run(BatchRunner& runner, Context& ctx, const std::stri
 void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::string& rawText, size_t& pos) {
     const std::vector<Token>& tokens = runner.tokens();
     std::optional<ModuleDefinition> def = ModuleDefinition::read(tokens, pos);
-    if (def->type == "FN" || def->type == "IF" || def->type == "TR") {
+    if (def->type == "FN" || def->type == "IF") {
         refuse(); // not run by the simulator yet
     }
     const std::string source = rawText.substr(rawOffset(rawText, tokens[pos].offset));
@@ -115,6 +115,15 @@ void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::s
     }
     if (altering && existing->type != def->type) {
         refuse(); // alter of an object of another kind
+    }
+    int parentId = 0;
+    if (def->type == "TR") {
+        ObjectDef* table = db.findObject(def->parentTable);
+        if (!table || !table->isTable()) {
+            throw SqlError(8197, 16,
+                           "The object '" + def->parentTable + "' does not exist or is invalid for this operation.");
+        }
+        parentId = table->id;
     }
     std::vector<TableColumn> columns;
     if (def->type == "V") {
@@ -167,7 +176,7 @@ void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::s
         existing->columns = std::move(columns);
         return;
     }
-    ObjectDef& o = db.addModule(def->type, def->name, source, 0, uid);
+    ObjectDef& o = db.addModule(def->type, def->name, source, parentId, uid);
     o.created = Instance::now();
     o.columns = std::move(columns);
 }

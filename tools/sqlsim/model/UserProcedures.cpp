@@ -151,9 +151,38 @@ UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable&
     inner.m_procedure = name;
     inner.m_tryDepth = callerTryDepth;
     ctx.response.add(ProcedureStart{});
-    const size_t first = ctx.response.items().size();
-    std::optional<SqlError> escaped;
-    size_t pos = def->bodyAt;
+    if (std::optional<SqlError> escaped = runBody(ctx, inner, def->bodyAt, name)) {
+        if (callerTryDepth > 0) {
+            ctx.response.add(ReturnStatus{inner.m_returnStatus});
+            throw *escaped;
+        }
+        addError(ctx.response, *escaped, escaped->line());
+    }
+    out.status = inner.m_returnStatus;
+    ctx.response.add(ReturnStatus{out.status});
+    for (size_t k = 0; k < args.size(); ++k) {
+        if (!args[k].outputVariable.empty()) {
+            out.outputs[k] = inner.m_variables.at(lower(declared[target[k]].name)).value;
+        }
+    }
+    return out;
+}
+
+std::optional<SqlError> UserProcedures::runBody(Context& ctx, BatchRunner& inner, size_t pos,
+                                                const std::string& name) {
+    // What the module's statements raised names it, however the body ends.
+    struct Naming {
+        Context& ctx;
+        size_t first;
+        const std::string& name;
+        ~Naming() {
+            for (size_t k = first; k < ctx.response.items().size(); ++k) {
+                if (auto* m = std::get_if<Message>(&ctx.response.items()[k]); m && m->procedure.empty()) {
+                    m->procedure = name;
+                }
+            }
+        }
+    } naming{ctx, ctx.response.items().size(), name};
     try {
         while (inner.at(pos).kind != Token::Kind::End) {
             if (inner.at(pos).isSymbol(";")) {
@@ -169,32 +198,12 @@ UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable&
         if (std::string(e.what()) == "__not_supported__") {
             throw; // the caller's batch is refused whole
         }
-        escaped = e;
+        SqlError named(e.number(), e.severity(), e.what(), e.state(), e.procedure().empty() ? name : e.procedure(),
+                       e.line());
+        named.following = e.following;
+        return named;
     }
-    // What the procedure's statements raised names it.
-    for (size_t k = first; k < ctx.response.items().size(); ++k) {
-        if (auto* m = std::get_if<Message>(&ctx.response.items()[k]); m && m->procedure.empty()) {
-            m->procedure = name;
-        }
-    }
-    if (escaped) {
-        SqlError named(escaped->number(), escaped->severity(), escaped->what(), escaped->state(),
-                       escaped->procedure().empty() ? name : escaped->procedure(), escaped->line());
-        named.following = escaped->following;
-        if (callerTryDepth > 0) {
-            ctx.response.add(ReturnStatus{inner.m_returnStatus});
-            throw named;
-        }
-        addError(ctx.response, named, named.line());
-    }
-    out.status = inner.m_returnStatus;
-    ctx.response.add(ReturnStatus{out.status});
-    for (size_t k = 0; k < args.size(); ++k) {
-        if (!args[k].outputVariable.empty()) {
-            out.outputs[k] = inner.m_variables.at(lower(declared[target[k]].name)).value;
-        }
-    }
-    return out;
+    return std::nullopt;
 }
 
 int UserProcedures::exec(BatchRunner& caller, Database& db, const ObjectDef& proc,

@@ -29,6 +29,9 @@ public:
                         const std::vector<Argument>& args, int callerTryDepth);
     // exec from a batch: OUTPUT arguments are copied back into the caller's variables.
     static int exec(BatchRunner& caller, Database& db, const ObjectDef& proc, const std::vector<Argument>& args);
+    // Runs a module's statements from pos in its own runner; what they raise names the module. An
+    // error that escapes them (inside a caller's try, or one that fails compiling) is returned.
+    static std::optional<SqlError> runBody(Context& ctx, BatchRunner& inner, size_t pos, const std::string& name);
     // An RPC request: false when it names no user procedure.
     static bool callRpc(Context& ctx, const ProcedureTable& procedures, const Request& request);
 };
