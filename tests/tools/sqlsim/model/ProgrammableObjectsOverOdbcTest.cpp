@@ -84,14 +84,16 @@ TEST_F(ProgrammableObjectsOverOdbc, ProcedureCalledByRpcReturnsItsStatusAndOutpu
     for (const auto& m : testsupport::OdbcTestClient::diagnostics(SQL_HANDLE_STMT, stmt)) {
         diag += std::to_string(m.native) + ": " + m.text + "\n";
     }
-    EXPECT_TRUE(SQL_SUCCEEDED(r)) << diag << logText();
+    // With nocount on and no rows the call ends with no data: the outputs are there all the same.
+    EXPECT_TRUE(SQL_SUCCEEDED(r) || r == SQL_NO_DATA) << r << "\n" << diag << logText();
     while (SQL_SUCCEEDED(SQLMoreResults(stmt))) {
     }
     EXPECT_EQ(rc, 7);
     EXPECT_EQ(sum, 6);
     // A negative first argument takes the other return.
     a = -4;
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt, (SQLCHAR*)"{? = call dbo.p_Add(?, ?, ?)}", SQL_NTS)));
+    r = SQLExecDirect(stmt, (SQLCHAR*)"{? = call dbo.p_Add(?, ?, ?)}", SQL_NTS);
+    ASSERT_TRUE(SQL_SUCCEEDED(r) || r == SQL_NO_DATA) << r;
     while (SQL_SUCCEEDED(SQLMoreResults(stmt))) {
     }
     EXPECT_EQ(rc, -1);
