@@ -281,6 +281,10 @@ bool BatchRunner::runStatement(size_t& pos) {
             }
             ExpressionParser p(m_tokens, pos, m_text);
             SqlValue v = Evaluator::eval(*p.parse(), scope({}, nullptr));
+            if (m_inFunction) {
+                m_returnValue = v;
+                throw BatchEnd{};
+            }
             m_returnStatus = v.isNull() ? 0 : int(Evaluator::coerce(v, ColumnType::of(SqlType::Int)).toInt());
         }
         throw BatchEnd{};

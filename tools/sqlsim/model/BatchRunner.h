@@ -122,6 +122,8 @@ private:
     std::map<std::string, Param> m_variables; // by lower-case name, with its "@"
     std::string m_procedure; // the user procedure whose body this runner runs
     int m_returnStatus = 0;  // set by "return n" inside it
+    bool m_inFunction = false; // runs a scalar function's body: return gives its value
+    SqlValue m_returnValue;    // that value
     const std::map<std::string, Relation>* m_triggerRows = nullptr; // inserted and deleted, in a trigger
     std::unique_ptr<Instance::Snapshot> m_undo;
     Session m_sessionBefore;

@@ -8,6 +8,7 @@
 #include "Names.h"
 #include "ModuleCatalog.h"
 #include "SecurityProcedures.h"
+#include "UserFunctions.h"
 #include "SelectQuery.h"
 #include "SystemProcedures.h"
 #include "TempTables.h"
@@ -110,8 +111,12 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
         auto cols = q.columns(e.tokenPos);
         return cols.empty() ? ColumnType::of(SqlType::Int) : cols.front().type;
     };
+    s.functionType = [ctx](const std::string& f) { return UserFunctions::type(*ctx, f); };
     s.function = [ctx, self](const std::string& f,
                              const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
+        if (f.find('.') != std::string::npos) {
+            return UserFunctions::call(*ctx, self->m_procedures, f, a); // dbo.f(...)
+        }
         if (f.rfind("error_", 0) == 0 && a.empty()) {
             // The error a catch block is handling; NULL outside one.
             if (self->m_caught.empty()) {

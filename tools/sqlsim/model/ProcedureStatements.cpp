@@ -87,7 +87,7 @@ void ProcedureStatements::run(BatchRunner& runner, Context& ctx, const std::stri
 void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::string& rawText, size_t& pos) {
     const std::vector<Token>& tokens = runner.tokens();
     std::optional<ModuleDefinition> def = ModuleDefinition::read(tokens, pos);
-    if (def->type == "FN" || def->type == "IF") {
+    if (def->type == "IF") {
         refuse(); // not run by the simulator yet
     }
     const std::string source = rawText.substr(rawOffset(rawText, tokens[pos].offset));

@@ -241,4 +241,58 @@ bool UserProcedures::callRpc(Context& ctx, const ProcedureTable& procedures, con
     return true;
 }
 
+SqlValue UserProcedures::runFunction(Context& ctx, const ProcedureTable& procedures, Database& db,
+                                     const ObjectDef& f, const std::vector<SqlValue>& args) {
+    if (g_nesting >= 32) {
+        throw SqlError(217, 16,
+                       "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
+    }
+    const std::string shown = db.ownerName(f.uid) + "." + f.name;
+    Request request;
+    request.kind = Request::Kind::Statement;
+    request.text = f.source;
+    BatchRunner inner(ctx, procedures, request);
+    size_t head = 0;
+    while (inner.at(head).isSymbol(";")) {
+        ++head;
+    }
+    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
+    const ModuleParameter result = def->parameters.front();
+    const std::vector<ModuleParameter> declared(def->parameters.begin() + 1, def->parameters.end());
+    if (args.size() > declared.size()) {
+        throw SqlError(8144, 16, "Procedure or function " + shown + " has too many arguments specified.", 1);
+    }
+    if (args.size() < declared.size()) {
+        throw SqlError(313, 16,
+                       "An insufficient number of arguments were supplied for the procedure or function " + shown +
+                           ".",
+                       3);
+    }
+    for (size_t k = 0; k < declared.size(); ++k) {
+        const ModuleParameter& d = declared[k];
+        inner.m_variables[lower(d.name)] = Param{d.name, d.type, BatchRunner::stored(args[k], d.type), false};
+    }
+    struct Nesting {
+        Nesting() { ++g_nesting; }
+        ~Nesting() { --g_nesting; }
+    } nesting;
+    const std::string database = ctx.session.database;
+    ctx.session.database = db.name;
+    inner.m_nested = true;
+    inner.m_procedure = f.name;
+    inner.m_inFunction = true;
+    std::optional<SqlError> escaped;
+    try {
+        escaped = UserProcedures::runBody(ctx, inner, def->bodyAt, f.name);
+    } catch (...) {
+        ctx.session.database = database;
+        throw;
+    }
+    ctx.session.database = database;
+    if (escaped) {
+        throw *escaped;
+    }
+    return BatchRunner::stored(inner.m_returnValue, result.type);
+}
+
 } // namespace sqlsim::model

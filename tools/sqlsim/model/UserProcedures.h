@@ -32,6 +32,9 @@ public:
     // Runs a module's statements from pos in its own runner; what they raise names the module. An
     // error that escapes them (inside a caller's try, or one that fails compiling) is returned.
     static std::optional<SqlError> runBody(Context& ctx, BatchRunner& inner, size_t pos, const std::string& name);
+    // Runs a scalar function with its arguments; the value of its return as the declared result type.
+    static SqlValue runFunction(Context& ctx, const ProcedureTable& procedures, Database& db, const ObjectDef& f,
+                                const std::vector<SqlValue>& args);
     // An RPC request: false when it names no user procedure.
     static bool callRpc(Context& ctx, const ProcedureTable& procedures, const Request& request);
 };

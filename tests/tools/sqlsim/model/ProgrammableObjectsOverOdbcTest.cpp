@@ -273,4 +273,31 @@ TEST_F(ProgrammableObjectsOverOdbc, TriggersSeeTheStatementsRowsAndARollbackInsi
     EXPECT_EQ(column(ok("select count(*) from sys.objects where name = N'tr_Stock'"), 0), (Strings{"0"}));
 }
 
+TEST_F(ProgrammableObjectsOverOdbc, ScalarFunctionsAreCalledInExpressions) {
+    const std::string text = "create function dbo.f_Twice(@a int) returns int\nas\nbegin\n"
+                             "  declare @r int = @a * 2\n  return @r\nend";
+    ok(text);
+    EXPECT_EQ(firstRow(ok("select dbo.f_Twice(21), dbo.f_Twice(null), dbo.f_Twice(dbo.f_Twice(1))")),
+              (Strings{"42", "NULL", "4"}));
+    OdbcOutcome rows = ok("select id, dbo.f_Twice(id) as twice from Orders where id <= 3 order by id");
+    ASSERT_FALSE(column(rows, 0).empty());
+    for (size_t k = 0; k < column(rows, 0).size(); ++k) {
+        EXPECT_EQ(column(rows, 1)[k], std::to_string(2 * std::stoi(column(rows, 0)[k])));
+    }
+    EXPECT_EQ(firstRow(ok("select type, type_desc from sys.objects where name = N'f_Twice'")),
+              (Strings{"FN", "SQL_SCALAR_FUNCTION"}));
+    EXPECT_EQ(column(ok("select definition from sys.sql_modules where object_id = object_id('dbo.f_Twice')"), 0),
+              (Strings{text}));
+    // The demo's function reads a table with its parameter.
+    EXPECT_EQ(column(ok("select dbo.fn_OrderTotal(1)"), 0),
+              column(ok("select sum(qty * price) from OrderLines where orderId = 1"), 0));
+    EXPECT_EQ(messages(m_sa->exec("select dbo.f_Twice(1, 2)")),
+              (Strings{"8144: Procedure or function dbo.f_Twice has too many arguments specified."}));
+    EXPECT_EQ(messages(m_sa->exec("select dbo.f_Nowhere(1)")),
+              (Strings{"4121: Cannot find either column \"dbo\" or the user-defined function or aggregate "
+                       "\"dbo.f_Nowhere\", or the name is ambiguous."}));
+    ok("drop function dbo.f_Twice");
+    EXPECT_EQ(column(ok("select count(*) from sys.objects where name = N'f_Twice'"), 0), (Strings{"0"}));
+}
+
 } // namespace
