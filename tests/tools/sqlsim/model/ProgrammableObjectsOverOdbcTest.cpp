@@ -300,4 +300,27 @@ TEST_F(ProgrammableObjectsOverOdbc, ScalarFunctionsAreCalledInExpressions) {
     EXPECT_EQ(column(ok("select count(*) from sys.objects where name = N'f_Twice'"), 0), (Strings{"0"}));
 }
 
+TEST_F(ProgrammableObjectsOverOdbc, ProceduresCallEachOtherAndRefuseMisshapenArguments) {
+    ok(kAdd);
+    ok("create procedure dbo.p_Outer @x int, @y int output as\n"
+       "declare @rc int\nexec @rc = dbo.p_Add @x, @sum = @y output\nreturn @rc + 100");
+    EXPECT_EQ(firstRow(ok("declare @y int, @rc int\nexec @rc = p_Outer 2, @y output\nselect @y, @rc")),
+              (Strings{"12", "107"}));
+    ok("create procedure dbo.p_None as select 1 as one");
+    EXPECT_EQ(messages(m_sa->exec("exec p_None 1")),
+              (Strings{"8146: Procedure p_None has no parameters and arguments were supplied."}));
+    EXPECT_EQ(messages(m_sa->exec("declare @s int\nexec p_Add @a = 1, 2, @s output")),
+              (Strings{"119: Must pass parameter number 2 and subsequent parameters as '@name = value'. After "
+                       "the form '@name = value' has been used, all subsequent parameters must be passed in the "
+                       "form '@name = value'."}));
+    EXPECT_EQ(messages(m_sa->exec("declare @v int = 1, @s int\nexec p_Add @v output, 1, @s output")),
+              (Strings{"8162: The formal parameter \"@a\" was not declared as an OUTPUT parameter, but the "
+                       "actual parameter passed in requested output."}));
+    // A procedure that calls itself without end stops at the 32nd level.
+    ok("create procedure dbo.p_Deep @n int as\nset @n = @n + 1\nexec dbo.p_Deep @n");
+    EXPECT_EQ(messages(m_sa->exec("exec dbo.p_Deep 0")),
+              (Strings{"217: Maximum stored procedure, function, trigger, or view nesting level exceeded (limit "
+                       "32)."}));
+}
+
 } // namespace
