@@ -30,8 +30,11 @@ void BatchCompiler::skipSemicolons(size_t& pos) const {
     }
 }
 
-CompiledBatch BatchCompiler::compile() {
-    size_t pos = 0;
+CompiledBatch BatchCompiler::compile(size_t from) {
+    size_t pos = from;
+    if (from > 0) {
+        m_module = true; // a module's body: its parameters are variables the text does not declare
+    }
     skipSemicolons(pos);
     while (at(pos).kind != Token::Kind::End) {
         m_batch.statements.push_back(statement(pos));

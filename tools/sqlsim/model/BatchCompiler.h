@@ -48,7 +48,8 @@ public:
     BatchCompiler(BatchRunner& runner, Context& ctx);
     // Throws SqlError for the first syntax error (line: the statement's) and the not-supported
     // error for what the simulator cannot answer.
-    CompiledBatch compile();
+    // from: where to start (a module's body); its variables are checked only for a whole batch.
+    CompiledBatch compile(size_t from = 0);
 
     // What a check works with.
     const std::vector<Token>& tokens() const;

@@ -4,11 +4,13 @@
 #include "DatabaseStatements.h"
 #include "ExpressionParser.h"
 #include "Names.h"
+#include "ProcedureStatements.h"
 #include "SecurityProcedures.h"
 #include "SystemProcedures.h"
 #include "TableStatements.h"
 #include "TextTemplate.h"
 #include "Transactions.h"
+#include "UserProcedures.h"
 
 #include "../RuleResponder.h"
 
@@ -50,6 +52,7 @@ void BatchRunner::run() {
     // The whole batch is read and checked before any of it runs.
     CompiledBatch batch;
     try {
+        ModuleDefinition::checkFirstInBatch(m_tokens);
         batch = BatchCompiler(*this, m_ctx).compile();
     } catch (const SqlError& e) {
         if (std::string(e.what()) == "__not_supported__") {
@@ -203,7 +206,16 @@ bool BatchRunner::runStatement(size_t& pos) {
     } else if (t.isWord("return")) {
         ++pos;
         if (at(pos).kind != Token::Kind::End && !at(pos).isSymbol(";") && !startsStatement(at(pos))) {
-            notSupported(); // return with a value, outside a procedure
+            if (m_procedure.empty()) {
+                notSupported(); // return with a value, outside a procedure
+            }
+            ExpressionParser p(m_tokens, pos, m_text);
+            SqlValue v = Evaluator::eval(*p.parse(), scope({}, nullptr));
+            if (m_inFunction) {
+                m_returnValue = v;
+                throw BatchEnd{};
+            }
+            m_returnStatus = v.isNull() ? 0 : int(Evaluator::coerce(v, ColumnType::of(SqlType::Int)).toInt());
         }
         throw BatchEnd{};
     } else if (t.isWord("select")) {
@@ -219,6 +231,8 @@ bool BatchRunner::runStatement(size_t& pos) {
         m_ctx.response.resultSet(std::move(rs)); // its DONE carries the row count
     } else if (t.isWord("insert") || t.isWord("update") || t.isWord("delete")) {
         TableStatements::run(*this, m_ctx, pos);
+    } else if (ProcedureStatements::handles(m_tokens, pos)) {
+        ProcedureStatements::run(*this, m_ctx, m_request.text, pos);
     } else if ((t.isWord("create") || t.isWord("drop") || t.isWord("alter")) && at(pos + 1).isWord("table")) {
         TableStatements::run(*this, m_ctx, pos);
     } else if (t.isWord("alter") && at(pos + 1).isWord("database")) {
@@ -243,6 +257,9 @@ bool BatchRunner::runStatement(size_t& pos) {
         runDeclare(pos);
     } else if ((t.isWord("begin") && (at(pos + 1).isWord("tran") || at(pos + 1).isWord("transaction"))) ||
                t.isWord("commit") || t.isWord("rollback")) {
+        if (m_triggerRows && t.isWord("rollback")) {
+            throw TriggerRollback{};
+        }
         runTransaction(pos);
     } else if (t.kind == Token::Kind::Name && !isKeyword(t.text)) {
         if (pos != 0) {
@@ -284,8 +301,10 @@ void BatchRunner::runUse(size_t& pos) {
 void BatchRunner::runExec(size_t& pos, bool keyword) {
     std::string procName;
     size_t line = at(pos).line;
+    std::string statusVariable;
     if (keyword && at(pos).kind == Token::Kind::Variable && at(pos + 1).isSymbol("=")) {
-        pos += 2; // exec @status = proc
+        statusVariable = at(pos).text; // exec @status = proc
+        pos += 2;
     }
     std::string qualifier;
     while (true) {
@@ -316,10 +335,12 @@ void BatchRunner::runExec(size_t& pos, bool keyword) {
             pos += 2;
         }
         const Token& v = at(pos);
+        const std::string variable = v.kind == Token::Kind::Variable ? v.text : std::string();
         if (v.kind == Token::Kind::Name && !v.isWord("null") && !v.isWord("default")) {
             a.value = SqlValue(v.text); // an unquoted word is a string argument
             ++pos;
         } else if (v.isWord("default")) {
+            a.isDefault = true;
             ++pos;
         } else {
             ExpressionParser p(m_tokens, pos, m_text);
@@ -327,6 +348,7 @@ void BatchRunner::runExec(size_t& pos, bool keyword) {
             a.value = Evaluator::eval(*e, scope({}, nullptr));
         }
         if (at(pos).isWord("output") || at(pos).isWord("out")) {
+            a.outputVariable = variable;
             ++pos;
         }
         args.push_back(a);
@@ -343,14 +365,25 @@ void BatchRunner::runExec(size_t& pos, bool keyword) {
         if (!db) {
             throw SqlError(2812, 16, "Could not find stored procedure '" + qualifier + procName + "'.", 62);
         }
-        m_ctx.session.database = db->name;
     }
-    if (!m_procedures.has(procName)) {
+    Database* userDb = nullptr;
+    int status = 0;
+    if (ObjectDef* user = UserProcedures::find(m_ctx, qualifier + procName, &userDb)) {
+        status = UserProcedures::exec(*this, *userDb, *user, args);
+    } else {
+        if (parts.size() == 3 && !parts[0].empty()) {
+            m_ctx.session.database = m_ctx.instance.findDatabase(parts[0])->name;
+        }
+        if (!m_procedures.has(procName)) {
+            m_ctx.session.database = savedDb;
+            throw SqlError(2812, 16, "Could not find stored procedure '" + procName + "'.", 62);
+        }
+        status = m_procedures.call(m_ctx, procName, args);
         m_ctx.session.database = savedDb;
-        throw SqlError(2812, 16, "Could not find stored procedure '" + procName + "'.", 62);
     }
-    m_procedures.call(m_ctx, procName, args);
-    m_ctx.session.database = savedDb;
+    if (!statusVariable.empty()) {
+        assign(statusVariable, SqlValue(int64_t(status)));
+    }
 }
 
 void BatchRunner::runPrint(size_t& pos) {

@@ -40,15 +40,23 @@ public:
     bool knowsParameter(const std::string& name) const { return m_request.param(name) != nullptr; }
     // The value each OUTPUT parameter of the request has when the batch ends.
     std::vector<OutputValue> outputs() const;
+    // A value as a variable or parameter of the type holds it.
+    static SqlValue stored(const SqlValue& v, const ColumnType& type);
 
     // A declared type: a name, then "(n)", "(max)" or "(p, s)" when given; 2715 for an unknown one.
     static ColumnType readType(const std::vector<Token>& tokens, size_t& pos);
 
 private:
+    friend class UserProcedures;      // runs a module's body with a runner of its own
+    friend class ProcedureStatements; // reads a view's select as it is created
+    friend class Triggers;            // runs a trigger's body over the rows a statement changed
+    struct TriggerRollback {};        // rollback inside a trigger: its statement and batch end
     bool runStatement(size_t& pos);
     // Runs compiled statements in order. A simple statement whose tokens an earlier one's handler
     // already read is passed over.
     void runSequence(const std::vector<CompiledStatement>& statements);
+    // Compiles the tokens from pos to the end (a module's body) and runs them.
+    void runCompiledFrom(size_t pos);
     void runCompiled(const std::vector<CompiledStatement>& statements, size_t index, size_t& readUpTo);
     // One simple statement as the batch runs it: an error that ends only its statement is reported
     // and the runner moves on; one that ends the batch throws BatchEnd; inside begin try it goes to
@@ -130,6 +138,11 @@ private:
     std::vector<Declaration> m_declarations;  // of the compiled batch, in the order of the text
     size_t m_declared = 0;                    // how many of them exist so far
     int m_statementLine = 1;                  // where the simple statement running began
+    std::string m_procedure; // the user procedure whose body this runner runs
+    int m_returnStatus = 0;  // set by "return n" inside it
+    bool m_inFunction = false; // runs a scalar function's body: return gives its value
+    SqlValue m_returnValue;    // that value
+    const std::map<std::string, Relation>* m_triggerRows = nullptr; // inserted and deleted, in a trigger
     std::unique_ptr<Instance::Snapshot> m_undo;
     Session m_sessionBefore;
     size_t m_itemsBefore = 0;

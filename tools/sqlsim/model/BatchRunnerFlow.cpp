@@ -26,7 +26,7 @@ void BatchRunner::statementFailed(const SqlError& e, int line) {
     m_lastError = e.number();
     m_rowCount = 0;
     const int n = e.number();
-    if (n == 208 || n == 207 || n == 911 || n == 2812 || n == 195 || xactAbort()) {
+    if (n == 208 || n == 207 || n == 911 || n == 2812 || n == 195 || n == 3609 || xactAbort()) {
         throw BatchEnd{};
     }
 }
@@ -69,6 +69,13 @@ void BatchRunner::runOne(size_t& pos) {
             }
         }
     }
+}
+
+void BatchRunner::runCompiledFrom(size_t pos) {
+    CompiledBatch body = BatchCompiler(*this, m_ctx).compile(pos);
+    m_declarations = std::move(body.declarations);
+    m_declared = 0;
+    runSequence(body.statements);
 }
 
 void BatchRunner::runSequence(const std::vector<CompiledStatement>& statements) {

@@ -6,7 +6,9 @@
 
 #include "CatalogViews.h"
 #include "Names.h"
+#include "ModuleCatalog.h"
 #include "SecurityProcedures.h"
+#include "UserFunctions.h"
 #include "SelectQuery.h"
 #include "SystemProcedures.h"
 #include "TempTables.h"
@@ -109,8 +111,12 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
         auto cols = q.columns(e.tokenPos);
         return cols.empty() ? ColumnType::of(SqlType::Int) : cols.front().type;
     };
+    s.functionType = [ctx](const std::string& f) { return UserFunctions::type(*ctx, f); };
     s.function = [ctx, self](const std::string& f,
                              const std::vector<SqlValue>& a) -> std::optional<SqlValue> {
+        if (f.find('.') != std::string::npos) {
+            return UserFunctions::call(*ctx, self->m_procedures, f, a); // dbo.f(...)
+        }
         if (f.rfind("error_", 0) == 0 && a.empty()) {
             // The error a catch block is handling; NULL outside one.
             if (self->m_caught.empty()) {
@@ -244,6 +250,9 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
 Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabase,
                            const std::vector<Row>** shared) {
     auto parts = splitName(name);
+    if (m_triggerRows && parts.size() == 1 && m_triggerRows->count(lower(parts[0]))) {
+        return m_triggerRows->at(lower(parts[0])); // inserted, deleted
+    }
     if (!parts.empty() && TempTables::isTemp(parts.back())) {
         ObjectDef* t = TempTables::find(m_ctx.instance, parts.back(), m_ctx.session.spid);
         if (!t) {
@@ -279,6 +288,9 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
                        1);
     }
     std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
+    if (auto r = ModuleCatalog::read(*db, owner, parts.back())) {
+        return *r;
+    }
     if (sameName(owner, "sys") || sameName(owner, "information_schema")) {
         if (auto r = CatalogViews::read(m_ctx, *db, owner, parts.back())) {
             return *r;

@@ -37,11 +37,9 @@ ColumnType BatchRunner::readType(const std::vector<Token>& t, size_t& pos) {
     return type;
 }
 
-namespace {
-
 // A value as a variable of the type holds it: converted, and character and binary values cut to the
 // declared length (the server cuts silently on assignment).
-SqlValue stored(const SqlValue& v, const ColumnType& type) {
+SqlValue BatchRunner::stored(const SqlValue& v, const ColumnType& type) {
     SqlValue c = Evaluator::coerce(v, type);
     if (type.length > 0) {
         if (c.is<std::string>() && characterCount(c.get<std::string>()) > size_t(type.length)) {
@@ -55,8 +53,6 @@ SqlValue stored(const SqlValue& v, const ColumnType& type) {
     }
     return c;
 }
-
-} // namespace
 
 void BatchRunner::runDeclare(size_t& pos) {
     ++pos;

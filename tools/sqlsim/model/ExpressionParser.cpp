@@ -372,6 +372,24 @@ std::unique_ptr<Expr> ExpressionParser::parsePrimary() {
             e->name = peek(1).text;
             m_pos += 2;
         }
+        if (!e->qualifier.empty() && peek().isSymbol("(")) {
+            // schema.function(...): a user's scalar function
+            e->kind = Expr::Kind::Function;
+            e->name = e->qualifier + "." + e->name;
+            e->qualifier.clear();
+            ++m_pos;
+            while (!peek().isSymbol(")")) {
+                e->args.push_back(parseOr());
+                if (!peek().isSymbol(",")) {
+                    break;
+                }
+                ++m_pos;
+            }
+            if (!peek().isSymbol(")")) {
+                syntaxError(peek());
+            }
+            ++m_pos;
+        }
         return e;
     case Token::Kind::End:
         break;

@@ -10,6 +10,7 @@
 #include "SecurityProcedures.h"
 #include "SystemProcedures.h"
 #include "Transactions.h"
+#include "UserProcedures.h"
 #include "UsersStatements.h"
 
 #include "../RuleResponder.h"
@@ -119,7 +120,10 @@ void InstanceResponder::respond(const Request& request, Session& session, Respon
             std::string name = RuleResponder::bareProcedureName(request.procName);
             std::vector<Argument> args;
             for (const auto& p : request.params) {
-                args.push_back(Argument{p.name, p.value});
+                args.push_back(Argument{p.name, p.value, false, {}});
+            }
+            if (UserProcedures::callRpc(ctx, m_procedures, request)) {
+                return;
             }
             if (!m_procedures.has(name)) {
                 throw SqlError(2812, 16, "Could not find stored procedure '" + request.procName + "'.", 62);

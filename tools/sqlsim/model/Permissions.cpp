@@ -57,7 +57,7 @@ bool Permissions::dbRole(Context& ctx, Database& db, const char* role) {
 void Permissions::requireOnObject(Context& ctx, Database& db, const ObjectDef& o, int permission) {
     const int uid = userOf(ctx, db);
     bool allowed = false;
-    if (dbOwner(ctx, db)) {
+    if (dbOwner(ctx, db) || (uid >= 0 && uid == o.uid)) {
         allowed = true;
     } else if (uid >= 0) {
         auto inRole = [&](const char* role) {
@@ -65,9 +65,9 @@ void Permissions::requireOnObject(Context& ctx, Database& db, const ObjectDef& o
             return r && memberOf(db, uid, r->uid);
         };
         const bool reading = permission == kSelect;
-        if (inRole(reading ? "db_denydatareader" : "db_denydatawriter")) {
+        if (permission != kExecute && inRole(reading ? "db_denydatareader" : "db_denydatawriter")) {
             allowed = false;
-        } else if (inRole(reading ? "db_datareader" : "db_datawriter")) {
+        } else if (permission != kExecute && inRole(reading ? "db_datareader" : "db_datawriter")) {
             allowed = true;
         } else {
             for (const Permission& p : db.permissions) {
@@ -82,6 +82,7 @@ void Permissions::requireOnObject(Context& ctx, Database& db, const ObjectDef& o
         const char* verb = permission == kSelect   ? "SELECT"
                            : permission == kInsert ? "INSERT"
                            : permission == kUpdate ? "UPDATE"
+                           : permission == kExecute ? "EXECUTE"
                                                    : "DELETE";
         throw SqlError(229, 14,
                        std::string("The ") + verb + " permission was denied on the object '" + o.name +

@@ -8,7 +8,7 @@ namespace sqlsim::model {
 class Permissions {
 public:
     // Object permission bits, as syspermissions counts them.
-    static constexpr int kSelect = 1, kUpdate = 2, kInsert = 8, kDelete = 16;
+    static constexpr int kSelect = 1, kUpdate = 2, kInsert = 8, kDelete = 16, kExecute = 32;
 
     // Membership of a fixed server role; sysadmin counts as every role.
     static bool serverRole(Context& ctx, const char* role);

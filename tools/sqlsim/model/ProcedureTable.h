@@ -13,6 +13,8 @@ namespace sqlsim::model {
 struct Argument {
     std::string name; // "@loginame", or empty for a positional argument
     SqlValue value;
+    bool isDefault = false;     // "default" given: the parameter takes its default
+    std::string outputVariable; // the caller's variable marked OUTPUT, or the RPC parameter's name
 };
 
 class ProcedureTable {

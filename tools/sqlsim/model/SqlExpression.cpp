@@ -420,6 +420,11 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
         return BuiltinFunctions::commonType(results);
     }
     case Expr::Kind::Function:
+        if (scope.functionType && e.name.find('.') != std::string::npos) {
+            if (auto t = scope.functionType(e.name)) {
+                return *t;
+            }
+        }
         if (auto t = BuiltinFunctions::type(e, scope)) {
             return *t;
         }

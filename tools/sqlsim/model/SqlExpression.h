@@ -23,6 +23,8 @@ struct EvalScope {
     std::function<std::optional<ColumnType>(const std::string& variable)> variableType;
     std::function<std::optional<SqlValue>(const std::string& function, const std::vector<SqlValue>& args)>
         function;
+    // The result type of a function the scope knows (a user's scalar function); nullopt for others.
+    std::function<std::optional<ColumnType>(const std::string& function)> functionType;
     // Runs a subquery (Expr::tokenPos) that may read this scope's columns; its rows, and its first
     // column's type.
     std::function<std::vector<Row>(const Expr& subquery, const EvalScope& outer)> subquery;

@@ -356,6 +356,11 @@ const std::vector<BatchCompiler::Entry>& BatchCompiler::registry() {
         {{"alter", "function"}, permissive, true},
         {{"alter", "trigger"}, permissive, true},
         {{"alter", "view"}, permissive, true},
+        {{"create", "or", "alter", "procedure"}, permissive, true},
+        {{"create", "or", "alter", "proc"}, permissive, true},
+        {{"create", "or", "alter", "function"}, permissive, true},
+        {{"create", "or", "alter", "trigger"}, permissive, true},
+        {{"create", "or", "alter", "view"}, permissive, true},
     };
     return entries;
 }

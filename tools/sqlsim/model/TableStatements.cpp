@@ -1,6 +1,7 @@
 #include "TableStatements.h"
 
 #include "TableDefinitions.h"
+#include "Triggers.h"
 #include "TokenCursor.h"
 
 #include "Names.h"
@@ -190,6 +191,8 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     bool identityInsert = ctx.session.options["identity_insert"] == lower(db.name + "." + db.fullName(t));
     int identity = t.identityColumn();
     int64_t count = 0;
+    const bool triggered = Triggers::has(db, t, "insert");
+    const std::vector<Row> before = triggered ? t.rows : std::vector<Row>{};
     try {
         for (const auto& values : newRows) {
             Row row(t.columns.size());
@@ -234,6 +237,10 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
         }
         terminated(ctx, e);
         return;
+    }
+    if (triggered) {
+        Triggers::fire(runner, ctx, t.id, "insert", std::vector<Row>(t.rows.end() - count, t.rows.end()), {},
+                       before);
     }
     ctx.rowCount(count);
 }
@@ -350,6 +357,15 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
         }
     }
     Database& db = ctx.db();
+    const char* action = isUpdate ? "update" : "delete";
+    const bool triggered = Triggers::has(db, t, action);
+    const std::vector<Row> before = triggered ? t.rows : std::vector<Row>{};
+    std::vector<Row> deleted, inserted;
+    if (triggered) {
+        for (size_t r : hit) {
+            deleted.push_back(t.rows[r]);
+        }
+    }
     try {
         if (isUpdate) {
             std::vector<Row> updated;
@@ -364,6 +380,9 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
             }
             for (size_t k = 0; k < hit.size(); ++k) {
                 t.rows[hit[k]] = std::move(updated[k]);
+                if (triggered) {
+                    inserted.push_back(t.rows[hit[k]]);
+                }
             }
         } else {
             deleteWithReferences(db, t, hit);
@@ -371,6 +390,9 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     } catch (const SqlError& e) {
         terminated(ctx, e);
         return;
+    }
+    if (triggered) {
+        Triggers::fire(runner, ctx, t.id, action, std::move(inserted), std::move(deleted), before);
     }
     ctx.rowCount(int64_t(hit.size()));
 }

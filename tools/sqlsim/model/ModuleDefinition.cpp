@@ -1,0 +1,249 @@
+#include "ModuleDefinition.h"
+
+#include "BatchRunner.h"
+#include "Names.h"
+
+namespace sqlsim::model {
+
+namespace {
+
+[[noreturn]] void refuse() {
+    throw SqlError(50000, 16, "__not_supported__");
+}
+
+struct Reader {
+    const std::vector<Token>& t;
+    size_t pos;
+    const Token& at(size_t ahead = 0) const { return pos + ahead < t.size() ? t[pos + ahead] : t.back(); }
+    void expectWord(const char* w) {
+        if (!at().isWord(w)) {
+            syntaxError(at());
+        }
+        ++pos;
+    }
+    bool skipWord(const char* w) {
+        if (at().isWord(w)) {
+            ++pos;
+            return true;
+        }
+        return false;
+    }
+};
+
+// The object word after create/alter, or nullptr.
+const char* objectWord(const Token& t) {
+    if (t.isWord("procedure") || t.isWord("proc")) {
+        return "PROCEDURE";
+    }
+    if (t.isWord("view")) {
+        return "VIEW";
+    }
+    if (t.isWord("function")) {
+        return "FUNCTION";
+    }
+    if (t.isWord("trigger")) {
+        return "TRIGGER";
+    }
+    return nullptr;
+}
+
+void readName(Reader& r, ModuleDefinition& d) {
+    if (!r.at().isName()) {
+        syntaxError(r.at());
+    }
+    std::vector<std::string> parts{r.at().text};
+    ++r.pos;
+    while (r.at().isSymbol(".") && r.at(1).isName()) {
+        parts.push_back(r.at(1).text);
+        r.pos += 2;
+    }
+    if (parts.size() > 2) {
+        refuse(); // a database named in front
+    }
+    d.name = parts.back();
+    d.schema = parts.size() == 2 ? parts[0] : std::string();
+}
+
+void readParameters(Reader& r, ModuleDefinition& d, bool parenthesised) {
+    while (r.at().kind == Token::Kind::Variable) {
+        ModuleParameter p;
+        p.name = r.at().text;
+        ++r.pos;
+        r.skipWord("as");
+        p.typeName = lower(r.at().text);
+        if (r.at(1).isSymbol(".")) {
+            refuse(); // a type from a schema: user-defined types and table types
+        }
+        p.type = BatchRunner::readType(r.t, r.pos);
+        r.skipWord("varying");
+        if (r.at().isSymbol("=")) {
+            ++r.pos;
+            p.defaultAt = r.pos;
+            if (r.at().isSymbol("-") || r.at().isSymbol("+")) {
+                ++r.pos;
+            }
+            if (r.at().kind == Token::Kind::End || r.at().kind == Token::Kind::Symbol) {
+                syntaxError(r.at());
+            }
+            ++r.pos;
+        }
+        if (r.skipWord("output") || r.skipWord("out")) {
+            p.output = true;
+        }
+        if (r.at().isWord("readonly")) {
+            refuse();
+        }
+        d.parameters.push_back(std::move(p));
+        if (!r.at().isSymbol(",")) {
+            break;
+        }
+        ++r.pos;
+    }
+    if (parenthesised) {
+        if (!r.at().isSymbol(")")) {
+            syntaxError(r.at());
+        }
+        ++r.pos;
+    }
+}
+
+} // namespace
+
+bool ModuleDefinition::startsModule(const std::vector<Token>& tokens, size_t pos) {
+    auto at = [&](size_t k) -> const Token& { return k < tokens.size() ? tokens[k] : tokens.back(); };
+    if (at(pos).isWord("create") && at(pos + 1).isWord("or") && at(pos + 2).isWord("alter")) {
+        return objectWord(at(pos + 3)) != nullptr;
+    }
+    return (at(pos).isWord("create") || at(pos).isWord("alter")) && objectWord(at(pos + 1)) != nullptr;
+}
+
+void ModuleDefinition::checkFirstInBatch(const std::vector<Token>& tokens) {
+    size_t first = 0;
+    while (first < tokens.size() && tokens[first].isSymbol(";")) {
+        ++first;
+    }
+    if (startsModule(tokens, first)) {
+        return; // the rest of the batch is its body
+    }
+    for (size_t k = first + 1; k < tokens.size(); ++k) {
+        if (startsModule(tokens, k) && !tokens[k - 1].isSymbol(".")) {
+            size_t w = tokens[k + 1].isWord("or") ? k + 3 : k + 1;
+            std::string word = objectWord(tokens[w]);
+            // Since the server learnt "create or alter" its procedure message names both verbs.
+            std::string what = word == "PROCEDURE" ? "CREATE/ALTER PROCEDURE" : "CREATE " + word;
+            throw SqlError(111, 15, "'" + what + "' must be the first statement in a query batch.", 1, {},
+                           int(tokens[k].line));
+        }
+    }
+}
+
+std::optional<ModuleDefinition> ModuleDefinition::read(const std::vector<Token>& tokens, size_t pos) {
+    if (!startsModule(tokens, pos)) {
+        return std::nullopt;
+    }
+    Reader r{tokens, pos};
+    ModuleDefinition d;
+    if (r.at().isWord("create") && r.at(1).isWord("or")) {
+        d.verb = Verb::CreateOrAlter;
+        r.pos += 3;
+    } else {
+        d.verb = r.at().isWord("create") ? Verb::Create : Verb::Alter;
+        ++r.pos;
+    }
+    d.word = objectWord(r.at());
+    ++r.pos;
+    readName(r, d);
+    if (d.word == "PROCEDURE") {
+        d.type = "P";
+        if (r.at().isSymbol(";")) {
+            refuse(); // numbered procedures
+        }
+        const bool parenthesised = r.at().isSymbol("(");
+        if (parenthesised) {
+            ++r.pos;
+        }
+        readParameters(r, d, parenthesised);
+        if (r.at().isWord("with") || r.at().isWord("for")) {
+            refuse(); // recompile, encryption, execute as, for replication
+        }
+    } else if (d.word == "VIEW") {
+        d.type = "V";
+        if (r.at().isSymbol("(")) {
+            ++r.pos;
+            while (r.at().isName()) {
+                d.columns.push_back(r.at().text);
+                ++r.pos;
+                if (!r.at().isSymbol(",")) {
+                    break;
+                }
+                ++r.pos;
+            }
+            if (!r.at().isSymbol(")")) {
+                syntaxError(r.at());
+            }
+            ++r.pos;
+        }
+        if (r.at().isWord("with")) {
+            refuse(); // schemabinding, encryption, view_metadata
+        }
+    } else if (d.word == "FUNCTION") {
+        if (!r.at().isSymbol("(")) {
+            syntaxError(r.at());
+        }
+        ++r.pos;
+        readParameters(r, d, true);
+        r.expectWord("returns");
+        if (r.at().isWord("table")) {
+            d.type = "IF";
+            ++r.pos;
+        } else if (r.at().kind == Token::Kind::Variable) {
+            refuse(); // multi-statement table-valued functions
+        } else {
+            d.type = "FN";
+            ModuleParameter result;
+            result.typeName = lower(r.at().text);
+            result.type = BatchRunner::readType(r.t, r.pos);
+            d.parameters.insert(d.parameters.begin(), result); // the result comes first, unnamed
+        }
+        if (r.at().isWord("with")) {
+            refuse();
+        }
+    } else {
+        d.type = "TR";
+        r.expectWord("on");
+        if (r.at().isWord("database") || r.at().isWord("all")) {
+            refuse(); // DDL triggers
+        }
+        ModuleDefinition table;
+        readName(r, table);
+        d.parentTable = table.schema.empty() ? table.name : table.schema + "." + table.name;
+        if (r.at().isWord("with") || r.at().isWord("instead")) {
+            refuse();
+        }
+        if (!r.skipWord("after") && !r.skipWord("for")) {
+            syntaxError(r.at());
+        }
+        while (r.at().isWord("insert") || r.at().isWord("update") || r.at().isWord("delete")) {
+            d.events.push_back(lower(r.at().text));
+            ++r.pos;
+            if (!r.at().isSymbol(",")) {
+                break;
+            }
+            ++r.pos;
+        }
+        if (d.events.empty()) {
+            syntaxError(r.at());
+        }
+        if (r.at().isWord("not") || r.at().isWord("with")) {
+            refuse();
+        }
+    }
+    r.expectWord("as");
+    d.bodyAt = r.pos;
+    if (r.at().kind == Token::Kind::End) {
+        syntaxError(r.at());
+    }
+    return d;
+}
+
+} // namespace sqlsim::model

@@ -1,0 +1,113 @@
+#include "Triggers.h"
+
+#include "Names.h"
+#include "Transactions.h"
+#include "UserProcedures.h"
+
+#include <set>
+
+namespace sqlsim::model {
+
+namespace {
+
+thread_local std::set<int> g_firing; // a trigger does not fire itself again (recursive triggers off)
+
+// The triggers of the table for the action, in the order they were made.
+std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* action) {
+    std::vector<const ObjectDef*> found;
+    for (const auto& [id, o] : db.objects) {
+        if (o.type != "TR" || o.parentId != tableId || g_firing.count(id)) {
+            continue;
+        }
+        std::vector<Token> tokens = SqlLexer::tokenize(o.source);
+        size_t head = 0;
+        while (head < tokens.size() && tokens[head].isSymbol(";")) {
+            ++head;
+        }
+        std::optional<ModuleDefinition> def = ModuleDefinition::read(tokens, head);
+        if (!def) {
+            continue;
+        }
+        for (const std::string& e : def->events) {
+            if (e == action) {
+                found.push_back(&o);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+bool Triggers::has(Database& db, const ObjectDef& table, const char* action) {
+    return !triggersOf(db, table.id, action).empty();
+}
+
+void Triggers::fire(BatchRunner& runner, Context& ctx, int tableId, const char* action,
+                    std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore) {
+    Database& db = ctx.db();
+    const ObjectDef* table = db.object(tableId);
+    std::vector<const ObjectDef*> triggers = triggersOf(db, tableId, action);
+    if (!table || triggers.empty()) {
+        return;
+    }
+    std::map<std::string, Relation> rows;
+    for (const char* name : {"inserted", "deleted"}) {
+        Relation& r = rows[name];
+        for (const auto& c : table->columns) {
+            r.columns.push_back(Column{c.name, c.type, c.nullable, c.identity, c.isComputed()});
+        }
+    }
+    rows["inserted"].rows = std::move(inserted);
+    rows["deleted"].rows = std::move(deleted);
+    for (const ObjectDef* trigger : triggers) {
+        Request request;
+        request.kind = Request::Kind::Statement;
+        request.text = trigger->source;
+        const std::string name = trigger->name;
+        const int id = trigger->id;
+        BatchRunner inner(ctx, runner.m_procedures, request);
+        size_t head = 0;
+        while (inner.at(head).isSymbol(";")) {
+            ++head;
+        }
+        std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
+        inner.m_nested = true;
+        inner.m_procedure = name;
+        inner.m_checkPermissions = false; // the table's owner owns its triggers
+        inner.m_triggerRows = &rows;
+        inner.m_tryDepth = runner.m_tryDepth;
+        g_firing.insert(id);
+        // SET options chosen inside end with the trigger.
+        struct Options {
+            Session& session;
+            std::map<std::string, std::string> saved;
+            ~Options() { session.options = saved; }
+        } options{ctx.session, ctx.session.options};
+        std::optional<SqlError> escaped;
+        try {
+            escaped = UserProcedures::runBody(ctx, inner, def->bodyAt, name);
+        } catch (const BatchRunner::TriggerRollback&) {
+            g_firing.erase(id);
+            if (ctx.session.tranCount > 0) {
+                Transactions::rollbackAll(ctx.instance, ctx.session, &ctx.response);
+            } else if (ObjectDef* t = ctx.db().object(tableId)) {
+                t->rows = rowsBefore; // the statement's own transaction
+            }
+            throw SqlError(3609, 16, "The transaction ended in the trigger. The batch has been aborted.", 1);
+        } catch (...) {
+            g_firing.erase(id);
+            throw;
+        }
+        g_firing.erase(id);
+        if (escaped) {
+            if (runner.m_tryDepth > 0) {
+                throw *escaped;
+            }
+            addError(ctx.response, *escaped, escaped->line());
+        }
+    }
+}
+
+} // namespace sqlsim::model

@@ -1,0 +1,19 @@
+#pragma once
+// Triggers on user tables: after an insert, update or delete each trigger of the table for that
+// action runs once, reading the statement's rows as the tables inserted and deleted. A rollback
+// inside ends the transaction (or undoes the statement outside one) and the batch with 3609.
+#include "BatchRunner.h"
+
+namespace sqlsim::model {
+
+class Triggers {
+public:
+    // Whether a trigger of the table fires on the action ("insert", "update", "delete").
+    static bool has(Database& db, const ObjectDef& table, const char* action);
+    // Fires them. rowsBefore: the table's rows before the statement, put back when a trigger
+    // rolls back outside a transaction.
+    static void fire(BatchRunner& runner, Context& ctx, int tableId, const char* action,
+                     std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore);
+};
+
+} // namespace sqlsim::model

@@ -1,0 +1,292 @@
+#include "UserProcedures.h"
+
+#include "BatchRunner.h"
+#include "ExpressionParser.h"
+#include "Names.h"
+#include "Permissions.h"
+
+namespace sqlsim::model {
+
+namespace {
+
+thread_local int g_nesting = 0;
+
+// Puts things back when the procedure ends, however it ends.
+struct Scope {
+    Context& ctx;
+    std::string database;
+    std::map<std::string, std::string> options;
+    ~Scope() {
+        ctx.session.database = database;
+        ctx.session.options = options; // SET options chosen inside end with it
+        --g_nesting;
+    }
+};
+
+} // namespace
+
+ObjectDef* UserProcedures::find(Context& ctx, const std::string& name, Database** db) {
+    auto parts = splitName(name);
+    if (parts.empty() || parts.size() > 3 || parts.back().empty()) {
+        return nullptr;
+    }
+    Database* d = nullptr;
+    if (parts.size() == 3 && !parts[0].empty()) {
+        d = ctx.instance.findDatabase(parts[0]);
+    } else {
+        d = ctx.instance.findDatabase(ctx.session.database);
+    }
+    if (!d) {
+        return nullptr;
+    }
+    std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
+    ObjectDef* o = d->findObject(owner.empty() ? bracketed(parts.back())
+                                               : bracketed(owner) + "." + bracketed(parts.back()));
+    if (!o || o->type != "P") {
+        return nullptr;
+    }
+    *db = d;
+    return o;
+}
+
+UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable& procedures, Database& db,
+                                             const ObjectDef& proc, const std::vector<Argument>& args,
+                                             int callerTryDepth) {
+    Permissions::requireOnObject(ctx, db, proc, Permissions::kExecute);
+    if (g_nesting >= 32) {
+        throw SqlError(217, 16,
+                       "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
+    }
+    Request request;
+    request.kind = Request::Kind::Statement;
+    request.text = proc.source;
+    BatchRunner inner(ctx, procedures, request);
+    size_t head = 0;
+    while (inner.at(head).isSymbol(";")) {
+        ++head;
+    }
+    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
+    if (!def) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
+    const std::string& name = proc.name;
+    const auto& declared = def->parameters;
+    // Bind the arguments: by position first, then by name.
+    std::vector<const Argument*> bound(declared.size(), nullptr);
+    Outcome out;
+    out.outputs.resize(args.size());
+    out.types.resize(args.size());
+    std::vector<size_t> target(args.size());
+    bool namedSeen = false;
+    size_t position = 0;
+    for (size_t k = 0; k < args.size(); ++k) {
+        const Argument& a = args[k];
+        size_t index = declared.size();
+        if (a.name.empty()) {
+            if (namedSeen) {
+                throw SqlError(119, 15,
+                               "Must pass parameter number " + std::to_string(k + 1) +
+                                   " and subsequent parameters as '@name = value'. After the form '@name = "
+                                   "value' has been used, all subsequent parameters must be passed in the "
+                                   "form '@name = value'.");
+            }
+            if (declared.empty()) {
+                throw SqlError(8146, 16, "Procedure " + name + " has no parameters and arguments were supplied.",
+                               1, name);
+            }
+            if (position >= declared.size()) {
+                throw SqlError(8144, 16, "Procedure or function " + name + " has too many arguments specified.",
+                               2, name);
+            }
+            index = position++;
+        } else {
+            namedSeen = true;
+            for (size_t p = 0; p < declared.size(); ++p) {
+                if (sameName(declared[p].name, a.name)) {
+                    index = p;
+                }
+            }
+            if (index == declared.size()) {
+                throw SqlError(8145, 16, a.name + " is not a parameter for procedure " + name + ".", 2, name);
+            }
+        }
+        if (!a.outputVariable.empty() && !declared[index].output) {
+            throw SqlError(8162, 16,
+                           "The formal parameter \"" + declared[index].name +
+                               "\" was not declared as an OUTPUT parameter, but the actual parameter passed "
+                               "in requested output.",
+                           1, name);
+        }
+        bound[index] = &a;
+        target[k] = index;
+        out.types[k] = declared[index].type;
+    }
+    for (size_t p = 0; p < declared.size(); ++p) {
+        const ModuleParameter& d = declared[p];
+        SqlValue value;
+        if (bound[p] && !bound[p]->isDefault) {
+            value = bound[p]->value;
+        } else if (d.hasDefault()) {
+            size_t at = d.defaultAt;
+            const Token& t = inner.at(at);
+            if (t.kind == Token::Kind::Name && !t.isWord("null")) {
+                value = SqlValue(t.text); // an unquoted word is a string
+            } else {
+                ExpressionParser ep(inner.m_tokens, at, inner.m_text);
+                value = Evaluator::eval(*ep.parse(), inner.scope({}, nullptr));
+            }
+        } else {
+            throw SqlError(201, 16,
+                           "Procedure or function '" + name + "' expects parameter '" + d.name +
+                               "', which was not supplied.",
+                           4, name);
+        }
+        inner.m_variables[lower(d.name)] = Param{d.name, d.type, BatchRunner::stored(value, d.type), d.output};
+    }
+
+    ++g_nesting;
+    Scope scope{ctx, ctx.session.database, ctx.session.options};
+    ctx.session.database = db.name;
+    inner.m_nested = true;
+    inner.m_procedure = name;
+    inner.m_tryDepth = callerTryDepth;
+    ctx.response.add(ProcedureStart{});
+    if (std::optional<SqlError> escaped = runBody(ctx, inner, def->bodyAt, name)) {
+        if (callerTryDepth > 0) {
+            ctx.response.add(ReturnStatus{inner.m_returnStatus});
+            throw *escaped;
+        }
+        addError(ctx.response, *escaped, escaped->line());
+    }
+    out.status = inner.m_returnStatus;
+    ctx.response.add(ReturnStatus{out.status});
+    for (size_t k = 0; k < args.size(); ++k) {
+        if (!args[k].outputVariable.empty()) {
+            out.outputs[k] = inner.m_variables.at(lower(declared[target[k]].name)).value;
+        }
+    }
+    return out;
+}
+
+std::optional<SqlError> UserProcedures::runBody(Context& ctx, BatchRunner& inner, size_t pos,
+                                                const std::string& name) {
+    // What the module's statements raised names it, however the body ends.
+    struct Naming {
+        Context& ctx;
+        size_t first;
+        const std::string& name;
+        ~Naming() {
+            for (size_t k = first; k < ctx.response.items().size(); ++k) {
+                if (auto* m = std::get_if<Message>(&ctx.response.items()[k]); m && m->procedure.empty()) {
+                    m->procedure = name;
+                }
+            }
+        }
+    } naming{ctx, ctx.response.items().size(), name};
+    try {
+        inner.runCompiledFrom(pos);
+    } catch (const BatchRunner::BatchEnd&) {
+    } catch (const BatchRunner::LoopBreak&) {
+    } catch (const BatchRunner::LoopContinue&) {
+    } catch (const SqlError& e) {
+        if (std::string(e.what()) == "__not_supported__") {
+            throw; // the caller's batch is refused whole
+        }
+        SqlError named(e.number(), e.severity(), e.what(), e.state(), e.procedure().empty() ? name : e.procedure(),
+                       e.line());
+        named.following = e.following;
+        return named;
+    }
+    return std::nullopt;
+}
+
+int UserProcedures::exec(BatchRunner& caller, Database& db, const ObjectDef& proc,
+                         const std::vector<Argument>& args) {
+    Outcome o = call(caller.m_ctx, caller.m_procedures, db, proc, args, caller.m_tryDepth);
+    for (size_t k = 0; k < args.size(); ++k) {
+        if (o.outputs[k]) {
+            caller.assign(args[k].outputVariable, *o.outputs[k]);
+        }
+    }
+    return o.status;
+}
+
+bool UserProcedures::callRpc(Context& ctx, const ProcedureTable& procedures, const Request& request) {
+    Database* db = nullptr;
+    ObjectDef* proc = find(ctx, request.procName, &db);
+    if (!proc) {
+        return false;
+    }
+    std::vector<Argument> args;
+    for (const Param& p : request.params) {
+        Argument a{p.name, p.value, false, {}};
+        if (p.output) {
+            a.outputVariable = p.name.empty() ? std::string("@") : p.name;
+        }
+        args.push_back(std::move(a));
+    }
+    Outcome o = call(ctx, procedures, *db, *proc, args, 0);
+    ctx.response.add(ReturnStatus{o.status});
+    for (size_t k = 0; k < args.size(); ++k) {
+        if (o.outputs[k]) {
+            ctx.response.add(OutputValue{request.params[k].name, o.types[k], *o.outputs[k]});
+        }
+    }
+    return true;
+}
+
+SqlValue UserProcedures::runFunction(Context& ctx, const ProcedureTable& procedures, Database& db,
+                                     const ObjectDef& f, const std::vector<SqlValue>& args) {
+    if (g_nesting >= 32) {
+        throw SqlError(217, 16,
+                       "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
+    }
+    const std::string shown = db.ownerName(f.uid) + "." + f.name;
+    Request request;
+    request.kind = Request::Kind::Statement;
+    request.text = f.source;
+    BatchRunner inner(ctx, procedures, request);
+    size_t head = 0;
+    while (inner.at(head).isSymbol(";")) {
+        ++head;
+    }
+    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
+    const ModuleParameter result = def->parameters.front();
+    const std::vector<ModuleParameter> declared(def->parameters.begin() + 1, def->parameters.end());
+    if (args.size() > declared.size()) {
+        throw SqlError(8144, 16, "Procedure or function " + shown + " has too many arguments specified.", 1);
+    }
+    if (args.size() < declared.size()) {
+        throw SqlError(313, 16,
+                       "An insufficient number of arguments were supplied for the procedure or function " + shown +
+                           ".",
+                       3);
+    }
+    for (size_t k = 0; k < declared.size(); ++k) {
+        const ModuleParameter& d = declared[k];
+        inner.m_variables[lower(d.name)] = Param{d.name, d.type, BatchRunner::stored(args[k], d.type), false};
+    }
+    struct Nesting {
+        Nesting() { ++g_nesting; }
+        ~Nesting() { --g_nesting; }
+    } nesting;
+    const std::string database = ctx.session.database;
+    ctx.session.database = db.name;
+    inner.m_nested = true;
+    inner.m_procedure = f.name;
+    inner.m_inFunction = true;
+    std::optional<SqlError> escaped;
+    try {
+        escaped = UserProcedures::runBody(ctx, inner, def->bodyAt, f.name);
+    } catch (...) {
+        ctx.session.database = database;
+        throw;
+    }
+    ctx.session.database = database;
+    if (escaped) {
+        throw *escaped;
+    }
+    return BatchRunner::stored(inner.m_returnValue, result.type);
+}
+
+} // namespace sqlsim::model

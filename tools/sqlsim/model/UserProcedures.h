@@ -1,0 +1,42 @@
+#pragma once
+// Procedures created in a database, run with their arguments bound by position or by "@name",
+// their defaults, OUTPUT parameters and return status: by "exec" in a batch or by an RPC request.
+// Their statements run through a batch runner of their own over the kept definition.
+#include "ModuleDefinition.h"
+#include "ProcedureTable.h"
+
+#include <optional>
+
+namespace sqlsim::model {
+
+class BatchRunner;
+
+class UserProcedures {
+public:
+    // The user procedure a possibly qualified name means ("p", "dbo.p", "db.dbo.p", "db..p"), with
+    // the database it is in; nullptr when there is none.
+    static ObjectDef* find(Context& ctx, const std::string& name, Database** db);
+
+    struct Outcome {
+        int status = 0;
+        // By argument: the value an OUTPUT argument receives from its OUTPUT parameter.
+        std::vector<std::optional<SqlValue>> outputs;
+        // By argument: the type of the parameter it went to.
+        std::vector<ColumnType> types;
+    };
+    // Runs the procedure. callerTryDepth > 0: an error inside it goes to the caller's catch.
+    static Outcome call(Context& ctx, const ProcedureTable& procedures, Database& db, const ObjectDef& proc,
+                        const std::vector<Argument>& args, int callerTryDepth);
+    // exec from a batch: OUTPUT arguments are copied back into the caller's variables.
+    static int exec(BatchRunner& caller, Database& db, const ObjectDef& proc, const std::vector<Argument>& args);
+    // Runs a module's statements from pos in its own runner; what they raise names the module. An
+    // error that escapes them (inside a caller's try, or one that fails compiling) is returned.
+    static std::optional<SqlError> runBody(Context& ctx, BatchRunner& inner, size_t pos, const std::string& name);
+    // Runs a scalar function with its arguments; the value of its return as the declared result type.
+    static SqlValue runFunction(Context& ctx, const ProcedureTable& procedures, Database& db, const ObjectDef& f,
+                                const std::vector<SqlValue>& args);
+    // An RPC request: false when it names no user procedure.
+    static bool callRpc(Context& ctx, const ProcedureTable& procedures, const Request& request);
+};
+
+} // namespace sqlsim::model
