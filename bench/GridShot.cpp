@@ -1,6 +1,7 @@
 // Shows a grouped grid (group panel, a sorted header, a footer with a count and a money sum) over
 // a few hundred orders, for a look at it on a screen (run under Xvfb and take a screenshot).
-// Closes itself after the given number of seconds (default 30).
+// Closes itself after the given number of seconds (default 30). --flat shows the same rows ungrouped;
+// --save FILE writes the painted grid to an image and quits.
 #include "TApplication.h"
 #include "TDataSet.h"
 #include "TDataSource.h"
@@ -74,8 +75,11 @@ int main(int argc, char** argv) {
     grid.EndUpdate();
     grid.SetShowSummaryFooter(true);
     grid.SetShowGroupPanel(true);
-    grid.GroupByColumn(grid.ColumnByFieldName("City"), 0);
-    grid.GroupByColumn(grid.ColumnByFieldName("Status"), 1);
+    const bool flat = app.arguments().contains("--flat");
+    if (!flat) {
+        grid.GroupByColumn(grid.ColumnByFieldName("City"), 0);
+        grid.GroupByColumn(grid.ColumnByFieldName("Status"), 1);
+    }
     grid.SortByColumn(grid.ColumnByFieldName("Amount"), false);
     grid.SortByColumn(grid.ColumnByFieldName("Amount"), false);
     grid.FullCollapse();
@@ -84,11 +88,15 @@ int main(int argc, char** argv) {
     grid.show();
     // Open the first city and its first status so rows show under the groups.
     TdxGridModel* m = grid.Model();
-    grid.View()->expand(m->index(0, 0));
-    grid.View()->expand(m->index(0, 0, m->index(0, 0)));
-    grid.View()->expand(m->index(1, 0));
-    grid.View()->expand(m->index(1, 0, m->index(1, 0)));
-    grid.View()->setCurrentIndex(m->index(1, 0, m->index(0, 0, m->index(0, 0))));
+    if (flat) {
+        grid.View()->setCurrentIndex(m->index(3, 0));
+    } else {
+        grid.View()->expand(m->index(0, 0));
+        grid.View()->expand(m->index(0, 0, m->index(0, 0)));
+        grid.View()->expand(m->index(1, 0));
+        grid.View()->expand(m->index(1, 0, m->index(1, 0)));
+        grid.View()->setCurrentIndex(m->index(1, 0, m->index(0, 0, m->index(0, 0))));
+    }
     grid.View()->setFocus();
     if (app.arguments().contains("--customize")) {
         // The other pieces: a filter in force and the customisation box with a hidden column.
@@ -99,6 +107,22 @@ int main(int argc, char** argv) {
         grid.ColumnsCustomize();
         grid.FullExpand();
     }
-    QTimer::singleShot((argc > 1 ? atoi(argv[1]) : 30) * 1000, &app, &QApplication::quit);
+    const int save = int(app.arguments().indexOf("--save"));
+    if (save > 0 && save + 1 < app.arguments().size()) {
+        const QString file = app.arguments()[save + 1];
+        QTimer::singleShot(300, &app, [&grid, file] {
+            grid.grab().save(file);
+            QApplication::quit();
+        });
+        return app.exec();
+    }
+    int seconds = 30;
+    for (const QString& a : app.arguments().mid(1)) {
+        bool number = false;
+        const int n = a.toInt(&number);
+        if (number)
+            seconds = n;
+    }
+    QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
     return app.exec();
 }

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QToolButton;
@@ -206,6 +207,11 @@ private:
     bool editingAllowed() const;
     QStringList expandedPaths() const;
     void restoreExpanded(const QStringList& paths);
+    void rowsReplaced(); // the data set's rows are other rows now
+    // The selected data rows as a mark per store row (empty when none is selected), and selecting
+    // the marked rows again once the rows are in a new order.
+    std::vector<bool> selectedStoreRowMarks() const;
+    void reselectStoreRows(const std::vector<bool>& marks);
 
     std::unique_ptr<Link> m_link;
     TdxGridModel* m_model;
@@ -238,6 +244,7 @@ private:
     bool m_applyingWidths = false;
     bool m_inColumnsChange = false;
     bool m_rebuildPending = false;
+    bool m_rowsReplaced = false; // store rows no longer stand for the rows selected before
     int m_lockColumnChanges = 0;
     bool m_columnsPending = false;
     mutable QHash<int, double> m_sums; // footer sums per column, until the rows change

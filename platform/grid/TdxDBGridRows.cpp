@@ -17,8 +17,13 @@
 #include <QMenu>
 #include <QTimer>
 
-void TdxDBGrid::dataSetActiveChanged() {
+void TdxDBGrid::rowsReplaced() {
+    m_rowsReplaced = true;
     m_model->RowsChanged();
+}
+
+void TdxDBGrid::dataSetActiveChanged() {
+    rowsReplaced();
     if (m_defaultFields && m_link->Active()) {
         CreateDefaultColumns();
     } else {
@@ -32,7 +37,7 @@ void TdxDBGrid::dataSetChanged() {
     if (!m_link->Active())
         return;
     if (m_dirty || m_model->StoreRowCount() != m_rowCountSeen) {
-        m_model->RowsChanged();
+        rowsReplaced();
         // While the grid itself is moving the data set, the view is inside its own signal; the rows
         // are rebuilt once that returns.
         if (m_syncing)
@@ -52,7 +57,7 @@ void TdxDBGrid::dataSetScrolled() {
 void TdxDBGrid::layoutChanged() {
     // The fields were made again (a refresh): their positions may have moved.
     m_dirty = true;
-    m_model->RowsChanged();
+    rowsReplaced();
     if (m_defaultFields) {
         CreateDefaultColumns();
         return;
@@ -110,6 +115,10 @@ void TdxDBGrid::restoreExpanded(const QStringList& paths) {
 
 void TdxDBGrid::rebuild() {
     m_rebuildPending = false;
+    // A new order or grouping of the same rows keeps the rows selected; other rows do not.
+    const bool keepSelection = !m_rowsReplaced && (m_optionsView & edgoMultiSelect);
+    m_rowsReplaced = false;
+    const std::vector<bool> selected = keepSelection ? selectedStoreRowMarks() : std::vector<bool>();
     const QStringList expanded = expandedPaths();
     const bool wasSyncing = m_syncing;
     m_syncing = true;
@@ -131,6 +140,56 @@ void TdxDBGrid::rebuild() {
     updateFilterBar();
     m_header->viewport()->update();
     syncFromDataSet();
+    if (!selected.empty())
+        reselectStoreRows(selected);
+}
+
+std::vector<bool> TdxDBGrid::selectedStoreRowMarks() const {
+    std::vector<bool> marks;
+    // By ranges: the selection model's index list would hold an entry per selected cell.
+    for (const QItemSelectionRange& range : m_view->selectionModel()->selection()) {
+        if (range.model() != m_model)
+            continue;
+        for (int r = range.top(); r <= range.bottom(); ++r) {
+            const int store = m_model->StoreRow(m_model->index(r, 0, range.parent()));
+            if (store < 0)
+                continue;
+            if (marks.empty())
+                marks.resize(size_t(m_model->StoreRowCount()));
+            if (size_t(store) < marks.size())
+                marks[size_t(store)] = true;
+        }
+    }
+    return marks;
+}
+
+void TdxDBGrid::reselectStoreRows(const std::vector<bool>& marks) {
+    // One pass over the rows in their new order; neighbours under the same parent make one range.
+    QItemSelection selection;
+    QModelIndex first, last;
+    const int lastColumn = m_model->columnCount() - 1;
+    const auto flush = [&] {
+        if (first.isValid())
+            selection.append(QItemSelectionRange(first, last.siblingAtColumn(lastColumn)));
+    };
+    const int n = m_model->DataRowCount();
+    for (int p = 0; p < n; ++p) {
+        const int store = m_model->OrderedStoreRow(p);
+        if (store < 0 || size_t(store) >= marks.size() || !marks[size_t(store)])
+            continue;
+        const QModelIndex i = m_model->IndexOfPosition(p, 0);
+        if (!i.isValid())
+            continue;
+        if (last.isValid() && i.parent() == last.parent() && i.row() == last.row() + 1) {
+            last = i;
+            continue;
+        }
+        flush();
+        first = last = i;
+    }
+    flush();
+    if (!selection.isEmpty())
+        m_view->selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void TdxDBGrid::syncFromDataSet() {

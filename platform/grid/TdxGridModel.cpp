@@ -367,8 +367,8 @@ QModelIndex TdxGridModel::IndexOfPosition(int position, int column) {
                            quintptr(0));
     }
     // The groups of the last level hold the rows, in order of their first row.
-    const auto leaves = std::find_if(m_nodes.begin(), m_nodes.end(),
-                                     [&](const Node& n) { return n.level == m_groupColumns.size() - 1; });
+    const auto leaves = std::partition_point(m_nodes.begin(), m_nodes.end(),
+                                             [&](const Node& n) { return n.level < m_groupColumns.size() - 1; });
     const auto it = std::upper_bound(leaves, m_nodes.end(), position,
                                      [](int pos, const Node& n) { return pos < n.first; });
     const int leaf = int(it - m_nodes.begin()) - 1;

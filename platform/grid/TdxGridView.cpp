@@ -2,9 +2,13 @@
 
 #include "TdxGridModel.h"
 
+#include <QAbstractItemDelegate>
+#include <QCursor>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QStyleOption>
 
 TdxGridView::TdxGridView(QWidget* parent) : QTreeView(parent) {
     setUniformRowHeights(true);
@@ -26,20 +30,7 @@ void TdxGridView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const {
     if (!index.data(TdxGridModel::GroupRole).toBool()) {
         QTreeView::drawRow(painter, option, index);
-        if (m_showGrid) {
-            painter->save();
-            painter->setPen(palette().color(QPalette::Midlight).darker(108));
-            const QRect r = option.rect;
-            painter->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-            for (int v = 0; v < header()->count(); ++v) {
-                const int logical = header()->logicalIndex(v);
-                if (header()->isSectionHidden(logical))
-                    continue;
-                const int x = header()->sectionViewportPosition(logical) + header()->sectionSize(logical) - 1;
-                painter->drawLine(x, r.top(), x, r.bottom());
-            }
-            painter->restore();
-        }
+        drawGridLines(painter, option.rect);
         return;
     }
     // A group node: a band across the row with the expand sign, the column, the value and the count.
@@ -90,19 +81,64 @@ void TdxGridView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     painter->restore();
 }
 
+void TdxGridView::drawGridLines(QPainter* painter, const QRect& r) const {
+    if (!m_showGrid)
+        return;
+    painter->save();
+    painter->setPen(palette().color(QPalette::Midlight).darker(108));
+    painter->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    for (int v = 0; v < header()->count(); ++v) {
+        const int logical = header()->logicalIndex(v);
+        if (header()->isSectionHidden(logical))
+            continue;
+        const int x = header()->sectionViewportPosition(logical) + header()->sectionSize(logical) - 1;
+        painter->drawLine(x, r.top(), x, r.bottom());
+    }
+    painter->restore();
+}
+
+// In a flat list the tree's own handling has no laid-out rows to work on; the item view's is used.
 void TdxGridView::keyPressEvent(QKeyEvent* event) {
     if (OnKey && OnKey(event))
         return;
-    QTreeView::keyPressEvent(event);
+    if (m_flat)
+        QAbstractItemView::keyPressEvent(event);
+    else
+        QTreeView::keyPressEvent(event);
 }
 
 void TdxGridView::mouseDoubleClickEvent(QMouseEvent* event) {
-    QTreeView::mouseDoubleClickEvent(event);
+    if (m_flat)
+        QAbstractItemView::mouseDoubleClickEvent(event);
+    else
+        QTreeView::mouseDoubleClickEvent(event);
     if (OnDoubleClick)
         OnDoubleClick();
 }
 
+void TdxGridView::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_flat)
+        QAbstractItemView::mouseReleaseEvent(event);
+    else
+        QTreeView::mouseReleaseEvent(event);
+}
+
+void TdxGridView::mouseMoveEvent(QMouseEvent* event) {
+    if (m_flat)
+        QAbstractItemView::mouseMoveEvent(event);
+    else
+        QTreeView::mouseMoveEvent(event);
+}
+
+bool TdxGridView::viewportEvent(QEvent* event) {
+    return m_flat ? QAbstractItemView::viewportEvent(event) : QTreeView::viewportEvent(event);
+}
+
 void TdxGridView::mousePressEvent(QMouseEvent* event) {
+    if (m_flat) {
+        QAbstractItemView::mousePressEvent(event);
+        return;
+    }
     // The sign of a group band opens and closes the group.
     const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && index.data(TdxGridModel::GroupRole).toBool()) {
@@ -127,4 +163,134 @@ QItemSelectionModel::SelectionFlags TdxGridView::selectionCommand(const QModelIn
     if (m_selectingOnly)
         return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
     return QTreeView::selectionCommand(index, event);
+}
+
+void TdxGridView::paintEvent(QPaintEvent* event) {
+    if (!m_flat) {
+        QTreeView::paintEvent(event);
+        return;
+    }
+    // Each row once over the whole area to paint (a row drawn twice would thicken its text); the
+    // painter is clipped to the region.
+    QPainter painter(viewport());
+    paintFlat(&painter, event->region().boundingRect());
+}
+
+void TdxGridView::paintFlat(QPainter* painter, const QRect& area) const {
+    const int rows = flatRowCount();
+    const int h = flatRowHeight();
+    if (rows == 0 || h <= 0 || header()->count() == 0 || !itemDelegate())
+        return;
+    const QPoint cursor = viewport()->mapFromGlobal(QCursor::pos());
+    const QModelIndex hover = viewport()->underMouse() ? indexAt(cursor) : QModelIndex();
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QStyle::State state = option.state;
+    int row = flatRowAt(qMax(0, area.top()));
+    if (row < 0)
+        return;
+    for (int y = flatRowY(row); row < rows && y <= area.bottom(); ++row, y += h) {
+        option.rect = QRect(0, y, viewport()->width(), h);
+        option.state = state | (row + 1 < rows ? QStyle::State_Sibling : QStyle::State_None);
+        drawFlatRow(painter, option, row, hover);
+    }
+}
+
+void TdxGridView::drawFlatRow(QPainter* painter, const QStyleOptionViewItem& option, int row,
+                              const QModelIndex& hover) const {
+    // A row drawn as the tree draws a top-level row without children: each shown column's panel
+    // and cell, then the focus frame round the whole row.
+    const QHeaderView* h = header();
+    const QModelIndex index = model()->index(row, 0, rootIndex());
+    const QModelIndex current = currentIndex();
+    const bool focus = hasFocus();
+    const bool rowsSelected = selectionBehavior() == SelectRows;
+    const bool hoverRow = rowsSelected && hover.isValid() && hover.row() == row;
+    const int y = option.rect.y(), height = option.rect.height();
+    const int treeColumn = treePosition() < 0 ? h->logicalIndex(0) : treePosition();
+    const int indent = rootIsDecorated() ? indentation() : 0;
+    QStyleOptionViewItem opt = option;
+    opt.showDecorationSelected = (selectionBehavior() & SelectRows) || option.showDecorationSelected;
+    QList<int> shown;
+    for (int v = 0; v < h->count(); ++v) {
+        if (!h->isSectionHidden(h->logicalIndex(v)))
+            shown.append(h->logicalIndex(v));
+    }
+    bool rowHasFocus = false;
+    for (int k = 0; k < shown.size(); ++k) {
+        const int section = shown[k];
+        const int next = k + 1 < shown.size() ? shown[k + 1] : -1;
+        const int previous = k > 0 ? shown[k - 1] : -1;
+        QStyleOptionViewItem::ViewItemPosition position;
+        if (h->count() == 1 || (next == 0 && previous == -1) || (section == 0 && next == -1))
+            position = QStyleOptionViewItem::OnlyOne;
+        else if (section == treeColumn || (next != 0 && previous == -1))
+            position = QStyleOptionViewItem::Beginning;
+        else if (next == 0 || next == -1)
+            position = QStyleOptionViewItem::End;
+        else
+            position = QStyleOptionViewItem::Middle;
+        const QModelIndex cell = model()->index(row, section, rootIndex());
+        if (!cell.isValid())
+            continue;
+        const int x = columnViewportPosition(section);
+        const int width = h->sectionSize(section);
+        opt.state = option.state;
+        opt.viewItemPosition = position;
+        if (selectionModel()->isSelected(cell))
+            opt.state |= QStyle::State_Selected;
+        if (focus && current == cell) {
+            if (allColumnsShowFocus())
+                rowHasFocus = true;
+            else
+                opt.state |= QStyle::State_HasFocus;
+        }
+        opt.state.setFlag(QStyle::State_MouseOver, hoverRow || cell == hover);
+        if (option.state & QStyle::State_Enabled) {
+            QPalette::ColorGroup group = QPalette::Inactive;
+            if (!(model()->flags(cell) & Qt::ItemIsEnabled)) {
+                opt.state &= ~QStyle::State_Enabled;
+                group = QPalette::Disabled;
+            } else if (opt.state & QStyle::State_Active) {
+                group = QPalette::Active;
+            }
+            opt.palette.setCurrentColorGroup(group);
+        }
+        opt.features.setFlag(QStyleOptionViewItem::Alternate, alternatingRowColors() && (row & 1));
+        const QStyle::State before = opt.state;
+        if (section == treeColumn) {
+            const bool showSelected = opt.showDecorationSelected;
+            opt.rect = QRect(isRightToLeft() ? x + width - indent : x, y, indent, height);
+            opt.showDecorationSelected = style()->styleHint(QStyle::SH_ItemView_ShowDecorationSelected, &opt, this);
+            style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &opt, painter, this);
+            opt.state &= ~QStyle::State_Selected;
+            opt.rect = QRect(isRightToLeft() ? x : x + indent, y, width - indent, height);
+            style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &opt, painter, this);
+            opt.showDecorationSelected = showSelected;
+        } else {
+            opt.state &= ~QStyle::State_Selected;
+            opt.rect = QRect(x, y, width, height);
+            style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &opt, painter, this);
+        }
+        opt.state = before;
+        itemDelegateForIndex(cell)->paint(painter, opt, cell);
+    }
+    if (rowHasFocus) {
+        QStyleOptionFocusRect o;
+        o.QStyleOption::operator=(option);
+        o.state |= QStyle::State_KeyboardFocusChange;
+        const QPalette::ColorGroup group = (option.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+        o.backgroundColor = option.palette.color(
+            group, selectionModel()->isSelected(index) ? QPalette::Highlight : QPalette::Window);
+        const int x = option.showDecorationSelected ? 0 : h->sectionPosition(0) + indent;
+        o.rect = style()->visualRect(layoutDirection(), viewport()->rect(),
+                                     QRect(x - h->offset(), y, h->length() - x, height));
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &o, painter);
+        if (!option.showDecorationSelected && h->sectionsMoved() && h->visualIndex(0) != 0) {
+            o.rect = style()->visualRect(layoutDirection(), viewport()->rect(),
+                                         QRect(0, y, h->sectionPosition(0), height));
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &o, painter);
+        }
+    }
+    drawGridLines(painter, option.rect);
 }
