@@ -2,7 +2,6 @@
 // switching keeps the current row, the selection and the order; the flat list places, hits,
 // scrolls, moves through, selects and paints rows.
 #include "MemoryDataSet.h"
-#include "TApplication.h"
 #include "TDataSource.h"
 #include "TdxDBGrid.h"
 #include "TdxGridHeader.h"
@@ -225,11 +224,3 @@ TEST_F(GridFlatTest, FlatListSelectsByKeysMouseAndSelectAllAndPaintsTheSelection
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
