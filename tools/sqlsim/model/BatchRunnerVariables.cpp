@@ -1,6 +1,7 @@
 // Local variables and dynamic SQL: declare, set @v = ..., exec (text) and exec sp_executesql. The
 // text built at run time is compiled and run as a batch of its own, by the same runner.
 #include "BatchRunner.h"
+#include "TableDefinitions.h"
 
 #include "Names.h"
 #include "TypeInfo.h"
@@ -65,8 +66,29 @@ void BatchRunner::runDeclare(size_t& pos) {
         if (at(pos).isWord("as")) {
             ++pos;
         }
-        if (at(pos).isWord("table") || at(pos).isWord("cursor")) {
+        if (at(pos).isWord("cursor")) {
             notSupported();
+        }
+        if (at(pos).isWord("table")) {
+            // A table variable; run again (in a loop), the declare keeps its rows.
+            ++pos;
+            if (!tableVariable(name)) {
+                Cursor c{m_tokens, pos};
+                TableDefinitions::declareTable(c, tableVariables(), name);
+            } else {
+                for (int depth = 0; at(pos).kind != Token::Kind::End; ++pos) {
+                    depth += at(pos).isSymbol("(") ? 1 : at(pos).isSymbol(")") ? -1 : 0;
+                    if (depth == 0) {
+                        ++pos;
+                        break;
+                    }
+                }
+            }
+            if (!at(pos).isSymbol(",")) {
+                break;
+            }
+            ++pos;
+            continue;
         }
         ColumnType type = readType(m_tokens, pos);
         // Run again (in a loop), a declare keeps the variable's value unless it assigns one.

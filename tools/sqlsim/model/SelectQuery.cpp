@@ -43,6 +43,9 @@ void SelectQuery::parse(size_t& pos) {
         auto core = std::make_unique<Core>();
         parseCore(pos, *core);
         m_cores.push_back(std::move(core));
+        if (m_firstSelectOnly) {
+            return;
+        }
         if (at(pos).isWord("union")) {
             ++pos;
             bool all = at(pos).isWord("all");
@@ -86,6 +89,11 @@ void SelectQuery::parse(size_t& pos) {
         if (at(pos).isWord("offset")) {
             parseOffset(pos);
         }
+    }
+    // option (maxrecursion n): read by the common table expressions the statement uses.
+    if (at(pos).isWord("option") && at(pos + 1).isSymbol("(") && at(pos + 2).isWord("maxrecursion") &&
+        at(pos + 3).kind == Token::Kind::Number && at(pos + 4).isSymbol(")")) {
+        pos += 5;
     }
     if (at(pos).isWord("for") || at(pos).isWord("option") || at(pos).isWord("compute")) {
         notSupported();

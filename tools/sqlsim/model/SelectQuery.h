@@ -26,8 +26,12 @@ public:
     void check(size_t& pos);
     // At "select": the query's columns, without running it.
     std::vector<Column> columns(size_t pos);
+    // Reads only the first select of a union (a part of a recursive common table expression).
+    void firstSelectOnly() { m_firstSelectOnly = true; }
     // select ... into: the table to create ("" when none); variables assigned (select @v = ...).
     const std::string& into() const { return m_into; }
+    // The columns of the table select ... into makes of the result (1038 for a column without a name).
+    std::vector<TableColumn> intoColumns(const Relation& result) const;
     struct Assignment {
         std::string variable;
         const Expr* expr = nullptr;
@@ -75,6 +79,7 @@ private:
     void parseOffset(size_t& pos);
     void applyOffset(std::vector<Row>& rows);
     std::string m_into;
+    bool m_firstSelectOnly = false;
     // Uncorrelated subqueries run once.
     std::map<size_t, std::vector<Row>> m_subqueryRows;
 };
