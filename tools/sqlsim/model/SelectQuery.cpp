@@ -19,6 +19,7 @@ Relation SelectQuery::run(size_t& pos) {
     parse(pos);
     for (auto& c : m_cores) {
         bind(*c);
+        bindWindows(*c);
     }
     return execute();
 }
@@ -32,6 +33,7 @@ std::vector<Column> SelectQuery::columns(size_t pos) {
     parse(pos);
     for (auto& c : m_cores) {
         bind(*c);
+        bindWindows(*c);
     }
     return m_cores.front()->columns;
 }
@@ -156,7 +158,13 @@ void SelectQuery::parseCore(size_t& pos, Core& core) {
         }
         ExpressionParser p(t, pos, m_runner.text());
         item.expr = p.parse();
-        if (at(pos).isWord("over") || at(pos).isWord("within")) {
+        if (at(pos).isWord("over")) {
+            item.window = parseWindow(pos, std::move(item.expr));
+            item.expr = std::make_unique<Expr>(); // a NULL literal in its place
+            item.expr->value = SqlValue::null();
+            core.windows = true;
+        }
+        if (at(pos).isWord("within")) {
             notSupported();
         }
         if (at(pos).isWord("as")) {
@@ -349,6 +357,20 @@ Relation SelectQuery::executeCore(Core& core) {
     }
     if (core.grouped) {
         group(p);
+    } else if (core.windows) {
+        // Window functions see every row first; the order by keys may read their values.
+        for (size_t n : p.kept) {
+            p.setTuple(p.tupleAt(n));
+            Row r;
+            project(p, r);
+            p.windowInputs.push_back(windowInputs(p));
+            p.out.rows.push_back(std::move(r));
+        }
+        computeWindows(p);
+        for (size_t k = 0; k < p.kept.size(); ++k) {
+            p.setTuple(p.tupleAt(p.kept[k]));
+            p.keys.push_back(orderKeys(p, p.out.rows[k]));
+        }
     } else {
         p.out.rows.reserve(p.kept.size());
         for (size_t n : p.kept) {

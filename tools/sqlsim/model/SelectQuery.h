@@ -40,6 +40,7 @@ public:
     struct Core;
     struct Source;
     struct Pass;
+    struct Window;
 
 private:
     void parse(size_t& pos);
@@ -57,6 +58,13 @@ private:
     std::vector<SqlValue> orderKeys(Pass& p, const Row& r);
     void group(Pass& p);
     void finish(Pass& p); // distinct, order by, top
+    // Window functions (function(...) over (partition by ... order by ...)) of the select list.
+    std::shared_ptr<Window> parseWindow(size_t& pos, std::unique_ptr<Expr> function);
+    void bindWindows(Core& core);
+    // What the window functions need of the current row: partition, order and argument values.
+    std::vector<SqlValue> windowInputs(Pass& p);
+    // Fills the window functions' columns of the result rows.
+    void computeWindows(Pass& p);
     // Rows a subquery of this query yields for the current row of outer.
     std::vector<Row> subquery(const Expr& e, const EvalScope& outer);
     ColumnType subqueryType(const Expr& e);
