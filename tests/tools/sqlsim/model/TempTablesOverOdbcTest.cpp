@@ -85,16 +85,16 @@ TEST_F(TempTablesOverOdbc, TemporaryTablesAreWrittenLikeOthers) {
     EXPECT_EQ(ran("select id, name into #r from Regions"), (Strings{"count:4"}));
     EXPECT_EQ(ran("update #r set name = upper(name) where id <= 2"), (Strings{"count:2"}));
     EXPECT_EQ(ran("delete from #r where id = 4"), (Strings{"count:1"}));
-    // insert ... select takes the query's rows by position, converted to the table's types.
-    EXPECT_EQ(ran("insert into #r (id, name) select id + 10, name from Regions where id < 3"),
-              (Strings{"count:2"}));
-    EXPECT_EQ(ran("insert #r select '20', N'x'"), (Strings{"count:1"}));
+    // The identity comes along with select ... into; insert ... select takes the query's rows by
+    // position, converted to the table's types.
+    EXPECT_EQ(ran("insert into #r (name) select name from Regions where id < 3"), (Strings{"count:2"}));
+    EXPECT_EQ(ran("insert #r select 20"), (Strings{"count:1"}));
     EXPECT_EQ(firstColumn("select cast(id as varchar) + ':' + name from #r order by id"),
-              (Strings{"1:NORTH", "2:SOUTH", "3:Сибирь", "11:North", "12:South", "20:x"}));
-    EXPECT_EQ(messages(m_sa->exec("insert into #r select id from Regions")),
+              (Strings{"1:NORTH", "2:SOUTH", "3:Сибирь", "5:North", "6:South", "7:20"}));
+    EXPECT_EQ(messages(m_sa->exec("insert into #r (id, name) select id from Regions")),
               (Strings{"120: The select list for the INSERT statement contains fewer items than the insert "
                        "list. The number of SELECT values must match the number of INSERT columns."}));
-    EXPECT_EQ(messages(m_sa->exec("insert into #r (id) select id, name from Regions")),
+    EXPECT_EQ(messages(m_sa->exec("insert into #r (name) select id, name from Regions")),
               (Strings{"121: The select list for the INSERT statement contains more items than the insert "
                        "list. The number of SELECT values must match the number of INSERT columns."}));
 
