@@ -43,10 +43,10 @@ public:
     // A value as a variable or parameter of the type holds it.
     static SqlValue stored(const SqlValue& v, const ColumnType& type);
 
-    // Statements run here may make temporary tables: a client's batch, or a procedure (whose tables
-    // go when it ends); not text run by exec (...), a function or a trigger.
+    // Statements run here may make temporary tables: a client's batch, text run by exec (...) or
+    // a procedure (whose tables go when they end); not a function or a trigger.
     bool makesTempTables() const {
-        return (m_isBatch && !m_nested) || (!m_procedure.empty() && !m_inFunction && !m_triggerRows);
+        return !m_inFunction && !m_triggerRows && (m_isBatch || !m_procedure.empty());
     }
 
     // The common table expression of that name the running statement defines, or nullptr.

@@ -2,6 +2,7 @@
 // text built at run time is compiled and run as a batch of its own, by the same runner.
 #include "BatchRunner.h"
 #include "TableDefinitions.h"
+#include "TempTables.h"
 
 #include "Names.h"
 #include "TypeInfo.h"
@@ -149,6 +150,12 @@ std::map<std::string, Param> BatchRunner::runNested(const std::string& text, std
     request.params = std::move(params);
     const std::string database = m_ctx.session.database;
     std::map<std::string, Param> result;
+    // The temporary tables the text makes go when it ends.
+    struct TempTablesOfText {
+        Context& ctx;
+        std::set<int> before;
+        ~TempTablesOfText() { TempTables::dropAllBut(ctx.instance, ctx.session.spid, before); }
+    } tempTables{m_ctx, TempTables::ids(m_ctx.instance, m_ctx.session.spid)};
     try {
         BatchRunner inner(m_ctx, m_procedures, request);
         inner.m_nested = true;

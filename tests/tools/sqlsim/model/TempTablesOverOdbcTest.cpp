@@ -153,7 +153,7 @@ TEST_F(TempTablesOverOdbc, RollbackUndoesTheirRowsAndTheirCreation) {
     EXPECT_EQ(firstColumn("select count(*) from #t"), (Strings{"1"}));
 }
 
-TEST_F(TempTablesOverOdbc, AProcedureTemporaryTableGoesWhenItEnds) {
+TEST_F(TempTablesOverOdbc, TheTemporaryTablesOfAProcedureOrOfDynamicTextGoWhenTheyEnd) {
     ASSERT_TRUE(m_sa->exec("create procedure dbo.p_Temp as\n"
                            "create table #p (a int)\ninsert #p values (1), (2)\n"
                            "select count(*) from #p")
@@ -161,6 +161,14 @@ TEST_F(TempTablesOverOdbc, AProcedureTemporaryTableGoesWhenItEnds) {
     for (int run = 0; run < 2; ++run) {
         EXPECT_EQ(firstColumn("exec dbo.p_Temp"), (Strings{"2"})) << "run " << run;
         EXPECT_EQ(messages(m_sa->exec("select * from #p")), (Strings{"208: Invalid object name '#p'."}));
+    }
+    // So do those of text run by exec (...) and sp_executesql.
+    EXPECT_EQ(firstColumn("exec ('create table #d (a int) insert #d values (1) select count(*) from #d')"),
+              (Strings{"1"}));
+    ASSERT_TRUE(m_sa->exec("exec sp_executesql N'select 1 as a into #e'").ok);
+    for (const char* gone : {"#d", "#e"}) {
+        EXPECT_EQ(messages(m_sa->exec(std::string("select * from ") + gone)),
+                  (Strings{std::string("208: Invalid object name '") + gone + "'."}));
     }
     // The caller's own temporary tables stay.
     ASSERT_TRUE(m_sa->exec("create table #mine (a int)").ok);
