@@ -132,7 +132,8 @@ bool BatchRunner::startsStatement(const Token& t) {
     for (const char* w : {"select",  "insert",   "update", "delete", "exec",     "execute",   "print",
                           "use",     "create",   "drop",   "alter",  "set",      "raiserror", "backup",
                           "restore", "if",       "else",   "begin",  "end",      "declare",   "waitfor",
-                          "commit",  "rollback", "while",  "break",  "continue", "return",  "throw"}) {
+                          "commit",  "rollback", "while",  "break",  "continue", "return",  "throw",
+                          "truncate"}) {
         if (t.isWord(w)) {
             return true;
         }
@@ -173,7 +174,7 @@ bool BatchRunner::runStatement(size_t& pos) {
         t.isWord("select") || t.isWord("print") || t.isWord("use") || t.isWord("waitfor") ||
         t.isWord("raiserror") || t.isWord("throw") || t.isWord("commit") || t.isWord("rollback") || t.isWord("declare") ||
         (t.isWord("set") && !at(pos + 1).isWord("identity_insert")) || t.isWord("if") || t.isWord("while") ||
-        t.isWord("break") || t.isWord("continue") || t.isWord("return") ||
+        t.isWord("break") || t.isWord("continue") || t.isWord("return") || t.isWord("with") ||
         (t.isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction"));
     if (!readOnly && !callsReadOnlyProcedure(pos)) {
         prepareToWrite();
@@ -229,11 +230,14 @@ bool BatchRunner::runStatement(size_t& pos) {
         rs.rows = std::move(r.rows);
         rs.counted = !m_ctx.noCount();
         m_ctx.response.resultSet(std::move(rs)); // its DONE carries the row count
+    } else if (t.isWord("with")) {
+        runWith(pos);
     } else if (t.isWord("insert") || t.isWord("update") || t.isWord("delete")) {
         TableStatements::run(*this, m_ctx, pos);
     } else if (ProcedureStatements::handles(m_tokens, pos)) {
         ProcedureStatements::run(*this, m_ctx, m_request.text, pos);
-    } else if ((t.isWord("create") || t.isWord("drop") || t.isWord("alter")) && at(pos + 1).isWord("table")) {
+    } else if ((t.isWord("create") || t.isWord("drop") || t.isWord("alter") || t.isWord("truncate")) &&
+               at(pos + 1).isWord("table")) {
         TableStatements::run(*this, m_ctx, pos);
     } else if (t.isWord("alter") && at(pos + 1).isWord("database")) {
         if (!AlterDatabaseStatements::run(m_ctx, m_tokens, pos)) {

@@ -43,6 +43,19 @@ public:
     // A value as a variable or parameter of the type holds it.
     static SqlValue stored(const SqlValue& v, const ColumnType& type);
 
+    // Statements run here may make temporary tables: a client's batch, text run by exec (...) or
+    // a procedure (whose tables go when they end); not a function or a trigger.
+    bool makesTempTables() const {
+        return !m_inFunction && !m_triggerRows && (m_isBatch || !m_procedure.empty());
+    }
+
+    // The common table expression of that name the running statement defines, or nullptr.
+    const Relation* commonTable(const std::string& name) const;
+    // The batch's table variables (declare @t table (...)): kept by the runner, outside the
+    // instance, so a rollback leaves them as they are.
+    Database& tableVariables();
+    ObjectDef* tableVariable(const std::string& name);
+
     // A declared type: a name, then "(n)", "(max)" or "(p, s)" when given; 2715 for an unknown one.
     static ColumnType readType(const std::vector<Token>& tokens, size_t& pos);
 
@@ -104,6 +117,11 @@ private:
     // declare @v type [= expr], ...; set @v = expr; exec (text) and exec sp_executesql run the text
     // built at run time through a runner of their own.
     void runDeclare(size_t& pos);
+    // with name [(columns)] as (query), ... then the statement that uses them.
+    void runWith(size_t& pos);
+    // A recursive common table expression's rows: its anchor, then its recursive part level by level.
+    Relation recursiveCommonTable(size_t body, const std::string& name, const std::vector<std::string>& columns,
+                                  int64_t maxRecursion);
     void runSetVariable(size_t& pos);
     void runDynamic(size_t& pos);
     void runExecuteSql(size_t& pos);
@@ -143,6 +161,8 @@ private:
     bool m_inFunction = false; // runs a scalar function's body: return gives its value
     SqlValue m_returnValue;    // that value
     const std::map<std::string, Relation>* m_triggerRows = nullptr; // inserted and deleted, in a trigger
+    std::vector<std::pair<std::string, Relation>> m_commonTables; // of the statement running
+    std::unique_ptr<Database> m_tableVariables;
     std::unique_ptr<Instance::Snapshot> m_undo;
     Session m_sessionBefore;
     size_t m_itemsBefore = 0;

@@ -178,6 +178,15 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
         if (f == "object_id") {
             if (a.empty() || a[0].isNull())
                 return SqlValue::null();
+            const std::string temp = TempTables::tempName(splitName(a[0].toText()));
+            if (!temp.empty()) {
+                // A temporary table is found through tempdb: named with it, or from tempdb itself.
+                const auto parts = splitName(a[0].toText());
+                if (parts.size() < 3 && !sameName(ctx->session.database, "tempdb"))
+                    return SqlValue::null();
+                ObjectDef* t = TempTables::find(ctx->instance, temp, ctx->session.spid);
+                return t ? SqlValue(int64_t(t->id)) : SqlValue::null();
+            }
             int id = ctx->db().objectId(a[0].toText());
             return id ? SqlValue(int64_t(id)) : SqlValue::null();
         }
@@ -252,6 +261,31 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
     auto parts = splitName(name);
     if (m_triggerRows && parts.size() == 1 && m_triggerRows->count(lower(parts[0]))) {
         return m_triggerRows->at(lower(parts[0])); // inserted, deleted
+    }
+    const Relation* named = parts.size() == 1 ? commonTable(parts[0]) : nullptr;
+    ObjectDef* variable = nullptr;
+    if (!named && parts.size() == 1 && parts[0].rfind("@", 0) == 0) {
+        variable = tableVariable(parts[0]);
+        if (!variable) {
+            throw SqlError(1087, 15, "Must declare the table variable \"" + parts[0] + "\".");
+        }
+    }
+    if (named || variable) {
+        Relation r;
+        if (named) {
+            r.columns = named->columns;
+        } else {
+            for (const auto& c : variable->columns) {
+                r.columns.push_back(Column{c.name, c.type, c.nullable, c.identity, c.isComputed()});
+            }
+        }
+        const std::vector<Row>& rows = named ? named->rows : variable->rows;
+        if (shared) {
+            *shared = &rows;
+        } else {
+            r.rows = rows;
+        }
+        return r;
     }
     if (!parts.empty() && TempTables::isTemp(parts.back())) {
         ObjectDef* t = TempTables::find(m_ctx.instance, parts.back(), m_ctx.session.spid);
@@ -353,32 +387,54 @@ Relation BatchRunner::select(size_t& pos) {
     if (query.into().empty()) {
         return r;
     }
-    // select ... into #name: a new temporary table of the result's columns and rows.
+    // select ... into name: a new table of the result's columns and rows; a #name makes a
+    // temporary table of the session.
     auto parts = splitName(query.into());
-    if (!TempTables::isTemp(parts.back()) || parts.size() > 1 || !m_isBatch) {
-        notSupported(); // into a permanent table
-    }
-    prepareToWrite();
-    std::vector<TableColumn> columns;
-    for (size_t i = 0; i < r.columns.size(); ++i) {
-        const Column& c = r.columns[i];
-        if (c.name.empty()) {
-            throw SqlError(
-                1038, 15,
-                "An object or column name is missing or empty. For SELECT INTO statements, verify "
-                "each column has a name. For other statements, look for empty alias names. Aliases "
-                "defined as \"\" or [] are not allowed. Change the alias to a valid name.");
+    std::vector<TableColumn> columns = query.intoColumns(r);
+    ObjectDef* table = nullptr;
+    if (TempTables::isTemp(parts.back())) {
+        const std::string temp = TempTables::tempName(parts);
+        if (temp.empty() || parts.back().rfind("##", 0) == 0 || !makesTempTables()) {
+            notSupported();
         }
-        TableColumn t;
-        t.name = c.name;
-        t.type = c.type;
-        t.nullable = c.nullable;
-        columns.push_back(t);
+        prepareToWrite();
+        table = &TempTables::create(m_ctx.instance, temp, m_ctx.session.spid, std::move(columns));
+    } else {
+        Database* db = parts.size() == 3 && !parts[0].empty() ? m_ctx.instance.findDatabase(parts[0]) : &m_ctx.db();
+        if (!db || parts.size() > 3 || m_inFunction || m_triggerRows) {
+            notSupported();
+        }
+        if (!Permissions::dbRole(m_ctx, *db, "db_ddladmin")) {
+            throw SqlError(262, 14, "CREATE TABLE permission denied in database '" + db->name + "'.", 1);
+        }
+        const std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
+        int uid = Database::kDboUid;
+        if (!owner.empty()) {
+            DbPrincipal* p = db->principal(owner);
+            if (!p) {
+                throw SqlError(2760, 16,
+                               "The specified schema name \"" + owner +
+                                   "\" either does not exist or you do not have permission to use it.");
+            }
+            uid = p->uid;
+        }
+        if (db->findObject((owner.empty() ? std::string() : bracketed(owner) + ".") + bracketed(parts.back()))) {
+            throw SqlError(2714, 16, "There is already an object named '" + parts.back() + "' in the database.",
+                           6);
+        }
+        prepareToWrite();
+        table = &db->addTable(parts.back(), std::move(columns), uid);
     }
-    ObjectDef& table =
-        TempTables::create(m_ctx.instance, parts.back(), m_ctx.session.spid, std::move(columns));
-    table.rows = std::move(r.rows);
-    m_ctx.rowCount(int64_t(table.rows.size()));
+    table->rows = std::move(r.rows);
+    if (int k = table->identityColumn(); k >= 0) {
+        const TableColumn& c = table->columns[size_t(k)];
+        for (const Row& row : table->rows) {
+            if (!row[size_t(k)].isNull()) {
+                table->identityNext = std::max(table->identityNext, row[size_t(k)].toInt() + c.identityStep);
+            }
+        }
+    }
+    m_ctx.rowCount(int64_t(table->rows.size()));
     m_intoDone = true;
     return Relation{};
 }

@@ -1,6 +1,8 @@
 // Local variables and dynamic SQL: declare, set @v = ..., exec (text) and exec sp_executesql. The
 // text built at run time is compiled and run as a batch of its own, by the same runner.
 #include "BatchRunner.h"
+#include "TableDefinitions.h"
+#include "TempTables.h"
 
 #include "Names.h"
 #include "TypeInfo.h"
@@ -65,8 +67,29 @@ void BatchRunner::runDeclare(size_t& pos) {
         if (at(pos).isWord("as")) {
             ++pos;
         }
-        if (at(pos).isWord("table") || at(pos).isWord("cursor")) {
+        if (at(pos).isWord("cursor")) {
             notSupported();
+        }
+        if (at(pos).isWord("table")) {
+            // A table variable; run again (in a loop), the declare keeps its rows.
+            ++pos;
+            if (!tableVariable(name)) {
+                Cursor c{m_tokens, pos};
+                TableDefinitions::declareTable(c, tableVariables(), name);
+            } else {
+                for (int depth = 0; at(pos).kind != Token::Kind::End; ++pos) {
+                    depth += at(pos).isSymbol("(") ? 1 : at(pos).isSymbol(")") ? -1 : 0;
+                    if (depth == 0) {
+                        ++pos;
+                        break;
+                    }
+                }
+            }
+            if (!at(pos).isSymbol(",")) {
+                break;
+            }
+            ++pos;
+            continue;
         }
         ColumnType type = readType(m_tokens, pos);
         // Run again (in a loop), a declare keeps the variable's value unless it assigns one.
@@ -127,6 +150,12 @@ std::map<std::string, Param> BatchRunner::runNested(const std::string& text, std
     request.params = std::move(params);
     const std::string database = m_ctx.session.database;
     std::map<std::string, Param> result;
+    // The temporary tables the text makes go when it ends.
+    struct TempTablesOfText {
+        Context& ctx;
+        std::set<int> before;
+        ~TempTablesOfText() { TempTables::dropAllBut(ctx.instance, ctx.session.spid, before); }
+    } tempTables{m_ctx, TempTables::ids(m_ctx.instance, m_ctx.session.spid)};
     try {
         BatchRunner inner(m_ctx, m_procedures, request);
         inner.m_nested = true;

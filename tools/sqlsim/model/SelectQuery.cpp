@@ -19,6 +19,7 @@ Relation SelectQuery::run(size_t& pos) {
     parse(pos);
     for (auto& c : m_cores) {
         bind(*c);
+        bindWindows(*c);
     }
     return execute();
 }
@@ -32,6 +33,7 @@ std::vector<Column> SelectQuery::columns(size_t pos) {
     parse(pos);
     for (auto& c : m_cores) {
         bind(*c);
+        bindWindows(*c);
     }
     return m_cores.front()->columns;
 }
@@ -43,6 +45,9 @@ void SelectQuery::parse(size_t& pos) {
         auto core = std::make_unique<Core>();
         parseCore(pos, *core);
         m_cores.push_back(std::move(core));
+        if (m_firstSelectOnly) {
+            return;
+        }
         if (at(pos).isWord("union")) {
             ++pos;
             bool all = at(pos).isWord("all");
@@ -86,6 +91,11 @@ void SelectQuery::parse(size_t& pos) {
         if (at(pos).isWord("offset")) {
             parseOffset(pos);
         }
+    }
+    // option (maxrecursion n): read by the common table expressions the statement uses.
+    if (at(pos).isWord("option") && at(pos + 1).isSymbol("(") && at(pos + 2).isWord("maxrecursion") &&
+        at(pos + 3).kind == Token::Kind::Number && at(pos + 4).isSymbol(")")) {
+        pos += 5;
     }
     if (at(pos).isWord("for") || at(pos).isWord("option") || at(pos).isWord("compute")) {
         notSupported();
@@ -148,7 +158,13 @@ void SelectQuery::parseCore(size_t& pos, Core& core) {
         }
         ExpressionParser p(t, pos, m_runner.text());
         item.expr = p.parse();
-        if (at(pos).isWord("over") || at(pos).isWord("within")) {
+        if (at(pos).isWord("over")) {
+            item.window = parseWindow(pos, std::move(item.expr));
+            item.expr = std::make_unique<Expr>(); // a NULL literal in its place
+            item.expr->value = SqlValue::null();
+            core.windows = true;
+        }
+        if (at(pos).isWord("within")) {
             notSupported();
         }
         if (at(pos).isWord("as")) {
@@ -341,6 +357,20 @@ Relation SelectQuery::executeCore(Core& core) {
     }
     if (core.grouped) {
         group(p);
+    } else if (core.windows) {
+        // Window functions see every row first; the order by keys may read their values.
+        for (size_t n : p.kept) {
+            p.setTuple(p.tupleAt(n));
+            Row r;
+            project(p, r);
+            p.windowInputs.push_back(windowInputs(p));
+            p.out.rows.push_back(std::move(r));
+        }
+        computeWindows(p);
+        for (size_t k = 0; k < p.kept.size(); ++k) {
+            p.setTuple(p.tupleAt(p.kept[k]));
+            p.keys.push_back(orderKeys(p, p.out.rows[k]));
+        }
     } else {
         p.out.rows.reserve(p.kept.size());
         for (size_t n : p.kept) {

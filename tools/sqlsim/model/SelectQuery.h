@@ -26,8 +26,12 @@ public:
     void check(size_t& pos);
     // At "select": the query's columns, without running it.
     std::vector<Column> columns(size_t pos);
+    // Reads only the first select of a union (a part of a recursive common table expression).
+    void firstSelectOnly() { m_firstSelectOnly = true; }
     // select ... into: the table to create ("" when none); variables assigned (select @v = ...).
     const std::string& into() const { return m_into; }
+    // The columns of the table select ... into makes of the result (1038 for a column without a name).
+    std::vector<TableColumn> intoColumns(const Relation& result) const;
     struct Assignment {
         std::string variable;
         const Expr* expr = nullptr;
@@ -36,6 +40,7 @@ public:
     struct Core;
     struct Source;
     struct Pass;
+    struct Window;
 
 private:
     void parse(size_t& pos);
@@ -53,6 +58,13 @@ private:
     std::vector<SqlValue> orderKeys(Pass& p, const Row& r);
     void group(Pass& p);
     void finish(Pass& p); // distinct, order by, top
+    // Window functions (function(...) over (partition by ... order by ...)) of the select list.
+    std::shared_ptr<Window> parseWindow(size_t& pos, std::unique_ptr<Expr> function);
+    void bindWindows(Core& core);
+    // What the window functions need of the current row: partition, order and argument values.
+    std::vector<SqlValue> windowInputs(Pass& p);
+    // Fills the window functions' columns of the result rows.
+    void computeWindows(Pass& p);
     // Rows a subquery of this query yields for the current row of outer.
     std::vector<Row> subquery(const Expr& e, const EvalScope& outer);
     ColumnType subqueryType(const Expr& e);
@@ -75,6 +87,7 @@ private:
     void parseOffset(size_t& pos);
     void applyOffset(std::vector<Row>& rows);
     std::string m_into;
+    bool m_firstSelectOnly = false;
     // Uncorrelated subqueries run once.
     std::map<size_t, std::vector<Row>> m_subqueryRows;
 };

@@ -82,8 +82,17 @@ void SelectQuery::parseSource(size_t& pos, Core& core) {
             }
         }
         s.rows = &s.owned.rows;
-    } else if (at(pos).isSymbol("(") || at(pos).kind == Token::Kind::Variable) {
-        notSupported(); // nested joins, table variables
+    } else if (at(pos).isSymbol("(")) {
+        notSupported(); // nested joins
+    } else if (at(pos).kind == Token::Kind::Variable) {
+        s.alias = at(pos).text; // a table variable
+        ++pos;
+        if (!m_checkOnly) {
+            s.owned = m_runner.read(s.alias, nullptr, &s.rows);
+        }
+        if (!s.rows) {
+            s.rows = &s.owned.rows;
+        }
     } else {
         std::string name = m_runner.readNameText(pos);
         if (at(pos).isSymbol("(")) {

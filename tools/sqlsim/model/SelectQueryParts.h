@@ -16,6 +16,14 @@ struct SelectQuery::Source {
     bool owns = false;                      // rows points at owned.rows
 };
 
+// function(...) over ([partition by ...] [order by ...]) in a select list.
+struct SelectQuery::Window {
+    std::unique_ptr<Expr> function;
+    std::vector<std::unique_ptr<Expr>> partition;
+    std::vector<std::unique_ptr<Expr>> order;
+    std::vector<bool> descending;
+};
+
 struct SelectQuery::Core {
     bool distinct = false;
     std::unique_ptr<Expr> top;
@@ -24,8 +32,10 @@ struct SelectQuery::Core {
     struct Item {
         std::unique_ptr<Expr> expr;
         std::string alias;
+        std::shared_ptr<Window> window; // a window function (expr is then a NULL in its place)
     };
     std::vector<Item> items;
+    bool windows = false; // some items are window functions
     std::vector<Source> sources;
     enum class Join { Cross, Inner, Left, Right, Full };
     std::vector<Join> joins; // how source i (from 1) joins the ones before it
@@ -53,6 +63,7 @@ struct SelectQuery::Pass {
     Relation out;                            // the result
     std::vector<std::vector<SqlValue>> keys; // each result row's order by keys
     bool single = true;                      // the only core (no union)
+    std::vector<std::vector<SqlValue>> windowInputs; // each result row's, for its window functions
 
     void setTuple(const Row* const* t) {
         scope.tuple = t;

@@ -36,6 +36,15 @@ void name(BatchCompiler& c, size_t& pos) {
     }
 }
 
+// The table an insert, update or delete writes: a name or a table variable.
+void tableName(BatchCompiler& c, size_t& pos) {
+    if (c.at(pos).kind == Token::Kind::Variable) {
+        ++pos;
+        return;
+    }
+    name(c, pos);
+}
+
 // expr, expr, ... up to the closing parenthesis, which pos moves past.
 void expressionList(BatchCompiler& c, size_t& pos) {
     while (true) {
@@ -53,13 +62,20 @@ void select(BatchCompiler& c, size_t& pos) {
     query.check(pos);
 }
 
+// truncate table name
+void truncate(BatchCompiler& c, size_t& pos) {
+    pos += 2;
+    name(c, pos);
+    BatchCompiler::expectEnd(c.at(pos));
+}
+
 // insert [into] name [(columns)] values (...)[, (...)]
 void insert(BatchCompiler& c, size_t& pos) {
     ++pos;
     if (c.at(pos).isWord("into")) {
         ++pos;
     }
-    name(c, pos);
+    tableName(c, pos);
     if (c.at(pos).isSymbol("(")) {
         ++pos;
         while (true) {
@@ -74,8 +90,12 @@ void insert(BatchCompiler& c, size_t& pos) {
         }
         expect(c, pos, ")");
     }
+    if (c.at(pos).isWord("select")) {
+        select(c, pos);
+        return;
+    }
     if (!c.at(pos).isWord("values")) {
-        notSupported(); // insert ... select, exec, default values
+        notSupported(); // insert ... exec, default values
     }
     ++pos;
     while (true) {
@@ -96,7 +116,7 @@ void updateOrDelete(BatchCompiler& c, size_t& pos) {
     if (!isUpdate && c.at(pos).isWord("from")) {
         ++pos;
     }
-    name(c, pos);
+    tableName(c, pos);
     if (isUpdate) {
         if (!c.at(pos).isWord("set")) {
             syntaxError(c.at(pos));
@@ -123,6 +143,57 @@ void updateOrDelete(BatchCompiler& c, size_t& pos) {
         c.expression(pos);
     }
     BatchCompiler::expectEnd(c.at(pos));
+}
+
+// with name [(column, ...)] as (query)[, ...] then the select, insert, update or delete that uses them
+void with(BatchCompiler& c, size_t& pos) {
+    ++pos;
+    while (true) {
+        if (!c.at(pos).isName()) {
+            syntaxError(c.at(pos));
+        }
+        ++pos;
+        if (c.at(pos).isSymbol("(")) {
+            ++pos;
+            while (true) {
+                if (!c.at(pos).isName()) {
+                    syntaxError(c.at(pos));
+                }
+                ++pos;
+                if (!c.at(pos).isSymbol(",")) {
+                    break;
+                }
+                ++pos;
+            }
+            expect(c, pos, ")");
+        }
+        if (!c.at(pos).isWord("as")) {
+            syntaxError(c.at(pos));
+        }
+        ++pos;
+        expect(c, pos, "(");
+        if (!c.at(pos).isWord("select")) {
+            syntaxError(c.at(pos));
+        }
+        select(c, pos);
+        expect(c, pos, ")");
+        if (!c.at(pos).isSymbol(",")) {
+            break;
+        }
+        ++pos;
+    }
+    const Token& t = c.at(pos);
+    if (t.isWord("select")) {
+        select(c, pos);
+    } else if (t.isWord("insert")) {
+        insert(c, pos);
+    } else if (t.isWord("update") || t.isWord("delete")) {
+        updateOrDelete(c, pos);
+    } else if (t.isWord("merge")) {
+        notSupported();
+    } else {
+        syntaxError(t);
+    }
 }
 
 // set @v = expr | set identity_insert name on|off | set option[, option] value
@@ -321,6 +392,7 @@ const std::vector<BatchCompiler::Entry>& BatchCompiler::registry() {
         {{"update"}, updateOrDelete},
         {{"delete"}, updateOrDelete},
         {{"set"}, set},
+        {{"truncate", "table"}, truncate},
         {{"declare"}, declareVariables},
         {{"print"}, print},
         {{"raiserror"}, raiserror},
@@ -344,7 +416,7 @@ const std::vector<BatchCompiler::Entry>& BatchCompiler::registry() {
         {{"backup"}, permissive},
         {{"restore"}, permissive},
         {{"throw"}, permissive},
-        {{"with"}, permissive},
+        {{"with"}, with},
         // The body of these is the rest of the batch.
         {{"create", "procedure"}, permissive, true},
         {{"create", "proc"}, permissive, true},

@@ -4,6 +4,7 @@
 
 #include "Names.h"
 #include "SqlExpression.h"
+#include "TempTables.h"
 #include "TypeInfo.h"
 
 #include <algorithm>
@@ -163,21 +164,10 @@ void addReference(Database& db, int tableId, const Reference& r) {
 
 } // namespace
 
-void TableDefinitions::create(Context& ctx, Cursor& c) {
-    c.pos += 2;
-    std::string name = c.name();
-    auto parts = splitName(name);
-    Database& db = ctx.db();
-    if (parts.back().rfind("#", 0) == 0) {
-        throw SqlError(50000, 16, "__not_supported__");
-    }
-    if (!Permissions::dbRole(ctx, db, "db_ddladmin")) {
-        throw SqlError(262, 14, "CREATE TABLE permission denied in database '" + db.name + "'.", 1);
-    }
-    if (db.findObject(name)) {
-        throw SqlError(2714, 16, "There is already an object named '" + parts.back() + "' in the database.",
-                       6);
-    }
+// The column list of a new table, at its "(": columns, keys, defaults and references, then the
+// table itself in db under tableName (shown: the name messages use).
+static void defineTable(Cursor& c, Database& db, const std::string& tableName, const std::string& shown, int uid,
+                        bool allowReferences) {
     c.expect("(");
     std::vector<TableColumn> columns;
     std::vector<Named> defaults; // text: the default with its parentheses
@@ -189,7 +179,7 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
     auto addPrimaryKey = [&](std::vector<std::string> keyColumns, const std::string& name) {
         if (!pkColumns.empty()) {
             throw SqlError(8110, 16,
-                           "Cannot add multiple PRIMARY KEY constraints to table '" + parts.back() + "'.", 0);
+                           "Cannot add multiple PRIMARY KEY constraints to table '" + shown + "'.", 0);
         }
         pkColumns = std::move(keyColumns);
         pkName = name;
@@ -247,29 +237,22 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
         key = column->name;
         column->nullable = false;
     }
-    int uid = Database::kDboUid;
-    if (parts.size() >= 2 && !parts[parts.size() - 2].empty()) {
-        DbPrincipal* owner = db.principal(parts[parts.size() - 2]);
-        if (!owner) {
-            throw SqlError(2760, 16,
-                           "The specified schema name \"" + parts[parts.size() - 2] +
-                               "\" either does not exist or you do not have permission to use it.");
-        }
-        uid = owner->uid;
+    if (!allowReferences && !references.empty()) {
+        throw SqlError(50000, 16, "__not_supported__"); // the server skips such keys with a warning
     }
-    ObjectDef& t = db.addTable(parts.back(), columns, uid);
+    ObjectDef& t = db.addTable(tableName, columns, uid);
     int id = t.id;
     for (const auto& d : defaults) {
         db.addDefault(*db.object(id), d.column,
                       !d.name.empty() ? d.name
-                                      : "DF__" + parts.back().substr(0, 9) + "__" + d.column.substr(0, 5) +
+                                      : "DF__" + shown.substr(0, 9) + "__" + d.column.substr(0, 5) +
                                             "__" + std::to_string(id % 100000000),
                       d.text);
     }
     if (!pkColumns.empty()) {
         db.addPrimaryKey(*db.object(id),
                          !pkName.empty() ? pkName
-                                         : "PK__" + parts.back().substr(0, 8) + "__" + std::to_string(id),
+                                         : "PK__" + shown.substr(0, 8) + "__" + std::to_string(id),
                          pkColumns);
         db.object(id)->primaryKeyDescending = pkDescending;
         db.object(id)->primaryKeyClustered = pkClustered;
@@ -279,14 +262,81 @@ void TableDefinitions::create(Context& ctx, Cursor& c) {
     }
 }
 
-void TableDefinitions::drop(Context& ctx, Cursor& c) {
+void TableDefinitions::create(Context& ctx, Cursor& c, bool tempAllowed) {
     c.pos += 2;
     std::string name = c.name();
-    if (splitName(name).back().rfind("#", 0) == 0) {
+    auto parts = splitName(name);
+    // A local temporary table lives in tempdb under its session's name; anyone may make one.
+    const bool isTemp = TempTables::isTemp(parts.back());
+    const std::string temp = TempTables::tempName(parts);
+    Database* tempdb = ctx.instance.findDatabase("tempdb");
+    if (isTemp && (temp.empty() || !tempAllowed || !tempdb || parts.back().rfind("##", 0) == 0)) {
         throw SqlError(50000, 16, "__not_supported__");
+    }
+    Database& db = isTemp ? *tempdb : ctx.db();
+    if (isTemp) {
+        if (TempTables::find(ctx.instance, temp, ctx.session.spid)) {
+            throw SqlError(2714, 16, "There is already an object named '" + temp + "' in the database.", 6);
+        }
+    } else {
+        if (!Permissions::dbRole(ctx, db, "db_ddladmin")) {
+            throw SqlError(262, 14, "CREATE TABLE permission denied in database '" + db.name + "'.", 1);
+        }
+        if (db.findObject(name)) {
+            throw SqlError(2714, 16,
+                           "There is already an object named '" + parts.back() + "' in the database.", 6);
+        }
+    }
+    int uid = Database::kDboUid;
+    if (!isTemp && parts.size() >= 2 && !parts[parts.size() - 2].empty()) {
+        DbPrincipal* owner = db.principal(parts[parts.size() - 2]);
+        if (!owner) {
+            throw SqlError(2760, 16,
+                           "The specified schema name \"" + parts[parts.size() - 2] +
+                               "\" either does not exist or you do not have permission to use it.");
+        }
+        uid = owner->uid;
+    }
+    defineTable(c, db, isTemp ? TempTables::storedName(temp, ctx.session.spid) : parts.back(),
+                isTemp ? temp : parts.back(), uid, !isTemp);
+}
+
+void TableDefinitions::declareTable(Cursor& c, Database& store, const std::string& name) {
+    defineTable(c, store, name, name, Database::kDboUid, false);
+}
+
+void TableDefinitions::drop(Context& ctx, Cursor& c) {
+    c.pos += 2;
+    const bool ifExists = c.at().isWord("if") && c.at(1).isWord("exists");
+    if (ifExists) {
+        c.pos += 2;
+    }
+    std::string name = c.name();
+    auto parts = splitName(name);
+    if (c.at().isSymbol(",")) {
+        throw SqlError(50000, 16, "__not_supported__"); // several tables in one statement
+    }
+    if (TempTables::isTemp(parts.back())) {
+        const std::string temp = TempTables::tempName(parts);
+        if (temp.empty() || parts.back().rfind("##", 0) == 0) {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
+        ObjectDef* o = TempTables::find(ctx.instance, temp, ctx.session.spid);
+        if (o) {
+            ctx.instance.findDatabase("tempdb")->dropObject(o->id);
+        } else if (!ifExists) {
+            throw SqlError(3701, 11,
+                           "Cannot drop the table '" + temp +
+                               "', because it does not exist or you do not have permission.",
+                           5);
+        }
+        return;
     }
     Database& db = ctx.db();
     ObjectDef* o = db.findObject(name);
+    if (!o && ifExists) {
+        return;
+    }
     if (!o || !o->isTable() || !Permissions::dbRole(ctx, db, "db_ddladmin")) {
         throw SqlError(3701, 11,
                        "Cannot drop the table '" + splitName(name).back() +

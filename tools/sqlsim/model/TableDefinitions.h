@@ -8,9 +8,12 @@ namespace sqlsim::model {
 
 class TableDefinitions {
 public:
-    // At "create table" / "drop table"; moves past the statement.
-    static void create(Context& ctx, Cursor& c);
+    // At "create table" / "drop table"; moves past the statement. A #name makes a temporary table of
+    // the session (refused as not supported where tempAllowed is false).
+    static void create(Context& ctx, Cursor& c, bool tempAllowed = true);
     static void drop(Context& ctx, Cursor& c);
+    // At the "(" of declare @name table (...): makes the table variable in store.
+    static void declareTable(Cursor& c, Database& store, const std::string& name);
     // "alter table T add constraint C default (...) for column" or "... foreign key (column) references".
     static void alter(Context& ctx, Cursor& c);
 };

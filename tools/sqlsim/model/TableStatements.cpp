@@ -11,47 +11,101 @@
 #include "TypeInfo.h"
 
 #include <map>
+#include <optional>
 #include <set>
 
 namespace sqlsim::model {
 
 namespace {
 
-ObjectDef& userTable(Context& ctx, const std::string& name) {
-    if (TempTables::isTemp(splitName(name).back())) {
-        throw SqlError(50000, 16, "__not_supported__"); // temporary tables are read only here
+// The table a statement writes: a user table of the current database, or one of the session's
+// temporary tables in tempdb.
+struct Target {
+    Database& db;
+    ObjectDef& table;
+    bool temp = false;
+};
+
+std::string shownName(const std::string& name) {
+    std::string shown;
+    for (const auto& p : splitName(name)) {
+        shown += (shown.empty() ? "" : ".") + p;
+    }
+    return shown;
+}
+
+// The name a statement writes into: a possibly qualified name or a table variable.
+std::string targetName(Cursor& c) {
+    if (c.at().kind == Token::Kind::Variable) {
+        return c.t[c.pos++].text;
+    }
+    return c.name();
+}
+
+// The table named, or nullptr; a name the simulator cannot write is refused as not supported.
+std::optional<Target> findTarget(BatchRunner& runner, Context& ctx, const std::string& name) {
+    if (name.rfind("@", 0) == 0) {
+        ObjectDef* o = runner.tableVariable(name);
+        if (!o) {
+            throw SqlError(1087, 15, "Must declare the table variable \"" + name + "\".");
+        }
+        return Target{runner.tableVariables(), *o, true};
+    }
+    const auto parts = splitName(name);
+    if (parts.size() == 1 && runner.commonTable(parts[0])) {
+        throw SqlError(50000, 16, "__not_supported__"); // writing through a common table expression
+    }
+    if (TempTables::isTemp(parts.back())) {
+        const std::string temp = TempTables::tempName(parts);
+        if (temp.empty() || parts.back().rfind("##", 0) == 0) {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
+        ObjectDef* o = TempTables::find(ctx.instance, temp, ctx.session.spid);
+        if (!o) {
+            return std::nullopt;
+        }
+        return Target{*ctx.instance.findDatabase("tempdb"), *o, true};
     }
     ObjectDef* o = ctx.db().findObject(name);
     if (!o || !o->isTable()) {
-        std::string shown;
-        for (const auto& p : splitName(name)) {
-            shown += (shown.empty() ? "" : ".") + p;
-        }
-        throw SqlError(208, 16, "Invalid object name '" + shown + "'.");
+        return std::nullopt;
     }
-    return *o;
+    return Target{ctx.db(), *o, false};
 }
 
-std::string tableText(Context& ctx, const ObjectDef& o) {
-    return ctx.db().name + "." + ctx.db().fullName(o);
+Target userTable(BatchRunner& runner, Context& ctx, const std::string& name) {
+    if (auto target = findTarget(runner, ctx, name)) {
+        return *target;
+    }
+    throw SqlError(208, 16, "Invalid object name '" + shownName(name) + "'.");
+}
+
+// A statement's permission on its table; the session owns its temporary tables.
+void require(Context& ctx, const Target& t, int permission) {
+    if (!t.temp) {
+        Permissions::requireOnObject(ctx, t.db, t.table, permission);
+    }
+}
+
+std::string tableText(const Database& db, const ObjectDef& o) {
+    return o.name.rfind("@", 0) == 0 ? o.name : db.name + "." + db.fullName(o); // a table variable: its name
 }
 
 // Checks a finished row against the column rules and keys; throws the server's error.
-void checkRow(Context& ctx, ObjectDef& t, Row& row, const char* verb, int skipRow) {
-    Database& db = ctx.db();
+void checkRow(Database& db, ObjectDef& t, Row& row, const char* verb, int skipRow) {
     for (size_t i = 0; i < t.columns.size(); ++i) {
         const TableColumn& c = t.columns[i];
         row[i] = Evaluator::coerce(row[i], c.type);
         if (row[i].isNull() && !c.nullable) {
             throw SqlError(515, 16,
                            "Cannot insert the value NULL into column '" + c.name + "', table '" +
-                               tableText(ctx, t) + "'; column does not allow nulls. " + verb + " fails.",
+                               tableText(db, t) + "'; column does not allow nulls. " + verb + " fails.",
                            2);
         }
         if (c.type.isCharacter() && c.type.length > 0 && row[i].is<std::string>() &&
             characterCount(row[i].get<std::string>()) > size_t(c.type.length)) {
             throw SqlError(2628, 16,
-                           "String or binary data would be truncated in table '" + tableText(ctx, t) +
+                           "String or binary data would be truncated in table '" + tableText(db, t) +
                                "', column '" + c.name + "'. Truncated value: '" +
                                characterPrefix(row[i].get<std::string>(), size_t(c.type.length)) + "'.",
                            1);
@@ -119,8 +173,10 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     if (c.at().isWord("into")) {
         ++c.pos;
     }
-    ObjectDef& t = userTable(ctx, c.name());
-    Permissions::requireOnObject(ctx, ctx.db(), t, Permissions::kInsert);
+    const Target target = userTable(runner, ctx, targetName(c));
+    ObjectDef& t = target.table;
+    Database& db = target.db;
+    require(ctx, target, Permissions::kInsert);
     std::vector<int> targets;
     if (c.at().isSymbol("(")) {
         ++c.pos;
@@ -148,46 +204,59 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
             }
         }
     }
-    if (!c.at().isWord("values")) {
+    std::vector<Row> newRows;
+    if (c.at().isWord("select")) {
+        // insert ... select: the query's rows by position.
+        Relation rows = runner.select(c.pos);
+        if (rows.columns.size() != targets.size()) {
+            const bool more = rows.columns.size() > targets.size();
+            throw SqlError(more ? 121 : 120, 15,
+                           std::string("The select list for the INSERT statement contains ") +
+                               (more ? "more" : "fewer") +
+                               " items than the insert list. The number of SELECT values must match the "
+                               "number of INSERT columns.");
+        }
+        newRows = std::move(rows.rows);
+    } else if (!c.at().isWord("values")) {
         throw SqlError(50000, 16, "__not_supported__");
     }
-    ++c.pos;
-    std::vector<Row> newRows;
-    EvalScope s = runner.scope({}, nullptr);
-    while (true) {
-        c.expect("(");
-        Row values;
+    if (c.at().isWord("values")) {
+        ++c.pos;
+        EvalScope s = runner.scope({}, nullptr);
         while (true) {
-            static const std::string none;
-            ExpressionParser p(c.t, c.pos, none);
-            values.push_back(Evaluator::eval(*p.parse(), s));
+            c.expect("(");
+            Row values;
+            while (true) {
+                static const std::string none;
+                ExpressionParser p(c.t, c.pos, none);
+                values.push_back(Evaluator::eval(*p.parse(), s));
+                if (c.at().isSymbol(",")) {
+                    ++c.pos;
+                    continue;
+                }
+                c.expect(")");
+                break;
+            }
+            if (values.size() != targets.size()) {
+                throw SqlError(
+                    values.size() > targets.size() ? 110 : 109, 15,
+                    values.size() > targets.size()
+                        ? "There are fewer columns in the INSERT statement than values specified in the VALUES "
+                          "clause. The number of values in the VALUES clause must match the number of columns "
+                          "specified in the INSERT statement."
+                        : "There are more columns in the INSERT statement than values specified in the VALUES "
+                          "clause. The number of values in the VALUES clause must match the number of columns "
+                          "specified in the INSERT statement.");
+            }
+            newRows.push_back(values);
             if (c.at().isSymbol(",")) {
                 ++c.pos;
                 continue;
             }
-            c.expect(")");
             break;
         }
-        if (values.size() != targets.size()) {
-            throw SqlError(
-                values.size() > targets.size() ? 110 : 109, 15,
-                values.size() > targets.size()
-                    ? "There are fewer columns in the INSERT statement than values specified in the VALUES "
-                      "clause. The number of values in the VALUES clause must match the number of columns "
-                      "specified in the INSERT statement."
-                    : "There are more columns in the INSERT statement than values specified in the VALUES "
-                      "clause. The number of values in the VALUES clause must match the number of columns "
-                      "specified in the INSERT statement.");
-        }
-        newRows.push_back(values);
-        if (c.at().isSymbol(",")) {
-            ++c.pos;
-            continue;
-        }
-        break;
     }
     expectEnd(c);
-    Database& db = ctx.db();
     bool identityInsert = ctx.session.options["identity_insert"] == lower(db.name + "." + db.fullName(t));
     int identity = t.identityColumn();
     int64_t count = 0;
@@ -219,7 +288,7 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
             if (identity >= 0 && !given[size_t(identity)]) {
                 row[size_t(identity)] = SqlValue(t.identityNext);
             }
-            checkRow(ctx, t, row, "INSERT", -1);
+            checkRow(db, t, row, "INSERT", -1);
             if (identity >= 0) {
                 int64_t v = row[size_t(identity)].toInt();
                 t.identityNext = std::max(t.identityNext, v + t.columns[size_t(identity)].identityStep);
@@ -306,8 +375,10 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     if (!isUpdate && c.at().isWord("from")) {
         ++c.pos;
     }
-    ObjectDef& t = userTable(ctx, c.name());
-    Permissions::requireOnObject(ctx, ctx.db(), t, isUpdate ? Permissions::kUpdate : Permissions::kDelete);
+    const Target target = userTable(runner, ctx, targetName(c));
+    ObjectDef& t = target.table;
+    Database& db = target.db;
+    require(ctx, target, isUpdate ? Permissions::kUpdate : Permissions::kDelete);
     std::string alias = t.name;
     std::vector<std::pair<int, std::unique_ptr<Expr>>> sets;
     if (isUpdate) {
@@ -344,7 +415,7 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     expectEnd(c);
     if (where) {
         // Rows chosen by their values are read: that takes the select permission too.
-        Permissions::requireOnObject(ctx, ctx.db(), t, Permissions::kSelect);
+        require(ctx, target, Permissions::kSelect);
     }
     Relation rel;
     for (const auto& col : t.columns) {
@@ -356,7 +427,6 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
             hit.push_back(r);
         }
     }
-    Database& db = ctx.db();
     const char* action = isUpdate ? "update" : "delete";
     const bool triggered = Triggers::has(db, t, action);
     const std::vector<Row> before = triggered ? t.rows : std::vector<Row>{};
@@ -375,7 +445,7 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
                 for (const auto& [i, e] : sets) {
                     row[size_t(i)] = Evaluator::eval(*e, s);
                 }
-                checkRow(ctx, t, row, "UPDATE", int(r));
+                checkRow(db, t, row, "UPDATE", int(r));
                 updated.push_back(std::move(row));
             }
             for (size_t k = 0; k < hit.size(); ++k) {
@@ -397,6 +467,35 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     ctx.rowCount(int64_t(hit.size()));
 }
 
+// truncate table name: every row goes, and the identity starts again from its seed.
+void truncate(BatchRunner& runner, Context& ctx, Cursor& c) {
+    c.pos += 2;
+    const std::string name = c.name();
+    expectEnd(c);
+    auto target = findTarget(runner, ctx, name);
+    if (!target || (!target->temp && !Permissions::dbRole(ctx, target->db, "db_ddladmin"))) {
+        throw SqlError(4701, 16,
+                       "Cannot find the object \"" + shownName(name) +
+                           "\" because it does not exist or you do not have permissions.",
+                       1);
+    }
+    ObjectDef& t = target->table;
+    for (const auto& [id, other] : target->db.objects) {
+        for (const auto& fk : other.foreignKeys) {
+            if (fk.refTableId == t.id) {
+                throw SqlError(4712, 16,
+                               "Cannot truncate table '" + shownName(name) +
+                                   "' because it is being referenced by a FOREIGN KEY constraint.",
+                               1);
+            }
+        }
+    }
+    t.rows.clear();
+    if (int identity = t.identityColumn(); identity >= 0) {
+        t.identityNext = t.columns[size_t(identity)].identitySeed;
+    }
+}
+
 } // namespace
 
 void TableStatements::run(BatchRunner& runner, Context& ctx, size_t& pos) {
@@ -410,8 +509,10 @@ void TableStatements::run(BatchRunner& runner, Context& ctx, size_t& pos) {
         updateOrDelete(runner, ctx, c, false);
     } else if (t.isWord("alter")) {
         TableDefinitions::alter(ctx, c);
+    } else if (t.isWord("truncate")) {
+        truncate(runner, ctx, c);
     } else if (t.isWord("create")) {
-        TableDefinitions::create(ctx, c);
+        TableDefinitions::create(ctx, c, runner.makesTempTables());
     } else {
         TableDefinitions::drop(ctx, c);
     }

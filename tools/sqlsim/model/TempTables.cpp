@@ -52,20 +52,41 @@ ObjectDef& TempTables::create(Instance& instance, const std::string& name, int s
 }
 
 void TempTables::dropAll(Instance& instance, int spid) {
+    dropAllBut(instance, spid, {});
+}
+
+std::set<int> TempTables::ids(Instance& instance, int spid) {
+    std::set<int> result;
     Database* tempdb = instance.findDatabase("tempdb");
     if (!tempdb) {
-        return;
+        return result;
     }
     const std::string end = suffix(spid);
-    std::vector<int> ids;
     for (const auto& [id, o] : tempdb->objects) {
         if (o.type == "U" && o.name.size() == 128 && o.name[0] == '#' && o.name.compare(116, 12, end) == 0) {
-            ids.push_back(id);
+            result.insert(id);
         }
     }
-    for (int id : ids) {
-        tempdb->dropObject(id);
+    return result;
+}
+
+void TempTables::dropAllBut(Instance& instance, int spid, const std::set<int>& before) {
+    Database* tempdb = instance.findDatabase("tempdb");
+    for (int id : ids(instance, spid)) {
+        if (!before.count(id)) {
+            tempdb->dropObject(id);
+        }
     }
+}
+
+std::string TempTables::tempName(const std::vector<std::string>& parts) {
+    if (parts.empty() || !isTemp(parts.back()) || parts.size() > 3) {
+        return {};
+    }
+    if (parts.size() == 3 && !parts[0].empty() && !sameName(parts[0], "tempdb")) {
+        return {};
+    }
+    return parts.back();
 }
 
 } // namespace sqlsim::model

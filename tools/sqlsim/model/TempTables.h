@@ -4,7 +4,9 @@
 // and dropped when it disconnects.
 #include "Context.h"
 
+#include <set>
 #include <string>
+#include <vector>
 
 namespace sqlsim::model {
 
@@ -20,6 +22,13 @@ public:
                              std::vector<TableColumn> columns);
     // Drops every table of the session.
     static void dropAll(Instance& instance, int spid);
+    // The ids of the session's tables in tempdb.
+    static std::set<int> ids(Instance& instance, int spid);
+    // Drops the session's tables that are not among before (those a procedure made, as it ends).
+    static void dropAllBut(Instance& instance, int spid, const std::set<int>& before);
+    // A name of the form [tempdb.][schema.]#name, or #name; "" when the name is not a temporary one
+    // (or names another database than tempdb).
+    static std::string tempName(const std::vector<std::string>& parts);
 };
 
 } // namespace sqlsim::model

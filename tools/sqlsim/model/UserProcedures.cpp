@@ -1,5 +1,7 @@
 #include "UserProcedures.h"
 
+#include "TempTables.h"
+
 #include "BatchRunner.h"
 #include "ExpressionParser.h"
 #include "Names.h"
@@ -151,6 +153,12 @@ UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable&
     inner.m_procedure = name;
     inner.m_tryDepth = callerTryDepth;
     ctx.response.add(ProcedureStart{});
+    // The temporary tables the procedure makes go when it ends, however it ends.
+    struct TempTablesOfCall {
+        Context& ctx;
+        std::set<int> before;
+        ~TempTablesOfCall() { TempTables::dropAllBut(ctx.instance, ctx.session.spid, before); }
+    } tempTables{ctx, TempTables::ids(ctx.instance, ctx.session.spid)};
     if (std::optional<SqlError> escaped = runBody(ctx, inner, def->bodyAt, name)) {
         if (callerTryDepth > 0) {
             ctx.response.add(ReturnStatus{inner.m_returnStatus});
