@@ -211,7 +211,6 @@ void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
 
 // A procedure or scalar function: its head, then its parameters (a function's result first, unnamed).
 void describeModule(Context& ctx, Database& db, const ObjectDef& o) {
-    ctx.response.resultSet(objectHead(db, o));
     std::vector<Token> tokens = SqlLexer::tokenize(o.source);
     size_t head = 0;
     while (head < tokens.size() && tokens[head].isSymbol(";")) {
@@ -221,6 +220,7 @@ void describeModule(Context& ctx, Database& db, const ObjectDef& o) {
     if (!def) {
         throw SqlError(50000, 16, "__not_supported__");
     }
+    ctx.response.resultSet(objectHead(db, o));
     if (def->parameters.empty()) {
         return;
     }
