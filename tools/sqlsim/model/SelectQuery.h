@@ -28,6 +28,9 @@ public:
     std::vector<Column> columns(size_t pos);
     // select ... into: the table to create ("" when none); variables assigned (select @v = ...).
     const std::string& into() const { return m_into; }
+    // After run() failed while computing the rows of a plain select (no grouping, distinct, top,
+    // order or union): the rows computed before the failing one, which the server has sent by then.
+    std::vector<Row> takeRowsBeforeFailure() { return std::move(m_rowsBeforeFailure); }
     struct Assignment {
         std::string variable;
         const Expr* expr = nullptr;
@@ -75,6 +78,7 @@ private:
     void parseOffset(size_t& pos);
     void applyOffset(std::vector<Row>& rows);
     std::string m_into;
+    std::vector<Row> m_rowsBeforeFailure;
     // Uncorrelated subqueries run once.
     std::map<size_t, std::vector<Row>> m_subqueryRows;
 };
