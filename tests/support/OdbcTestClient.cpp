@@ -365,6 +365,41 @@ OdbcOutcome OdbcTestClient::procedures(const std::string& schema, const std::str
     return out;
 }
 
+OdbcOutcome OdbcTestClient::procedureColumns(const std::string& schema, const std::string& procedure,
+                                             const std::string& column) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc = SQLProcedureColumns(stmt, nullptr, 0, orNull(schema), SQL_NTS, orNull(procedure), SQL_NTS,
+                                       orNull(column), SQL_NTS);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+OdbcOutcome OdbcTestClient::tablePrivileges(const std::string& schema, const std::string& table) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc =
+        SQLTablePrivileges(stmt, nullptr, 0, orNull(schema), SQL_NTS, (SQLCHAR*)table.c_str(), SQL_NTS);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
+OdbcOutcome OdbcTestClient::columnPrivileges(const std::string& schema, const std::string& table,
+                                             const std::string& column) {
+    OdbcOutcome out;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
+    SQLRETURN rc = SQLColumnPrivileges(stmt, nullptr, 0, orNull(schema), SQL_NTS, (SQLCHAR*)table.c_str(),
+                                       SQL_NTS, orNull(column), SQL_NTS);
+    collect(stmt, rc, out);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return out;
+}
+
 std::vector<OdbcOutcome> OdbcTestClient::prepareAndRun(const std::string& sql,
                                                        const std::vector<std::vector<Cell>>& runs) {
     std::vector<OdbcOutcome> outcomes;

@@ -78,6 +78,12 @@ public:
     OdbcOutcome foreignKeys(const std::string& pkTable, const std::string& fkTable);
     // SQLProcedures with a schema (empty = left out) and a name pattern.
     OdbcOutcome procedures(const std::string& schema, const std::string& pattern);
+    // SQLProcedureColumns with a schema, procedure and column name (an empty one is left out).
+    OdbcOutcome procedureColumns(const std::string& schema, const std::string& procedure,
+                                 const std::string& column);
+    // SQLTablePrivileges and SQLColumnPrivileges (an empty schema or column is left out).
+    OdbcOutcome tablePrivileges(const std::string& schema, const std::string& table);
+    OdbcOutcome columnPrivileges(const std::string& schema, const std::string& table, const std::string& column);
     // Prepares once and executes once per parameter set.
     std::vector<OdbcOutcome> prepareAndRun(const std::string& sql,
                                            const std::vector<std::vector<Cell>>& runs);

@@ -103,12 +103,14 @@ private:
     int64_t m_rowCount = 0;  // @@rowcount
     int m_lastError = 0;     // @@error
     bool m_intoDone = false; // the select just run wrote its rows into a table (no result set)
+    std::vector<Row> m_rowsBeforeFailure; // of the select statement just failed, sent before its error
     void runExec(size_t& pos, bool keyword);
     void runUse(size_t& pos);
     void runPrint(size_t& pos);
     void runRaiserror(size_t& pos);
     void runThrow(size_t& pos);
-    // A select that failed as it ran has already sent its columns (not one whose names do not bind).
+    // A select that failed as it ran has already sent its columns (not one whose names do not bind)
+    // and the rows computed before the failing one.
     void announceFailedSelect(size_t start, const SqlError& e);
     void runSet(size_t& pos);
     void runWaitfor(size_t& pos);

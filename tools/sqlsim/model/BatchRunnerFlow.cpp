@@ -40,6 +40,7 @@ void BatchRunner::runOne(size_t& pos) {
         (t.isWord("select") && at(pos + 1).kind == Token::Kind::Variable && at(pos + 2).isSymbol("="));
     const size_t itemsBefore = m_ctx.response.items().size();
     const size_t start = pos;
+    m_rowsBeforeFailure.clear();
     try {
         runStatement(pos);
     } catch (const SqlError& e) {

@@ -383,7 +383,13 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
 
 Relation BatchRunner::select(size_t& pos) {
     SelectQuery query(*this, m_ctx);
-    Relation r = query.run(pos);
+    Relation r;
+    try {
+        r = query.run(pos);
+    } catch (const SqlError&) {
+        m_rowsBeforeFailure = query.takeRowsBeforeFailure();
+        throw;
+    }
     if (query.into().empty()) {
         return r;
     }

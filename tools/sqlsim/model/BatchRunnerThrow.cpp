@@ -72,6 +72,11 @@ void BatchRunner::announceFailedSelect(size_t start, const SqlError& e) {
         }
         ResultSet rs;
         rs.columns = std::move(columns);
+        // The rows computed before the failing one went out ahead of the error.
+        std::vector<Row> before = std::move(m_rowsBeforeFailure);
+        if (!before.empty() && before.front().size() == rs.columns.size()) {
+            rs.rows = std::move(before);
+        }
         rs.endsInError = true;
         m_ctx.response.resultSet(std::move(rs));
     } catch (const SqlError&) {

@@ -1,8 +1,10 @@
 #include "HelpProcedures.h"
 
 #include "Names.h"
+#include "ObjectHelpProcedures.h"
 #include "Permissions.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace sqlsim::model {
@@ -10,13 +12,6 @@ namespace sqlsim::model {
 namespace {
 
 const ColumnType kSysname = ColumnType::of(SqlType::NVarChar, 128);
-
-[[noreturn]] void noSuchObject(const std::string& name, const Database& db) {
-    throw SqlError(15009, 16,
-                   "The object '" + name + "' does not exist in database '" + db.name +
-                       "' or is invalid for this operation.",
-                   1);
-}
 
 std::string kilobytes(int64_t kb) {
     return std::to_string(kb) + " KB";
@@ -33,7 +28,42 @@ int64_t storedBytes(const SqlValue& v) {
     return 8;
 }
 
+// sp_helpdb's second result set for one database: its files, sizes in KB, growing without limit by
+// 64 MB (data) or 10 per cent (log) as a new database's files do.
+ResultSet databaseFiles(const Database& db) {
+    ResultSet rs;
+    rs.column("name", ColumnType::of(SqlType::NChar, 128))
+        .column("fileid", ColumnType::of(SqlType::SmallInt))
+        .column("filename", ColumnType::of(SqlType::NChar, 260))
+        .column("filegroup", ColumnType::of(SqlType::NVarChar, 128))
+        .column("size", ColumnType::of(SqlType::NVarChar, 18))
+        .column("maxsize", ColumnType::of(SqlType::NVarChar, 18))
+        .column("growth", ColumnType::of(SqlType::NVarChar, 18))
+        .column("usage", ColumnType::of(SqlType::VarChar, 9));
+    auto padded = [](std::string s, size_t n) {
+        s.resize(std::max(s.size(), n), ' ');
+        return s;
+    };
+    int64_t fileId = 0;
+    for (const DbFile& f : db.files) {
+        const bool data = f.type == 'D';
+        rs.row({SqlValue(padded(f.logicalName, 128)), SqlValue(++fileId), SqlValue(padded(f.physicalName, 260)),
+                data ? SqlValue(std::string("PRIMARY")) : SqlValue::null(), SqlValue(kilobytes(f.sizeBytes / 1024)),
+                SqlValue(data ? std::string("Unlimited") : std::string("2147483648 KB")),
+                SqlValue(std::string(data ? "65536 KB" : "10%")),
+                SqlValue(std::string(data ? "data only" : "log only"))});
+    }
+    return rs;
+}
+
 } // namespace
+
+void HelpProcedures::noSuchObject(const std::string& name, const Database& db) {
+    throw SqlError(15009, 16,
+                   "The object '" + name + "' does not exist in database '" + db.name +
+                       "' or is invalid for this operation.",
+                   1);
+}
 
 int64_t HelpProcedures::dataPages(const ObjectDef& table) {
     int64_t bytes = 0;
@@ -47,6 +77,7 @@ int64_t HelpProcedures::dataPages(const ObjectDef& table) {
 }
 
 void HelpProcedures::registerAll(ProcedureTable& table) {
+    ObjectHelpProcedures::registerAll(table);
     // Procedures every server has that the simulator does not answer yet: refused as a whole rather
     // than reported missing (2812), which the server would never say.
     for (const char* name : {"sp_help",
@@ -112,7 +143,7 @@ void HelpProcedures::registerAll(ProcedureTable& table) {
                   const std::string name = a[0].toText();
                   ObjectDef* o = db.findObject(name);
                   if (!o || !o->isTable()) {
-                      noSuchObject(name, db);
+                      HelpProcedures::noSuchObject(name, db);
                   }
                   int64_t bytes = 0;
                   for (const Row& r : o->rows) {
@@ -140,8 +171,16 @@ void HelpProcedures::registerAll(ProcedureTable& table) {
                   return 0;
               });
     table.add("sp_helpdb", {"@dbname"}, [](Context& ctx, const std::vector<SqlValue>& a) {
+        Database* only = nullptr;
         if (!a[0].isNull()) {
-            throw SqlError(50000, 16, "__not_supported__"); // one database with its files
+            only = ctx.instance.findDatabase(a[0].toText());
+            if (!only) {
+                throw SqlError(15010, 16,
+                               "The database '" + a[0].toText() +
+                                   "' does not exist. Supply a valid database name. To see available "
+                                   "databases, use sys.databases.",
+                               1);
+            }
         }
         ResultSet rs;
         rs.column("name", kSysname)
@@ -154,6 +193,9 @@ void HelpProcedures::registerAll(ProcedureTable& table) {
         static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
         for (Database* d : ctx.instance.databases()) {
+            if (only && d != only) {
+                continue;
+            }
             int64_t bytes = 0;
             for (const DbFile& f : d->files) {
                 bytes += f.sizeBytes;
@@ -183,6 +225,9 @@ void HelpProcedures::registerAll(ProcedureTable& table) {
                  SqlValue(int64_t(d->compatLevel))});
         }
         ctx.response.resultSet(std::move(rs));
+        if (only) {
+            ctx.response.resultSet(databaseFiles(*only));
+        }
         return 0;
     });
 }

@@ -376,7 +376,14 @@ Relation SelectQuery::executeCore(Core& core) {
         for (size_t n : p.kept) {
             p.setTuple(p.tupleAt(n));
             Row r;
-            project(p, r);
+            try {
+                project(p, r);
+            } catch (const SqlError&) {
+                if (p.single && m_order.empty() && !core.distinct && !core.top && !m_offset) {
+                    m_rowsBeforeFailure = std::move(p.out.rows);
+                }
+                throw;
+            }
             p.keys.push_back(orderKeys(p, r));
             p.out.rows.push_back(std::move(r));
         }

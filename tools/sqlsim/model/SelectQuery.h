@@ -32,6 +32,9 @@ public:
     const std::string& into() const { return m_into; }
     // The columns of the table select ... into makes of the result (1038 for a column without a name).
     std::vector<TableColumn> intoColumns(const Relation& result) const;
+    // After run() failed while computing the rows of a plain select (no grouping, distinct, top,
+    // order or union): the rows computed before the failing one, which the server has sent by then.
+    std::vector<Row> takeRowsBeforeFailure() { return std::move(m_rowsBeforeFailure); }
     struct Assignment {
         std::string variable;
         const Expr* expr = nullptr;
@@ -88,6 +91,7 @@ private:
     void applyOffset(std::vector<Row>& rows);
     std::string m_into;
     bool m_firstSelectOnly = false;
+    std::vector<Row> m_rowsBeforeFailure;
     // Uncorrelated subqueries run once.
     std::map<size_t, std::vector<Row>> m_subqueryRows;
 };

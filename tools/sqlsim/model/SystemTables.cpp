@@ -1,6 +1,7 @@
 #include "SystemTables.h"
 
 #include "Names.h"
+#include "SystemTypesView.h"
 #include "TypeInfo.h"
 
 namespace sqlsim::model {
@@ -189,6 +190,9 @@ std::optional<Relation> SystemTables::read(Context& ctx, Database& db, const std
             }
         }
         return r;
+    }
+    if (v == "systypes") {
+        return SystemTypesView::read(ctx, db);
     }
     if (v == "sysusers") {
         col(r, "uid", kSmall);

@@ -1,5 +1,5 @@
 #pragma once
-// The compatibility views a plain select may read (sysobjects, syscolumns, sysusers, sysmembers,
+// The compatibility views a plain select may read (sysobjects, syscolumns, systypes, sysusers, sysmembers,
 // master..syslogins, master..sysdatabases, master..sysservers), built from the model on demand.
 #include "Context.h"
 
