@@ -292,8 +292,8 @@ int columnPrivileges(Context& ctx, const std::vector<SqlValue>& a) {
 // sp_server_info: the documented attributes, the version ones taken from the instance's own.
 int serverInfo(Context& ctx, const std::vector<SqlValue>& a) {
     const std::string& version = ctx.instance.version;
-    // "Microsoft SQL Server 2019 (RTM-CU22) (KB5027702) - 15.0.4322.2 (X64) ..." gives its product
-    // name with year and its build number.
+    // The @@version text: the product name with its year before the first " (", the build number
+    // after " - ".
     const size_t dash = version.find(" - ");
     const size_t paren = version.find(" (");
     const std::string product = version.substr(0, std::min(paren, dash));
