@@ -83,7 +83,8 @@ public:
                                  const std::string& column);
     // SQLTablePrivileges and SQLColumnPrivileges (an empty schema or column is left out).
     OdbcOutcome tablePrivileges(const std::string& schema, const std::string& table);
-    OdbcOutcome columnPrivileges(const std::string& schema, const std::string& table, const std::string& column);
+    OdbcOutcome columnPrivileges(const std::string& schema, const std::string& table,
+                                 const std::string& column);
     // Prepares once and executes once per parameter set.
     std::vector<OdbcOutcome> prepareAndRun(const std::string& sql,
                                            const std::vector<std::vector<Cell>>& runs);

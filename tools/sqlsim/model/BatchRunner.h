@@ -103,7 +103,8 @@ private:
     int64_t m_rowCount = 0;  // @@rowcount
     int m_lastError = 0;     // @@error
     bool m_intoDone = false; // the select just run wrote its rows into a table (no result set)
-    std::vector<Row> m_rowsBeforeFailure; // of the select statement just failed, sent before its error
+    // The rows the select statement that just failed computed before its error; they go out ahead of it.
+    std::vector<Row> m_rowsBeforeFailure;
     void runExec(size_t& pos, bool keyword);
     void runUse(size_t& pos);
     void runPrint(size_t& pos);

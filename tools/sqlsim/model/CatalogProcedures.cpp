@@ -2,8 +2,8 @@
 
 #include "DriverCatalogProcedures.h"
 #include "HelpProcedures.h"
-#include "OdbcTypes.h"
 #include "Names.h"
+#include "OdbcTypes.h"
 #include "Permissions.h"
 #include "SqlExpression.h"
 #include "TypeInfo.h"

@@ -2,6 +2,7 @@
 
 #include "ModuleDefinition.h"
 #include "Names.h"
+#include "ObjectHelpProcedures.h"
 #include "OdbcTypes.h"
 #include "Permissions.h"
 #include "SqlLexer.h"
@@ -107,7 +108,8 @@ int procedureColumns(Context& ctx, const std::vector<SqlValue>& a) {
             continue;
         }
         const std::string objectOwner = db.ownerName(o.uid);
-        const bool ownerFits = owner.empty() ? sameName(objectOwner, "dbo") : matches(objectOwner, a[1], pattern);
+        const bool ownerFits =
+            owner.empty() ? sameName(objectOwner, "dbo") : matches(objectOwner, a[1], pattern);
         if (!ownerFits || !matches(o.name, SqlValue(name), pattern)) {
             continue;
         }
@@ -126,11 +128,25 @@ int procedureColumns(Context& ctx, const std::vector<SqlValue>& a) {
                 notSupported(); // the newer date and time types
             }
             OdbcTypeRow t = OdbcTypes::describe(type, nullable, odbcVersion);
-            f.rows.push_back({SqlValue(db.name), SqlValue(objectOwner), SqlValue(shownName), SqlValue(column),
-                              number(columnType), number(t.dataType), SqlValue(TypeInfo::name(type)),
-                              t.precision, t.length, t.scale, t.radix, number(nullable ? 1 : 0),
-                              SqlValue::null(), SqlValue::null(), number(t.sqlDataType), t.dateTimeSub,
-                              t.octetLength, number(position), SqlValue(nullable ? "YES" : "NO"),
+            f.rows.push_back({SqlValue(db.name),
+                              SqlValue(objectOwner),
+                              SqlValue(shownName),
+                              SqlValue(column),
+                              number(columnType),
+                              number(t.dataType),
+                              SqlValue(TypeInfo::name(type)),
+                              t.precision,
+                              t.length,
+                              t.scale,
+                              t.radix,
+                              number(nullable ? 1 : 0),
+                              SqlValue::null(),
+                              SqlValue::null(),
+                              number(t.sqlDataType),
+                              t.dateTimeSub,
+                              t.octetLength,
+                              number(position),
+                              SqlValue(nullable ? "YES" : "NO"),
                               number(t.ssType)});
         };
         size_t first = 0;
@@ -210,6 +226,7 @@ void privilegeColumns(ResultSet& rs, bool withColumn) {
 int tablePrivileges(Context& ctx, const std::vector<SqlValue>& a) {
     Database& db = ctx.db();
     checkQualifier(db, a[2], 57);
+    ObjectHelpProcedures::requireFullMetadataView(ctx, db);
     const bool pattern = a[3].isNull() || a[3].toInt() != 0;
     if (sameName(text(a[1]), "sys") || sameName(text(a[1]), "INFORMATION_SCHEMA")) {
         notSupported();
@@ -229,8 +246,8 @@ int tablePrivileges(Context& ctx, const std::vector<SqlValue>& a) {
     for (const ObjectDef* o : tables) {
         const std::string owner = db.ownerName(o->uid);
         for (const Privilege& p : privileges(db, *o, false)) {
-            rs.row({SqlValue(db.name), SqlValue(owner), SqlValue(o->name), SqlValue(owner), SqlValue(p.grantee),
-                    SqlValue(p.privilege), SqlValue(p.grantable ? "YES" : "NO")});
+            rs.row({SqlValue(db.name), SqlValue(owner), SqlValue(o->name), SqlValue(owner),
+                    SqlValue(p.grantee), SqlValue(p.privilege), SqlValue(p.grantable ? "YES" : "NO")});
         }
     }
     ctx.response.resultSet(std::move(rs));
@@ -242,6 +259,7 @@ int tablePrivileges(Context& ctx, const std::vector<SqlValue>& a) {
 int columnPrivileges(Context& ctx, const std::vector<SqlValue>& a) {
     Database& db = ctx.db();
     checkQualifier(db, a[2], 48);
+    ObjectHelpProcedures::requireFullMetadataView(ctx, db);
     ResultSet rs;
     privilegeColumns(rs, true);
     const std::string owner = text(a[1]);
@@ -274,8 +292,8 @@ int columnPrivileges(Context& ctx, const std::vector<SqlValue>& a) {
 // sp_server_info: the documented attributes, the version ones taken from the instance's own.
 int serverInfo(Context& ctx, const std::vector<SqlValue>& a) {
     const std::string& version = ctx.instance.version;
-    // "Microsoft SQL Server 2019 (RTM-CU22) (KB5027702) - 15.0.4322.2 (X64) ..." gives its product
-    // name with year and its build number.
+    // The @@version text: the product name with its year before the first " (", the build number
+    // after " - ".
     const size_t dash = version.find(" - ");
     const size_t paren = version.find(" (");
     const std::string product = version.substr(0, std::min(paren, dash));
@@ -290,8 +308,8 @@ int serverInfo(Context& ctx, const std::vector<SqlValue>& a) {
     std::string sprocVersion;
     if (parts.size() >= 3) {
         sprocVersion = (parts[0].size() < 2 ? "0" + parts[0] : parts[0]) + "." +
-                       (parts[1].size() < 2 ? std::string(2 - parts[1].size(), '0') + parts[1] : parts[1]) + "." +
-                       parts[2];
+                       (parts[1].size() < 2 ? std::string(2 - parts[1].size(), '0') + parts[1] : parts[1]) +
+                       "." + parts[2];
     }
     const std::string dbmsName = product.substr(0, product.find_last_of(' '));
     const std::pair<int, std::string> attributes[] = {

@@ -47,8 +47,10 @@ ResultSet databaseFiles(const Database& db) {
     int64_t fileId = 0;
     for (const DbFile& f : db.files) {
         const bool data = f.type == 'D';
-        rs.row({SqlValue(padded(f.logicalName, 128)), SqlValue(++fileId), SqlValue(padded(f.physicalName, 260)),
-                data ? SqlValue(std::string("PRIMARY")) : SqlValue::null(), SqlValue(kilobytes(f.sizeBytes / 1024)),
+        rs.row({SqlValue(padded(f.logicalName, 128)), SqlValue(++fileId),
+                SqlValue(padded(f.physicalName, 260)),
+                data ? SqlValue(std::string("PRIMARY")) : SqlValue::null(),
+                SqlValue(kilobytes(f.sizeBytes / 1024)),
                 SqlValue(data ? std::string("Unlimited") : std::string("2147483648 KB")),
                 SqlValue(std::string(data ? "65536 KB" : "10%")),
                 SqlValue(std::string(data ? "data only" : "log only"))});

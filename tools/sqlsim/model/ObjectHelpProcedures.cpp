@@ -3,6 +3,7 @@
 #include "HelpProcedures.h"
 #include "ModuleDefinition.h"
 #include "Names.h"
+#include "Permissions.h"
 #include "SqlLexer.h"
 #include "TypeInfo.h"
 
@@ -21,10 +22,12 @@ SqlValue number(int64_t n) {
 // The words sp_help gives each object type.
 std::string typeWords(const std::string& type) {
     static const std::pair<const char*, const char*> words[] = {
-        {"C", "check cns"},       {"D", "default (maybe cns)"}, {"F", "foreign key cns"},
-        {"FN", "scalar function"}, {"IF", "inline function"},   {"P", "stored procedure"},
-        {"PK", "primary key cns"}, {"S", "system table"},       {"SQ", "queue"},
-        {"TF", "table function"},  {"TR", "trigger"},           {"U", "user table"},
+        {"C", "check cns"},        {"D", "default (maybe cns)"},
+        {"F", "foreign key cns"},  {"FN", "scalar function"},
+        {"IF", "inline function"}, {"P", "stored procedure"},
+        {"PK", "primary key cns"}, {"S", "system table"},
+        {"SQ", "queue"},           {"TF", "table function"},
+        {"TR", "trigger"},         {"U", "user table"},
         {"UQ", "unique key cns"},  {"V", "view"}};
     for (const auto& [code, text] : words) {
         if (type == code) {
@@ -40,7 +43,8 @@ ResultSet objectHead(Database& db, const ObjectDef& o) {
         .column("Owner", kSysname)
         .column("Type", ColumnType::of(SqlType::NVarChar, 31))
         .column("Created_datetime", ColumnType::of(SqlType::DateTime), false);
-    rs.row({SqlValue(o.name), SqlValue(db.ownerName(o.uid)), SqlValue(typeWords(o.type)), SqlValue(o.created)});
+    rs.row(
+        {SqlValue(o.name), SqlValue(db.ownerName(o.uid)), SqlValue(typeWords(o.type)), SqlValue(o.created)});
     return rs;
 }
 
@@ -92,10 +96,12 @@ void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
                   number(TypeInfo::storageLength(c.type)),
                   fiveChars(shown ? std::to_string(TypeInfo::precision(c.type)) : std::string()),
                   fiveChars(shown ? std::to_string(TypeInfo::scale(c.type)) : std::string()),
-                  SqlValue(c.nullable ? "yes" : "no"),
-                  SqlValue(fixedLength || varying ? "no" : "(n/a)"),
-                  SqlValue(fixedLength ? (c.nullable ? "yes" : "no") : varying ? "no" : "(n/a)"),
-                  c.type.isCharacter() ? SqlValue(std::string("SQL_Latin1_General_CP1_CI_AS")) : SqlValue::null()});
+                  SqlValue(c.nullable ? "yes" : "no"), SqlValue(fixedLength || varying ? "no" : "(n/a)"),
+                  SqlValue(fixedLength ? (c.nullable ? "yes" : "no")
+                           : varying   ? "no"
+                                       : "(n/a)"),
+                  c.type.isCharacter() ? SqlValue(std::string("SQL_Latin1_General_CP1_CI_AS"))
+                                       : SqlValue::null()});
     }
     out.resultSet(std::move(cols));
 
@@ -110,8 +116,8 @@ void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
         const TableColumn& c = t.columns[size_t(idCol)];
         identity.row({SqlValue(c.name), number(c.identitySeed), number(c.identityStep), number(0)});
     } else {
-        identity.row({SqlValue(std::string("No identity column defined.")), SqlValue::null(), SqlValue::null(),
-                      SqlValue::null()});
+        identity.row({SqlValue(std::string("No identity column defined.")), SqlValue::null(),
+                      SqlValue::null(), SqlValue::null()});
     }
     out.resultSet(std::move(identity));
 
@@ -140,7 +146,8 @@ void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
                      SqlValue(keys)});
         out.resultSet(std::move(indexes));
     } else {
-        out.info("The object '" + t.name + "' does not have any indexes, or you do not have permissions.", 15472);
+        out.info("The object '" + t.name + "' does not have any indexes, or you do not have permissions.",
+                 15472);
     }
 
     ResultSet constraints;
@@ -164,7 +171,8 @@ void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
     }
     for (const ForeignKey& fk : t.foreignKeys) {
         const ObjectDef* ref = db.object(fk.refTableId);
-        const std::string target = ref ? db.name + "." + db.ownerName(ref->uid) + "." + ref->name : std::string();
+        const std::string target =
+            ref ? db.name + "." + db.ownerName(ref->uid) + "." + ref->name : std::string();
         const SqlValue blank(std::string(" "));
         found.push_back({lower("FOREIGN KEY " + fk.name),
                          {{SqlValue(std::string("FOREIGN KEY")), SqlValue(fk.name),
@@ -175,17 +183,21 @@ void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
                            SqlValue("REFERENCES " + target + " (" + fk.refColumn + ")")}}});
     }
     if (pk) {
-        const std::string type = std::string("PRIMARY KEY (") + (t.primaryKeyClustered ? "clustered" : "non-clustered") + ")";
-        found.push_back({lower(type + " " + pk->name), {{SqlValue(type), SqlValue(pk->name), na, na, na, na, SqlValue(keys)}}});
+        const std::string type =
+            std::string("PRIMARY KEY (") + (t.primaryKeyClustered ? "clustered" : "non-clustered") + ")";
+        found.push_back({lower(type + " " + pk->name),
+                         {{SqlValue(type), SqlValue(pk->name), na, na, na, na, SqlValue(keys)}}});
     }
-    std::stable_sort(found.begin(), found.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
     for (auto& f : found) {
         for (Row& r : f.second) {
             constraints.row(std::move(r));
         }
     }
     if (constraints.rows.empty()) {
-        out.info("No constraints are defined on object '" + t.name + "', or you do not have permissions.", 15469);
+        out.info("No constraints are defined on object '" + t.name + "', or you do not have permissions.",
+                 15469);
     } else {
         out.resultSet(std::move(constraints));
     }
@@ -195,7 +207,8 @@ void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
     for (auto& [id, other] : db.objects) {
         for (const ForeignKey& fk : other.foreignKeys) {
             if (fk.refTableId == t.id) {
-                referenced.row({SqlValue(db.name + "." + db.ownerName(other.uid) + "." + other.name + ": " + fk.name)});
+                referenced.row(
+                    {SqlValue(db.name + "." + db.ownerName(other.uid) + "." + other.name + ": " + fk.name)});
             }
         }
     }
@@ -236,13 +249,15 @@ void describeModule(Context& ctx, Database& db, const ObjectDef& o) {
     for (const ModuleParameter& p : def->parameters) {
         rs.row({SqlValue(p.name), SqlValue(TypeInfo::name(p.type)), number(TypeInfo::storageLength(p.type)),
                 number(TypeInfo::precision(p.type)), number(TypeInfo::scale(p.type)), number(order++),
-                p.type.isCharacter() ? SqlValue(std::string("SQL_Latin1_General_CP1_CI_AS")) : SqlValue::null()});
+                p.type.isCharacter() ? SqlValue(std::string("SQL_Latin1_General_CP1_CI_AS"))
+                                     : SqlValue::null()});
     }
     ctx.response.resultSet(std::move(rs));
 }
 
 int help(Context& ctx, const std::vector<SqlValue>& a) {
     Database& db = ctx.db();
+    ObjectHelpProcedures::requireFullMetadataView(ctx, db);
     if (a[0].isNull()) {
         ResultSet objects;
         objects.column("Name", kSysname, false)
@@ -292,12 +307,14 @@ int help(Context& ctx, const std::vector<SqlValue>& a) {
 // members.
 int helpUser(Context& ctx, const std::vector<SqlValue>& a) {
     Database& db = ctx.db();
+    ObjectHelpProcedures::requireFullMetadataView(ctx, db);
     const DbPrincipal* named = nullptr;
     if (!a[0].isNull()) {
         named = db.principal(a[0].toText());
         if (!named) {
             throw SqlError(15198, 16,
-                           "The name supplied (" + a[0].toText() + ") is not a user, role, or aliased login.", 1);
+                           "The name supplied (" + a[0].toText() + ") is not a user, role, or aliased login.",
+                           1);
         }
     }
     auto byName = [&db](int x, int y) { return lower(db.principal(x)->name) < lower(db.principal(y)->name); };
@@ -367,6 +384,12 @@ int helpUser(Context& ctx, const std::vector<SqlValue>& a) {
 }
 
 } // namespace
+
+void ObjectHelpProcedures::requireFullMetadataView(Context& ctx, Database& db) {
+    if (!Permissions::dbOwner(ctx, db)) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
+}
 
 void ObjectHelpProcedures::registerAll(ProcedureTable& table) {
     table.add("sp_help", {"@objname"}, help);

@@ -8,6 +8,10 @@ namespace sqlsim::model {
 class ObjectHelpProcedures {
 public:
     static void registerAll(ProcedureTable& table);
+    // Another login sees only the metadata it has rights to, which is not modelled: its calls to the
+    // procedures that list objects, principals or grants are refused (not supported) rather than
+    // answered with everything. The database's owners see it all.
+    static void requireFullMetadataView(Context& ctx, Database& db);
 };
 
 } // namespace sqlsim::model

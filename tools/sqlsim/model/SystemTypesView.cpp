@@ -3,7 +3,6 @@
 #include "CatalogViews.h"
 #include "TypeInfo.h"
 
-
 namespace sqlsim::model {
 
 namespace {
@@ -16,13 +15,32 @@ struct OldType {
 };
 
 const OldType kOldTypes[] = {
-    {"image", 20, 34},         {"text", 19, 35},         {"uniqueidentifier", 0, 37}, {"date", 0, 0},
-    {"time", 0, 0},            {"datetime2", 0, 0},      {"tinyint", 5, 48},          {"smallint", 6, 52},
-    {"int", 7, 56},            {"smalldatetime", 22, 58}, {"real", 23, 59},           {"money", 11, 60},
-    {"datetime", 12, 61},      {"float", 8, 62},         {"ntext", 0, 35},            {"bit", 16, 50},
-    {"decimal", 24, 55},       {"numeric", 10, 63},      {"smallmoney", 21, 122},     {"bigint", 0, 63},
-    {"varbinary", 4, 37},      {"varchar", 2, 39},       {"binary", 3, 45},           {"char", 1, 47},
-    {"nvarchar", 0, 39},       {"nchar", 0, 47},
+    {"image", 20, 34},
+    {"text", 19, 35},
+    {"uniqueidentifier", 0, 37},
+    {"date", 0, 0},
+    {"time", 0, 0},
+    {"datetime2", 0, 0},
+    {"tinyint", 5, 48},
+    {"smallint", 6, 52},
+    {"int", 7, 56},
+    {"smalldatetime", 22, 58},
+    {"real", 23, 59},
+    {"money", 11, 60},
+    {"datetime", 12, 61},
+    {"float", 8, 62},
+    {"ntext", 0, 35},
+    {"bit", 16, 50},
+    {"decimal", 24, 55},
+    {"numeric", 10, 63},
+    {"smallmoney", 21, 122},
+    {"bigint", 0, 63},
+    {"varbinary", 4, 37},
+    {"varchar", 2, 39},
+    {"binary", 3, 45},
+    {"char", 1, 47},
+    {"nvarchar", 0, 39},
+    {"nchar", 0, 47},
 };
 
 const OldType* oldType(const std::string& name) {
@@ -86,15 +104,30 @@ Relation SystemTypesView::read(Context& ctx, Database& db) {
         int64_t prec = t[5].toInt();
         if (sized) {
             prec = name == "text" || name == "ntext" || name == "image" ? 0
-                   : parsed.isUnicode()                                   ? t[4].toInt() / 2
-                                                                          : t[4].toInt();
+                   : parsed.isUnicode()                                 ? t[4].toInt() / 2
+                                                                        : t[4].toInt();
         }
-        r.rows.push_back({t[0], t[1], zero, t[2], t[4], t[5], t[6], zero, zero, t[3], zero,
-                          character ? SqlValue(int64_t(872468488)) : SqlValue::null(),
-                          SqlValue(int64_t(old ? old->usertype : 0)), SqlValue(varying), t[7],
-                          SqlValue(int64_t(old ? old->type : 0)), SqlValue::null(), SqlValue(prec),
-                          sized ? SqlValue::null() : t[6],
-                          character ? SqlValue(std::string("SQL_Latin1_General_CP1_CI_AS")) : SqlValue::null()});
+        r.rows.push_back(
+            {t[0],
+             t[1],
+             zero,
+             t[2],
+             t[4],
+             t[5],
+             t[6],
+             zero,
+             zero,
+             t[3],
+             zero,
+             character ? SqlValue(int64_t(872468488)) : SqlValue::null(),
+             SqlValue(int64_t(old ? old->usertype : 0)),
+             SqlValue(varying),
+             t[7],
+             SqlValue(int64_t(old ? old->type : 0)),
+             SqlValue::null(),
+             SqlValue(prec),
+             sized ? SqlValue::null() : t[6],
+             character ? SqlValue(std::string("SQL_Latin1_General_CP1_CI_AS")) : SqlValue::null()});
     }
     return r;
 }

@@ -16,7 +16,8 @@ class FailedSelectOverOdbc : public DemoServerFixture {};
 
 const char* const kFailsAtThirdRegion =
     "select name, cast(case when id > 2 then 'x' else '1' end as int) as n from Regions";
-const std::string kConversion = "245: Conversion failed when converting the varchar value 'x' to data type int.";
+const std::string kConversion =
+    "245: Conversion failed when converting the varchar value 'x' to data type int.";
 
 TEST_F(FailedSelectOverOdbc, AFailingFirstSelectSendsItsEarlierRowsAndTheBatchGoesOn) {
     auto sa = connect("sa", "Secret1", "Sales");
@@ -29,14 +30,16 @@ TEST_F(FailedSelectOverOdbc, AFailingFirstSelectSendsItsEarlierRowsAndTheBatchGo
     EXPECT_EQ(out.results[1].columns, (Strings{"after"}));
     EXPECT_EQ(out.results[1].rows, (Rows{{"2"}}));
     // The error comes with the failing select's rows, before the next result.
-    EXPECT_EQ(out.order, (Strings{"message:[FreeTDS][SQL Server]Conversion failed when converting the varchar "
-                                  "value 'x' to data type int.",
-                                  "result", "result"}));
+    EXPECT_EQ(out.order,
+              (Strings{"message:[FreeTDS][SQL Server]Conversion failed when converting the varchar "
+                       "value 'x' to data type int.",
+                       "result", "result"}));
 }
 
 TEST_F(FailedSelectOverOdbc, TheSameSelectLaterInTheBatchAndAfterAFilterSendsTheSameRows) {
     auto sa = connect("sa", "Secret1", "Sales");
-    OdbcOutcome middle = sa->exec(std::string("select 1 as before\n") + kFailsAtThirdRegion + "\nselect 2 as after");
+    OdbcOutcome middle =
+        sa->exec(std::string("select 1 as before\n") + kFailsAtThirdRegion + "\nselect 2 as after");
     ASSERT_EQ(middle.results.size(), 3u) << ::testing::PrintToString(middle.order);
     EXPECT_EQ(middle.results[1].rows, (Rows{{"North", "1"}, {"South", "1"}}));
     EXPECT_EQ(middle.results[2].rows, (Rows{{"2"}}));
@@ -57,7 +60,8 @@ TEST_F(FailedSelectOverOdbc, TheSameSelectLaterInTheBatchAndAfterAFilterSendsThe
 TEST_F(FailedSelectOverOdbc, ASortedSelectFailsBeforeAnyRow) {
     auto sa = connect("sa", "Secret1", "Sales");
     // Sorting needs every row first, so none of them goes out before the error.
-    OdbcOutcome sorted = sa->exec(std::string("select 1 as before\n") + kFailsAtThirdRegion + " order by name");
+    OdbcOutcome sorted =
+        sa->exec(std::string("select 1 as before\n") + kFailsAtThirdRegion + " order by name");
     EXPECT_EQ(messages(sorted), (Strings{kConversion}));
     for (size_t k = 1; k < sorted.results.size(); ++k) {
         EXPECT_TRUE(sorted.results[k].rows.empty()) << k;

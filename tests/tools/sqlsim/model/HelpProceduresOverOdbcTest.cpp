@@ -23,8 +23,8 @@ TEST_F(HelpProceduresOverOdbc, HelpWithoutAnObjectListsWhatSysobjectsHoldsByType
     ASSERT_EQ(all.results.size(), 2u);
     EXPECT_EQ(all.results[0].columns, (Strings{"Name", "Owner", "Object_type"}));
     EXPECT_EQ(all.results[0].types, (Types{SQL_WVARCHAR, SQL_WVARCHAR, SQL_WVARCHAR}));
-    EXPECT_EQ(all.results[1].columns, (Strings{"User_type", "Storage_type", "Length", "Prec", "Scale", "Nullable",
-                                               "Default_name", "Rule_name", "Collation"}));
+    EXPECT_EQ(all.results[1].columns, (Strings{"User_type", "Storage_type", "Length", "Prec", "Scale",
+                                               "Nullable", "Default_name", "Rule_name", "Collation"}));
     EXPECT_TRUE(all.results[1].rows.empty());
 
     const Rows& objects = all.results[0].rows;
@@ -66,11 +66,12 @@ TEST_F(HelpProceduresOverOdbc, HelpOnATableGivesItsColumnsIdentityIndexesAndCons
                                      "TrimTrailingBlanks", "FixedLenNullInSource", "Collation"}));
     EXPECT_EQ(r[1].types, (Types{SQL_WVARCHAR, SQL_WVARCHAR, SQL_VARCHAR, SQL_INTEGER, SQL_CHAR, SQL_CHAR,
                                  SQL_VARCHAR, SQL_VARCHAR, SQL_VARCHAR, SQL_WVARCHAR}));
-    EXPECT_EQ(r[1].rows, (Rows{{"id", "int", "no", "4", "10   ", "0    ", "no", "(n/a)", "(n/a)", {}},
-                               {"customerId", "int", "no", "4", "10   ", "0    ", "no", "(n/a)", "(n/a)", {}},
-                               {"orderDate", "datetime", "no", "8", "     ", "     ", "no", "(n/a)", "(n/a)", {}},
-                               {"note", "varchar", "no", "50", "     ", "     ", "yes", "no", "no",
-                                "SQL_Latin1_General_CP1_CI_AS"}}));
+    EXPECT_EQ(r[1].rows,
+              (Rows{{"id", "int", "no", "4", "10   ", "0    ", "no", "(n/a)", "(n/a)", {}},
+                    {"customerId", "int", "no", "4", "10   ", "0    ", "no", "(n/a)", "(n/a)", {}},
+                    {"orderDate", "datetime", "no", "8", "     ", "     ", "no", "(n/a)", "(n/a)", {}},
+                    {"note", "varchar", "no", "50", "     ", "     ", "yes", "no", "no",
+                     "SQL_Latin1_General_CP1_CI_AS"}}));
     // The same columns, in the same order, as sys.columns has them.
     EXPECT_EQ(column(orders, 0, 1),
               column(sa->exec("select name from sys.columns where object_id = object_id('dbo.Orders') "
@@ -85,12 +86,13 @@ TEST_F(HelpProceduresOverOdbc, HelpOnATableGivesItsColumnsIdentityIndexesAndCons
     EXPECT_EQ(r[5].rows, (Rows{{"PK_Orders", "clustered, unique, primary key located on PRIMARY", "id"}}));
     EXPECT_EQ(r[6].columns, (Strings{"constraint_type", "constraint_name", "delete_action", "update_action",
                                      "status_enabled", "status_for_replication", "constraint_keys"}));
-    EXPECT_EQ(r[6].rows,
-              (Rows{{"DEFAULT on column note", "DF_Orders_note", "(n/a)", "(n/a)", "(n/a)", "(n/a)", "('n/a')"},
-                    {"FOREIGN KEY", "FK_Orders_Customers", "No Action", "No Action", "Enabled",
-                     "Is_For_Replication", "customerId"},
-                    {" ", " ", " ", " ", " ", " ", "REFERENCES Sales.dbo.Customers (id)"},
-                    {"PRIMARY KEY (clustered)", "PK_Orders", "(n/a)", "(n/a)", "(n/a)", "(n/a)", "id"}}));
+    EXPECT_EQ(
+        r[6].rows,
+        (Rows{{"DEFAULT on column note", "DF_Orders_note", "(n/a)", "(n/a)", "(n/a)", "(n/a)", "('n/a')"},
+              {"FOREIGN KEY", "FK_Orders_Customers", "No Action", "No Action", "Enabled",
+               "Is_For_Replication", "customerId"},
+              {" ", " ", " ", " ", " ", " ", "REFERENCES Sales.dbo.Customers (id)"},
+              {"PRIMARY KEY (clustered)", "PK_Orders", "(n/a)", "(n/a)", "(n/a)", "(n/a)", "id"}}));
     EXPECT_EQ(r[7].rows, (Rows{{"Sales.dbo.OrderLines: FK_OrderLines_Orders"}}));
     EXPECT_EQ(messages(orders), (Strings{"15647: No views with schema binding reference table 'Orders'."}));
 
@@ -100,15 +102,17 @@ TEST_F(HelpProceduresOverOdbc, HelpOnATableGivesItsColumnsIdentityIndexesAndCons
     ASSERT_TRUE(bare.ok) << ::testing::PrintToString(messages(bare));
     ASSERT_EQ(bare.results.size(), 5u);
     EXPECT_EQ(bare.results[1].rows,
-              (Rows{{"code", "char", "no", "3", "     ", "     ", "yes", "no", "yes", "SQL_Latin1_General_CP1_CI_AS"},
+              (Rows{{"code", "char", "no", "3", "     ", "     ", "yes", "no", "yes",
+                     "SQL_Latin1_General_CP1_CI_AS"},
                     {"n", "decimal", "no", "5", "7    ", "2    ", "no", "(n/a)", "(n/a)", {}}}));
     EXPECT_EQ(bare.results[2].rows, (Rows{{"No identity column defined.", {}, {}, {}}}));
-    EXPECT_EQ(messages(bare),
-              (Strings{"15472: The object 'HelpBare' does not have any indexes, or you do not have permissions.",
-                       "15469: No constraints are defined on object 'HelpBare', or you do not have permissions.",
-                       "15470: No foreign keys reference table 'HelpBare', or you do not have permissions on "
-                       "referencing tables.",
-                       "15647: No views with schema binding reference table 'HelpBare'."}));
+    EXPECT_EQ(
+        messages(bare),
+        (Strings{"15472: The object 'HelpBare' does not have any indexes, or you do not have permissions.",
+                 "15469: No constraints are defined on object 'HelpBare', or you do not have permissions.",
+                 "15470: No foreign keys reference table 'HelpBare', or you do not have permissions on "
+                 "referencing tables.",
+                 "15647: No views with schema binding reference table 'HelpBare'."}));
 }
 
 TEST_F(HelpProceduresOverOdbc, HelpOnAModuleGivesItsParametersAndAnUnknownNameFails) {
@@ -130,8 +134,9 @@ TEST_F(HelpProceduresOverOdbc, HelpOnAModuleGivesItsParametersAndAnUnknownNameFa
 
     OdbcOutcome missing = sa->exec("exec sp_help 'dbo.NoSuchThing'");
     EXPECT_FALSE(missing.ok);
-    EXPECT_EQ(messages(missing), (Strings{"15009: The object 'dbo.NoSuchThing' does not exist in database 'Sales' "
-                                          "or is invalid for this operation."}));
+    EXPECT_EQ(messages(missing),
+              (Strings{"15009: The object 'dbo.NoSuchThing' does not exist in database 'Sales' "
+                       "or is invalid for this operation."}));
 }
 
 TEST_F(HelpProceduresOverOdbc, HelpUserListsUsersWithTheirRolesOrOneRolesMembers) {
@@ -156,8 +161,8 @@ TEST_F(HelpProceduresOverOdbc, HelpUserListsUsersWithTheirRolesOrOneRolesMembers
         }
         return {};
     };
-    EXPECT_EQ(rowOf("clerk", "SalesReaders"), (std::vector<Cell>{"clerk", "SalesReaders", "clerk", "Sales", "dbo",
-                                                                 uidOf("clerk")}));
+    EXPECT_EQ(rowOf("clerk", "SalesReaders"),
+              (std::vector<Cell>{"clerk", "SalesReaders", "clerk", "Sales", "dbo", uidOf("clerk")}));
     EXPECT_EQ(rowOf("dbo", "db_owner").at(2), Cell("sa"));
     EXPECT_EQ(rowOf("guest", "public").at(2), Cell());
     // Users only, each as often as it has roles (at least once).
@@ -181,7 +186,27 @@ TEST_F(HelpProceduresOverOdbc, HelpUserListsUsersWithTheirRolesOrOneRolesMembers
 
     OdbcOutcome missing = sa->exec("exec sp_helpuser 'nobody'");
     EXPECT_FALSE(missing.ok);
-    EXPECT_EQ(messages(missing), (Strings{"15198: The name supplied (nobody) is not a user, role, or aliased login."}));
+    EXPECT_EQ(messages(missing),
+              (Strings{"15198: The name supplied (nobody) is not a user, role, or aliased login."}));
+}
+
+TEST_F(HelpProceduresOverOdbc, ListsALoginWithoutFullMetadataViewWouldSeeFilteredAreRefusedWhole) {
+    // clerk sees only what it has rights to: neither the object list nor the users and grants are
+    // guessed at. The same calls by sa answer (above and in the driver catalogue tests).
+    auto clerk = connect("clerk", "clerk", "Sales");
+    for (OdbcOutcome out : {clerk->exec("exec sp_help"), clerk->exec("exec sp_help 'dbo.Orders'"),
+                            clerk->exec("exec sp_helpuser"), clerk->tablePrivileges("dbo", "Orders"),
+                            clerk->columnPrivileges("dbo", "Orders", "")}) {
+        EXPECT_FALSE(out.ok);
+        Strings said = messages(out);
+        ASSERT_EQ(said.size(), 1u);
+        EXPECT_EQ(said[0].rfind("50000: Statement not supported by the simulator: ", 0), 0u) << said[0];
+        EXPECT_TRUE(out.results.empty());
+    }
+    // Its own view of a database's row is not filtered: sp_helpdb answers it as for sa.
+    auto sa = connect("sa", "Secret1", "Sales");
+    EXPECT_EQ(clerk->exec("exec sp_helpdb 'Sales'").results.at(0).rows,
+              sa->exec("exec sp_helpdb 'Sales'").results.at(0).rows);
 }
 
 TEST_F(HelpProceduresOverOdbc, HelpdbForOneDatabaseGivesItsRowThenItsFiles) {
@@ -219,8 +244,9 @@ TEST_F(HelpProceduresOverOdbc, HelpdbForOneDatabaseGivesItsRowThenItsFiles) {
 
     OdbcOutcome missing = sa->exec("exec sp_helpdb 'NoSuchDb'");
     EXPECT_FALSE(missing.ok);
-    EXPECT_EQ(messages(missing), (Strings{"15010: The database 'NoSuchDb' does not exist. Supply a valid database "
-                                          "name. To see available databases, use sys.databases."}));
+    EXPECT_EQ(messages(missing),
+              (Strings{"15010: The database 'NoSuchDb' does not exist. Supply a valid database "
+                       "name. To see available databases, use sys.databases."}));
 }
 
 TEST_F(HelpProceduresOverOdbc, SystypesListsTheTypesOfSysTypesInTheOldColumns) {
@@ -228,8 +254,8 @@ TEST_F(HelpProceduresOverOdbc, SystypesListsTheTypesOfSysTypesInTheOldColumns) {
     OdbcOutcome old = sa->exec("select name, xtype, xusertype, length, xprec, xscale, uid, allownulls "
                                "from systypes order by name");
     ASSERT_TRUE(old.ok) << ::testing::PrintToString(messages(old));
-    EXPECT_EQ(old.results.at(0).types, (Types{SQL_WVARCHAR, SQL_TINYINT, SQL_SMALLINT, SQL_SMALLINT, SQL_TINYINT,
-                                              SQL_TINYINT, SQL_SMALLINT, SQL_BIT}));
+    EXPECT_EQ(old.results.at(0).types, (Types{SQL_WVARCHAR, SQL_TINYINT, SQL_SMALLINT, SQL_SMALLINT,
+                                              SQL_TINYINT, SQL_TINYINT, SQL_SMALLINT, SQL_BIT}));
     OdbcOutcome now = sa->exec("select name, system_type_id, user_type_id, max_length, precision, scale, "
                                "schema_id, is_nullable from sys.types order by name");
     ASSERT_TRUE(now.ok) << ::testing::PrintToString(messages(now));
@@ -239,24 +265,28 @@ TEST_F(HelpProceduresOverOdbc, SystypesListsTheTypesOfSysTypesInTheOldColumns) {
     OdbcOutcome every = sa->exec("select * from systypes");
     ASSERT_TRUE(every.ok) << ::testing::PrintToString(messages(every));
     EXPECT_EQ(every.results.at(0).columns,
-              (Strings{"name", "xtype", "status", "xusertype", "length", "xprec", "xscale", "tdefault", "domain",
-                       "uid", "reserved", "collationid", "usertype", "variable", "allownulls", "type", "printfmt",
-                       "prec", "scale", "collation"}));
+              (Strings{"name",       "xtype",  "status",   "xusertype", "length",      "xprec",    "xscale",
+                       "tdefault",   "domain", "uid",      "reserved",  "collationid", "usertype", "variable",
+                       "allownulls", "type",   "printfmt", "prec",      "scale",       "collation"}));
     // Character types carry the collation and their length in characters.
-    EXPECT_EQ(sa->exec("select prec, variable, collation from systypes where name = 'nvarchar'").results.at(0).rows,
-              (Rows{{"4000", "1", "SQL_Latin1_General_CP1_CI_AS"}}));
-    EXPECT_EQ(sa->exec("select prec, variable, collation from systypes where name = 'int'").results.at(0).rows,
-              (Rows{{"10", "0", {}}}));
+    EXPECT_EQ(
+        sa->exec("select prec, variable, collation from systypes where name = 'nvarchar'").results.at(0).rows,
+        (Rows{{"4000", "1", "SQL_Latin1_General_CP1_CI_AS"}}));
+    EXPECT_EQ(
+        sa->exec("select prec, variable, collation from systypes where name = 'int'").results.at(0).rows,
+        (Rows{{"10", "0", {}}}));
 
     // Joined to syscolumns by xtype, each column of a table finds the type INFORMATION_SCHEMA names.
-    OdbcOutcome joined = sa->exec("select c.name, t.name from syscolumns c join systypes t on t.xtype = c.xtype "
-                                  "where c.id = object_id('dbo.Orders') order by c.colid");
+    OdbcOutcome joined =
+        sa->exec("select c.name, t.name from syscolumns c join systypes t on t.xtype = c.xtype "
+                 "where c.id = object_id('dbo.Orders') order by c.colid");
     ASSERT_TRUE(joined.ok) << ::testing::PrintToString(messages(joined));
-    EXPECT_EQ(joined.results.at(0).rows,
-              sa->exec("select COLUMN_NAME, DATA_TYPE from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = 'Orders' "
-                       "order by ORDINAL_POSITION")
-                  .results.at(0)
-                  .rows);
+    EXPECT_EQ(
+        joined.results.at(0).rows,
+        sa->exec("select COLUMN_NAME, DATA_TYPE from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = 'Orders' "
+                 "order by ORDINAL_POSITION")
+            .results.at(0)
+            .rows);
 }
 
 } // namespace

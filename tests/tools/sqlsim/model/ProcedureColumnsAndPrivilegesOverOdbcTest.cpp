@@ -56,11 +56,33 @@ TEST_F(ProcedureColumnsAndPrivilegesOverOdbc, ProcedureColumnsGiveTheReturnValue
     EXPECT_EQ(column(sa->procedureColumns("dbo", "CatProc", "@t%"), 3), (Strings{"@total"}));
     OdbcOutcome fn = sa->procedureColumns("dbo", "fn_OrderTotal", "");
     ASSERT_TRUE(fn.ok) << ::testing::PrintToString(messages(fn));
-    EXPECT_EQ(fn.results.at(0).rows,
-              (Rows{{"Sales", "dbo", "fn_OrderTotal;0", "@RETURN_VALUE", "5", "3", "money", "19", "21", "4", "10",
-                     "1", {}, {}, "3", {}, {}, "0", "YES", "110"},
-                    {"Sales", "dbo", "fn_OrderTotal;0", "@orderId", "1", "4", "int", "10", "4", "0", "10", "1", {},
-                     {}, "4", {}, {}, "1", "YES", "38"}}));
+    EXPECT_EQ(fn.results.at(0).rows, (Rows{{"Sales",
+                                            "dbo",
+                                            "fn_OrderTotal;0",
+                                            "@RETURN_VALUE",
+                                            "5",
+                                            "3",
+                                            "money",
+                                            "19",
+                                            "21",
+                                            "4",
+                                            "10",
+                                            "1",
+                                            {},
+                                            {},
+                                            "3",
+                                            {},
+                                            {},
+                                            "0",
+                                            "YES",
+                                            "110"},
+                                           {"Sales",    "dbo", "fn_OrderTotal;0",
+                                            "@orderId", "1",   "4",
+                                            "int",      "10",  "4",
+                                            "0",        "10",  "1",
+                                            {},         {},    "4",
+                                            {},         {},    "1",
+                                            "YES",      "38"}}));
 
     // An altered procedure is described as it is now, a dropped one not at all.
     ASSERT_TRUE(sa->exec("alter procedure dbo.CatProc @when datetime as select @when").ok);
@@ -93,8 +115,8 @@ TEST_F(ProcedureColumnsAndPrivilegesOverOdbc, TablePrivilegesListTheOwnerAndTheG
     OdbcOutcome orders = sa->tablePrivileges("dbo", "Orders");
     ASSERT_TRUE(orders.ok) << ::testing::PrintToString(messages(orders));
     ASSERT_EQ(orders.results.size(), 1u);
-    EXPECT_EQ(orders.results[0].columns, (Strings{"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "GRANTOR", "GRANTEE",
-                                                  "PRIVILEGE", "IS_GRANTABLE"}));
+    EXPECT_EQ(orders.results[0].columns, (Strings{"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "GRANTOR",
+                                                  "GRANTEE", "PRIVILEGE", "IS_GRANTABLE"}));
     EXPECT_EQ(orders.results[0].types, (Types{SQL_WVARCHAR, SQL_WVARCHAR, SQL_WVARCHAR, SQL_WVARCHAR,
                                               SQL_WVARCHAR, SQL_VARCHAR, SQL_VARCHAR}));
     EXPECT_NE(logText().find("sp_table_privileges"), std::string::npos);
@@ -126,15 +148,16 @@ TEST_F(ProcedureColumnsAndPrivilegesOverOdbc, ColumnPrivilegesRepeatTheTableGran
     OdbcOutcome all = sa->columnPrivileges("dbo", "Orders", "");
     ASSERT_TRUE(all.ok) << ::testing::PrintToString(messages(all));
     ASSERT_EQ(all.results.size(), 1u);
-    EXPECT_EQ(all.results[0].columns, (Strings{"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "COLUMN_NAME", "GRANTOR",
-                                               "GRANTEE", "PRIVILEGE", "IS_GRANTABLE"}));
-    EXPECT_EQ(all.results[0].types, (Types{SQL_WVARCHAR, SQL_WVARCHAR, SQL_WVARCHAR, SQL_WVARCHAR, SQL_WVARCHAR,
-                                           SQL_WVARCHAR, SQL_VARCHAR, SQL_VARCHAR}));
+    EXPECT_EQ(all.results[0].columns, (Strings{"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "COLUMN_NAME",
+                                               "GRANTOR", "GRANTEE", "PRIVILEGE", "IS_GRANTABLE"}));
+    EXPECT_EQ(all.results[0].types, (Types{SQL_WVARCHAR, SQL_WVARCHAR, SQL_WVARCHAR, SQL_WVARCHAR,
+                                           SQL_WVARCHAR, SQL_WVARCHAR, SQL_VARCHAR, SQL_VARCHAR}));
     EXPECT_NE(logText().find("sp_column_privileges"), std::string::npos);
     // Every column of the table, in name order, eight privileges each (no DELETE on a column).
-    Strings tableColumns = column(sa->exec("select name from sys.columns where object_id = object_id('dbo.Orders') "
-                                           "order by name"),
-                                  0);
+    Strings tableColumns =
+        column(sa->exec("select name from sys.columns where object_id = object_id('dbo.Orders') "
+                        "order by name"),
+               0);
     ASSERT_FALSE(tableColumns.empty());
     Strings listed = column(all, 3);
     ASSERT_EQ(listed.size(), tableColumns.size() * 8);
@@ -144,7 +167,8 @@ TEST_F(ProcedureColumnsAndPrivilegesOverOdbc, ColumnPrivilegesRepeatTheTableGran
 
     OdbcOutcome one = sa->columnPrivileges("dbo", "Orders", "id");
     ASSERT_TRUE(one.ok) << ::testing::PrintToString(messages(one));
-    EXPECT_EQ(column(one, 5), (Strings{"dbo", "manager", "dbo", "dbo", "manager", "SalesReaders", "dbo", "manager"}));
+    EXPECT_EQ(column(one, 5),
+              (Strings{"dbo", "manager", "dbo", "dbo", "manager", "SalesReaders", "dbo", "manager"}));
     EXPECT_EQ(column(one, 6),
               (Strings{"INSERT", "INSERT", "REFERENCES", "SELECT", "SELECT", "SELECT", "UPDATE", "UPDATE"}));
 
@@ -172,7 +196,8 @@ TEST_F(ProcedureColumnsAndPrivilegesOverOdbc, ServerInfoGivesTheDocumentedAttrib
     }
 
     // The version attributes agree with the instance's product version.
-    std::string version = column(sa->exec("select cast(serverproperty('ProductVersion') as varchar(20))"), 0).at(0);
+    std::string version =
+        column(sa->exec("select cast(serverproperty('ProductVersion') as varchar(20))"), 0).at(0);
     OdbcOutcome ver = sa->exec("exec sp_server_info @attribute_id = 2");
     ASSERT_EQ(column(ver, 2).size(), 1u);
     const std::string dbmsVer = column(ver, 2)[0];
