@@ -70,7 +70,8 @@ void BatchCompiler::checkVariables() const {
         const Token& before = k > 0 ? t[k - 1] : t[k];
         if (k > 0 && (before.isWord("from") || before.isWord("join") || before.isWord("into") ||
                       before.isWord("update") || before.isWord("insert") || before.isWord("delete"))) {
-            throw SqlError(1087, 15, "Must declare the table variable \"" + name + "\".", 1, {}, int(t[k].line));
+            throw SqlError(1087, 15, "Must declare the table variable \"" + name + "\".", 1, {},
+                           int(t[k].line));
         }
         throw SqlError(137, 15, "Must declare the scalar variable \"" + name + "\".", 1, {}, int(t[k].line));
     }

@@ -129,11 +129,11 @@ void BatchRunner::undoBatch() {
 }
 
 bool BatchRunner::startsStatement(const Token& t) {
-    for (const char* w : {"select",  "insert",   "update", "delete", "exec",     "execute",   "print",
-                          "use",     "create",   "drop",   "alter",  "set",      "raiserror", "backup",
-                          "restore", "if",       "else",   "begin",  "end",      "declare",   "waitfor",
-                          "commit",  "rollback", "while",  "break",  "continue", "return",  "throw",
-                          "truncate"}) {
+    for (const char* w :
+         {"select", "insert",   "update", "delete",  "exec",      "execute", "print",    "use",
+          "create", "drop",     "alter",  "set",     "raiserror", "backup",  "restore",  "if",
+          "else",   "begin",    "end",    "declare", "waitfor",   "commit",  "rollback", "while",
+          "break",  "continue", "return", "throw",   "truncate"}) {
         if (t.isWord(w)) {
             return true;
         }
@@ -172,9 +172,10 @@ bool BatchRunner::runStatement(size_t& pos) {
     const Token& t = at(pos);
     const bool readOnly =
         t.isWord("select") || t.isWord("print") || t.isWord("use") || t.isWord("waitfor") ||
-        t.isWord("raiserror") || t.isWord("throw") || t.isWord("commit") || t.isWord("rollback") || t.isWord("declare") ||
-        (t.isWord("set") && !at(pos + 1).isWord("identity_insert")) || t.isWord("if") || t.isWord("while") ||
-        t.isWord("break") || t.isWord("continue") || t.isWord("return") || t.isWord("with") ||
+        t.isWord("raiserror") || t.isWord("throw") || t.isWord("commit") || t.isWord("rollback") ||
+        t.isWord("declare") || (t.isWord("set") && !at(pos + 1).isWord("identity_insert")) ||
+        t.isWord("if") || t.isWord("while") || t.isWord("break") || t.isWord("continue") ||
+        t.isWord("return") || t.isWord("with") ||
         (t.isWord("begin") && !at(pos + 1).isWord("tran") && !at(pos + 1).isWord("transaction"));
     if (!readOnly && !callsReadOnlyProcedure(pos)) {
         prepareToWrite();

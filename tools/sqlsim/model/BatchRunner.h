@@ -123,8 +123,8 @@ private:
     // with name [(columns)] as (query), ... then the statement that uses them.
     void runWith(size_t& pos);
     // A recursive common table expression's rows: its anchor, then its recursive part level by level.
-    Relation recursiveCommonTable(size_t body, const std::string& name, const std::vector<std::string>& columns,
-                                  int64_t maxRecursion);
+    Relation recursiveCommonTable(size_t body, const std::string& name,
+                                  const std::vector<std::string>& columns, int64_t maxRecursion);
     void runSetVariable(size_t& pos);
     void runDynamic(size_t& pos);
     void runExecuteSql(size_t& pos);
@@ -164,7 +164,7 @@ private:
     bool m_inFunction = false; // runs a scalar function's body: return gives its value
     SqlValue m_returnValue;    // that value
     const std::map<std::string, Relation>* m_triggerRows = nullptr; // inserted and deleted, in a trigger
-    std::vector<std::pair<std::string, Relation>> m_commonTables; // of the statement running
+    std::vector<std::pair<std::string, Relation>> m_commonTables;   // of the statement running
     std::unique_ptr<Database> m_tableVariables;
     std::unique_ptr<Instance::Snapshot> m_undo;
     Session m_sessionBefore;

@@ -406,7 +406,8 @@ Relation BatchRunner::select(size_t& pos) {
         prepareToWrite();
         table = &TempTables::create(m_ctx.instance, temp, m_ctx.session.spid, std::move(columns));
     } else {
-        Database* db = parts.size() == 3 && !parts[0].empty() ? m_ctx.instance.findDatabase(parts[0]) : &m_ctx.db();
+        Database* db =
+            parts.size() == 3 && !parts[0].empty() ? m_ctx.instance.findDatabase(parts[0]) : &m_ctx.db();
         if (!db || parts.size() > 3 || m_inFunction || m_triggerRows) {
             notSupported();
         }
@@ -424,9 +425,10 @@ Relation BatchRunner::select(size_t& pos) {
             }
             uid = p->uid;
         }
-        if (db->findObject((owner.empty() ? std::string() : bracketed(owner) + ".") + bracketed(parts.back()))) {
-            throw SqlError(2714, 16, "There is already an object named '" + parts.back() + "' in the database.",
-                           6);
+        if (db->findObject((owner.empty() ? std::string() : bracketed(owner) + ".") +
+                           bracketed(parts.back()))) {
+            throw SqlError(2714, 16,
+                           "There is already an object named '" + parts.back() + "' in the database.", 6);
         }
         prepareToWrite();
         table = &db->addTable(parts.back(), std::move(columns), uid);

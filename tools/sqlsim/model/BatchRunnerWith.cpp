@@ -25,8 +25,8 @@ void nameColumns(Relation& r, const std::string& name, const std::vector<std::st
     for (size_t i = 0; i < r.columns.size(); ++i) {
         if (r.columns[i].name.empty()) {
             throw SqlError(8155, 16,
-                           "No column name was specified for column " + std::to_string(i + 1) + " of '" + name +
-                               "'.");
+                           "No column name was specified for column " + std::to_string(i + 1) + " of '" +
+                               name + "'.");
         }
         for (size_t k = 0; k < i; ++k) {
             if (sameName(r.columns[k].name, r.columns[i].name)) {
@@ -72,13 +72,14 @@ void BatchRunner::runWith(size_t& pos) {
     for (size_t k = pos, depth = 0; k < end; ++k) {
         depth += at(k).isSymbol("(") ? 1 : 0;
         depth -= at(k).isSymbol(")") && depth > 0 ? 1 : 0;
-        if (depth == 0 && at(k).isWord("option") && at(k + 1).isSymbol("(") && at(k + 2).isWord("maxrecursion") &&
-            at(k + 3).kind == Token::Kind::Number) {
+        if (depth == 0 && at(k).isWord("option") && at(k + 1).isSymbol("(") &&
+            at(k + 2).isWord("maxrecursion") && at(k + 3).kind == Token::Kind::Number) {
             maxRecursion = std::stoll(at(k + 3).text);
             if (maxRecursion > 32767) {
-                throw SqlError(310, 15,
-                               "The value " + at(k + 3).text +
-                                   " specified for the MAXRECURSION option exceeds the allowed maximum of 32767.");
+                throw SqlError(
+                    310, 15,
+                    "The value " + at(k + 3).text +
+                        " specified for the MAXRECURSION option exceeds the allowed maximum of 32767.");
             }
         }
     }
@@ -98,7 +99,8 @@ void BatchRunner::runWith(size_t& pos) {
         ++pos;
         for (const std::string& other : defined) {
             if (sameName(other, name)) {
-                throw SqlError(239, 16, "Duplicate common table expression name '" + name + "' was specified.");
+                throw SqlError(239, 16,
+                               "Duplicate common table expression name '" + name + "' was specified.");
             }
         }
         defined.push_back(name);
@@ -217,15 +219,17 @@ Relation BatchRunner::recursiveCommonTable(size_t body, const std::string& name,
         for (size_t start : recursives) {
             Relation more = runPart(start);
             if (more.columns.size() != result.columns.size()) {
-                throw SqlError(205, 16,
-                               "All queries combined using a UNION, INTERSECT or EXCEPT operator must have an "
-                               "equal number of expressions in their target lists.");
+                throw SqlError(
+                    205, 16,
+                    "All queries combined using a UNION, INTERSECT or EXCEPT operator must have an "
+                    "equal number of expressions in their target lists.");
             }
             for (size_t i = 0; i < more.columns.size(); ++i) {
                 if (!sameStoredType(more.columns[i].type, result.columns[i].type)) {
-                    throw SqlError(240, 16,
-                                   "Types don't match between the anchor and the recursive part in column \"" +
-                                       result.columns[i].name + "\" of recursive query \"" + name + "\".");
+                    throw SqlError(
+                        240, 16,
+                        "Types don't match between the anchor and the recursive part in column \"" +
+                            result.columns[i].name + "\" of recursive query \"" + name + "\".");
                 }
             }
             for (Row& r : more.rows) {

@@ -99,5 +99,4 @@ struct Accumulator {
     }
 };
 
-
 } // namespace sqlsim::model::selectparts

@@ -10,10 +10,11 @@ std::vector<TableColumn> SelectQuery::intoColumns(const Relation& result) const 
     int identities = 0;
     for (const Column& c : result.columns) {
         if (c.name.empty()) {
-            throw SqlError(1038, 15,
-                           "An object or column name is missing or empty. For SELECT INTO statements, verify "
-                           "each column has a name. For other statements, look for empty alias names. Aliases "
-                           "defined as \"\" or [] are not allowed. Change the alias to a valid name.");
+            throw SqlError(
+                1038, 15,
+                "An object or column name is missing or empty. For SELECT INTO statements, verify "
+                "each column has a name. For other statements, look for empty alias names. Aliases "
+                "defined as \"\" or [] are not allowed. Change the alias to a valid name.");
         }
         TableColumn t;
         t.name = c.name;

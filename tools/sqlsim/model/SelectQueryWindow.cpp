@@ -120,8 +120,7 @@ void SelectQuery::bindWindows(Core& core) {
                 c.nullable = false;
             } else if (offsetting(f.name)) {
                 if (f.args.empty() || f.args.size() > 3) {
-                    throw SqlError(174, 15,
-                                   "The " + f.name + " function requires 1 to 3 argument(s).");
+                    throw SqlError(174, 15, "The " + f.name + " function requires 1 to 3 argument(s).");
                 }
                 c.type = Evaluator::typeOf(*f.args[0], s);
                 c.nullable = true;
@@ -150,7 +149,8 @@ std::vector<SqlValue> SelectQuery::windowInputs(Pass& p) {
             values.push_back(Evaluator::eval(*e, p.scope));
         }
         for (const auto& a : item.window->function->args) {
-            values.push_back(a->kind == Expr::Kind::Star ? SqlValue(int64_t(1)) : Evaluator::eval(*a, p.scope));
+            values.push_back(a->kind == Expr::Kind::Star ? SqlValue(int64_t(1))
+                                                         : Evaluator::eval(*a, p.scope));
         }
     }
     return values;
@@ -235,19 +235,24 @@ void SelectQuery::computeWindows(Pass& p) {
                 } else if (f.name == "ntile") {
                     const SqlValue& given = in(row, parts + orders);
                     if (given.isNull() || given.toInt() <= 0) {
-                        throw SqlError(4114, 16, "The function 'ntile' takes only a positive integer as an argument.");
+                        throw SqlError(4114, 16,
+                                       "The function 'ntile' takes only a positive integer as an argument.");
                     }
-                    const int64_t tiles = given.toInt(), size = int64_t(n) / tiles, extra = int64_t(n) % tiles;
+                    const int64_t tiles = given.toInt(), size = int64_t(n) / tiles,
+                                  extra = int64_t(n) % tiles;
                     // The first n % tiles groups hold one row more.
                     const int64_t big = extra * (size + 1);
-                    out = SqlValue(int64_t(i) < big ? int64_t(i) / (size + 1) + 1
-                                                    : extra + (int64_t(i) - big) / std::max<int64_t>(size, 1) + 1);
+                    out = SqlValue(int64_t(i) < big
+                                       ? int64_t(i) / (size + 1) + 1
+                                       : extra + (int64_t(i) - big) / std::max<int64_t>(size, 1) + 1);
                 } else if (offsetting(f.name)) {
                     int64_t offset = args > 1 && !in(row, parts + orders + 1).isNull()
                                          ? in(row, parts + orders + 1).toInt()
                                          : 1;
                     if (offset < 0) {
-                        throw SqlError(8730, 16, "Offset parameter for Lag and Lead functions cannot be a negative value.");
+                        throw SqlError(
+                            8730, 16,
+                            "Offset parameter for Lag and Lead functions cannot be a negative value.");
                     }
                     const int64_t target = f.name == "lag" ? int64_t(i) - offset : int64_t(i) + offset;
                     out = target >= 0 && target < int64_t(n)

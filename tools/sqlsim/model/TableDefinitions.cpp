@@ -166,8 +166,8 @@ void addReference(Database& db, int tableId, const Reference& r) {
 
 // The column list of a new table, at its "(": columns, keys, defaults and references, then the
 // table itself in db under tableName (shown: the name messages use).
-static void defineTable(Cursor& c, Database& db, const std::string& tableName, const std::string& shown, int uid,
-                        bool allowReferences) {
+static void defineTable(Cursor& c, Database& db, const std::string& tableName, const std::string& shown,
+                        int uid, bool allowReferences) {
     c.expect("(");
     std::vector<TableColumn> columns;
     std::vector<Named> defaults; // text: the default with its parentheses
@@ -178,8 +178,8 @@ static void defineTable(Cursor& c, Database& db, const std::string& tableName, c
     bool pkClustered = true;
     auto addPrimaryKey = [&](std::vector<std::string> keyColumns, const std::string& name) {
         if (!pkColumns.empty()) {
-            throw SqlError(8110, 16,
-                           "Cannot add multiple PRIMARY KEY constraints to table '" + shown + "'.", 0);
+            throw SqlError(8110, 16, "Cannot add multiple PRIMARY KEY constraints to table '" + shown + "'.",
+                           0);
         }
         pkColumns = std::move(keyColumns);
         pkName = name;
@@ -245,14 +245,13 @@ static void defineTable(Cursor& c, Database& db, const std::string& tableName, c
     for (const auto& d : defaults) {
         db.addDefault(*db.object(id), d.column,
                       !d.name.empty() ? d.name
-                                      : "DF__" + shown.substr(0, 9) + "__" + d.column.substr(0, 5) +
-                                            "__" + std::to_string(id % 100000000),
+                                      : "DF__" + shown.substr(0, 9) + "__" + d.column.substr(0, 5) + "__" +
+                                            std::to_string(id % 100000000),
                       d.text);
     }
     if (!pkColumns.empty()) {
         db.addPrimaryKey(*db.object(id),
-                         !pkName.empty() ? pkName
-                                         : "PK__" + shown.substr(0, 8) + "__" + std::to_string(id),
+                         !pkName.empty() ? pkName : "PK__" + shown.substr(0, 8) + "__" + std::to_string(id),
                          pkColumns);
         db.object(id)->primaryKeyDescending = pkDescending;
         db.object(id)->primaryKeyClustered = pkClustered;

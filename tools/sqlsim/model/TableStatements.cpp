@@ -238,15 +238,18 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
                 break;
             }
             if (values.size() != targets.size()) {
-                throw SqlError(
-                    values.size() > targets.size() ? 110 : 109, 15,
-                    values.size() > targets.size()
-                        ? "There are fewer columns in the INSERT statement than values specified in the VALUES "
-                          "clause. The number of values in the VALUES clause must match the number of columns "
-                          "specified in the INSERT statement."
-                        : "There are more columns in the INSERT statement than values specified in the VALUES "
-                          "clause. The number of values in the VALUES clause must match the number of columns "
-                          "specified in the INSERT statement.");
+                throw SqlError(values.size() > targets.size() ? 110 : 109, 15,
+                               values.size() > targets.size()
+                                   ? "There are fewer columns in the INSERT statement than values specified "
+                                     "in the VALUES "
+                                     "clause. The number of values in the VALUES clause must match the "
+                                     "number of columns "
+                                     "specified in the INSERT statement."
+                                   : "There are more columns in the INSERT statement than values specified "
+                                     "in the VALUES "
+                                     "clause. The number of values in the VALUES clause must match the "
+                                     "number of columns "
+                                     "specified in the INSERT statement.");
             }
             newRows.push_back(values);
             if (c.at().isSymbol(",")) {

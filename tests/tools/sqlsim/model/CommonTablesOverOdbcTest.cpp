@@ -41,26 +41,28 @@ protected:
 TEST_F(CommonTablesOverOdbc, TableVariablesAreWrittenAndReadLikeTables) {
     const std::string declare =
         "declare @t table (id int identity primary key, name nvarchar(20) not null, qty int default 3)\n";
-    OdbcOutcome out = m_sa->exec(declare +
-                                 "insert @t (name) values (N'a'), (N'b')\n"
-                                 "insert into @t (name, qty) select name, id * 10 from Regions where id > 2\n"
-                                 "update @t set qty = qty + 1 where name = N'a'\n"
-                                 "delete @t where id = 2\n"
-                                 "select id, name, qty from @t order by id");
+    OdbcOutcome out =
+        m_sa->exec(declare + "insert @t (name) values (N'a'), (N'b')\n"
+                             "insert into @t (name, qty) select name, id * 10 from Regions where id > 2\n"
+                             "update @t set qty = qty + 1 where name = N'a'\n"
+                             "delete @t where id = 2\n"
+                             "select id, name, qty from @t order by id");
     ASSERT_TRUE(out.ok) << ::testing::PrintToString(messages(out));
     EXPECT_EQ(out.order, (Strings{"count:2", "count:2", "count:1", "count:1", "result"}));
     ASSERT_EQ(out.results.size(), 1u);
     EXPECT_EQ(out.results[0].types, (std::vector<SQLSMALLINT>{SQL_INTEGER, SQL_WVARCHAR, SQL_INTEGER}));
-    EXPECT_EQ(out.results[0].rows, (std::vector<Cells>{{"1", "a", "4"}, {"3", "Сибирь", "30"}, {"4", "Урал", "40"}}));
+    EXPECT_EQ(out.results[0].rows,
+              (std::vector<Cells>{{"1", "a", "4"}, {"3", "Сибирь", "30"}, {"4", "Урал", "40"}}));
 
     // Joined under an alias, and the column rules hold with the variable's name in the message.
     EXPECT_EQ(firstCells(last(declare + "insert @t (name) values (N'Урал'), (N'x')\n"
                                         "select r.id from Regions r join @t v on v.name = r.name")),
               (Strings{"4"}));
     OdbcOutcome nulls = m_sa->exec(declare + "insert @t (qty) values (1)");
-    EXPECT_EQ(messages(nulls), (Strings{"515: Cannot insert the value NULL into column 'name', table '@t'; column "
-                                        "does not allow nulls. INSERT fails.",
-                                        "3621: The statement has been terminated."}));
+    EXPECT_EQ(messages(nulls),
+              (Strings{"515: Cannot insert the value NULL into column 'name', table '@t'; column "
+                       "does not allow nulls. INSERT fails.",
+                       "3621: The statement has been terminated."}));
     OdbcOutcome duplicate = m_sa->exec("declare @k table (code int primary key)\ninsert @k values (1), (1)");
     ASSERT_FALSE(duplicate.messages.empty());
     EXPECT_EQ(messages(duplicate)[0].rfind("2627: Violation of PRIMARY KEY constraint", 0), 0u);
@@ -92,18 +94,20 @@ TEST_F(CommonTablesOverOdbc, CommonTableExpressionsFeedTheStatementThatFollows) 
     // Referenced twice; a later one reads an earlier one; the name hides a table of the same name.
     EXPECT_EQ(firstCells(last("with r as (select id from Regions) select count(*) from r a cross join r b")),
               (Strings{"16"}));
-    EXPECT_EQ(firstCells(last("with a as (select id from Regions where id > 1), b as (select id from a where id < 4)\n"
-                              "select count(*) from b")),
+    EXPECT_EQ(firstCells(last(
+                  "with a as (select id from Regions where id > 1), b as (select id from a where id < 4)\n"
+                  "select count(*) from b")),
               (Strings{"2"}));
-    EXPECT_EQ(firstCells(last("with Customers as (select 7 as id) select id from Customers")), (Strings{"7"}));
+    EXPECT_EQ(firstCells(last("with Customers as (select 7 as id) select id from Customers")),
+              (Strings{"7"}));
 
     // Used by insert, update and delete.
     ASSERT_TRUE(m_sa->exec("create table #x (id int, name nvarchar(50))").ok);
-    OdbcOutcome writes =
-        m_sa->exec("with r as (select id, name from Regions where id > 1) insert #x select id, name from r;\n"
-                   "with r as (select id from Regions where id = 2) delete #x where id in (select id from r);\n"
-                   "with r as (select id from Regions where id = 4) update #x set name = N'U' where id in "
-                   "(select id from r)");
+    OdbcOutcome writes = m_sa->exec(
+        "with r as (select id, name from Regions where id > 1) insert #x select id, name from r;\n"
+        "with r as (select id from Regions where id = 2) delete #x where id in (select id from r);\n"
+        "with r as (select id from Regions where id = 4) update #x set name = N'U' where id in "
+        "(select id from r)");
     ASSERT_TRUE(writes.ok) << ::testing::PrintToString(messages(writes));
     EXPECT_EQ(writes.order, (Strings{"count:3", "count:1", "count:1"}));
     EXPECT_EQ(firstCells(last("select name from #x order by id")), (Strings{"Сибирь", "U"}));
@@ -117,18 +121,20 @@ TEST_F(CommonTablesOverOdbc, CommonTableExpressionsFeedTheStatementThatFollows) 
 }
 
 TEST_F(CommonTablesOverOdbc, RecursiveExpressionsStopAtTheirRecursionLimit) {
-    testsupport::OdbcResult sum =
-        last("with n (k) as (select 1 union all select k + 1 from n where k < 10) select sum(k), count(*) from n");
+    testsupport::OdbcResult sum = last(
+        "with n (k) as (select 1 union all select k + 1 from n where k < 10) select sum(k), count(*) from n");
     EXPECT_EQ(sum.rows, (std::vector<Cells>{{"55", "10"}}));
-    EXPECT_EQ(firstCells(last("with d as (select 1 as lvl, cast(N'x' as nvarchar(20)) as path\n"
-                              "union all select lvl + 1, cast(path + N'y' as nvarchar(20)) from d where lvl < 3)\n"
-                              "select path from d order by lvl")),
-              (Strings{"x", "xy", "xyy"}));
+    EXPECT_EQ(
+        firstCells(last("with d as (select 1 as lvl, cast(N'x' as nvarchar(20)) as path\n"
+                        "union all select lvl + 1, cast(path + N'y' as nvarchar(20)) from d where lvl < 3)\n"
+                        "select path from d order by lvl")),
+        (Strings{"x", "xy", "xyy"}));
     // 100 levels below the anchor are allowed; one more fails the statement.
     EXPECT_EQ(firstCells(last("with n as (select 1 k union all select k + 1 from n where k < 101) "
                               "select count(*) from n")),
               (Strings{"101"}));
-    const std::string deep = "with n as (select 1 k union all select k + 1 from n where k < 200) select count(*) from n";
+    const std::string deep =
+        "with n as (select 1 k union all select k + 1 from n where k < 200) select count(*) from n";
     EXPECT_EQ(messages(m_sa->exec(deep)),
               (Strings{"530: The statement terminated. The maximum recursion 100 has been exhausted before "
                        "statement completion."}));
@@ -137,13 +143,15 @@ TEST_F(CommonTablesOverOdbc, RecursiveExpressionsStopAtTheirRecursionLimit) {
     EXPECT_EQ(messages(m_sa->exec(deep + " option (maxrecursion 50)")),
               (Strings{"530: The statement terminated. The maximum recursion 50 has been exhausted before "
                        "statement completion."}));
-    EXPECT_EQ(messages(m_sa->exec("with n as (select 1 k union all select cast(k + 1 as bigint) from n where k < 3) "
-                                  "select * from n")),
+    EXPECT_EQ(messages(m_sa->exec(
+                  "with n as (select 1 k union all select cast(k + 1 as bigint) from n where k < 3) "
+                  "select * from n")),
               (Strings{"240: Types don't match between the anchor and the recursive part in column \"k\" of "
                        "recursive query \"n\"."}));
-    EXPECT_EQ(messages(m_sa->exec("with n as (select 1 k union select k + 1 from n where k < 3) select * from n")),
-              (Strings{"252: Recursive common table expression 'n' does not contain a top-level UNION ALL "
-                       "operator."}));
+    EXPECT_EQ(
+        messages(m_sa->exec("with n as (select 1 k union select k + 1 from n where k < 3) select * from n")),
+        (Strings{"252: Recursive common table expression 'n' does not contain a top-level UNION ALL "
+                 "operator."}));
 }
 
 TEST_F(CommonTablesOverOdbc, TheBatchIsCheckedBeforeAnythingRuns) {
@@ -152,7 +160,8 @@ TEST_F(CommonTablesOverOdbc, TheBatchIsCheckedBeforeAnythingRuns) {
     OdbcOutcome misspelt =
         m_sa->exec("insert Regions (name) values (N'X');\nwith c as (select 1 a) selec * from c");
     EXPECT_EQ(messages(misspelt), (Strings{"102: Incorrect syntax near 'selec'."}));
-    OdbcOutcome unclosed = m_sa->exec("insert Regions (name) values (N'X');\nwith c as (select 1 a select * from c");
+    OdbcOutcome unclosed =
+        m_sa->exec("insert Regions (name) values (N'X');\nwith c as (select 1 a select * from c");
     EXPECT_FALSE(unclosed.ok);
     // Writing through an expression is not answered: refused whole.
     OdbcOutcome through = m_sa->exec("insert Regions (name) values (N'X');\n"

@@ -319,8 +319,7 @@ TEST_F(QueryLanguageOverOdbc, TemporaryTablesBelongToTheirSessionAndVanishAtDisc
     const std::string listed = "select count(*) from tempdb.sys.tables where name like '#r[_]%'";
     EXPECT_EQ(value(listed), "2");
     // Filling one from a procedure's results is not answered here: refused before anything changes.
-    OdbcOutcome write =
-        m_sa->exec("insert into Regions (name) values (N'X')\ninsert into #r exec sp_who");
+    OdbcOutcome write = m_sa->exec("insert into Regions (name) values (N'X')\ninsert into #r exec sp_who");
     ASSERT_EQ(write.messages.size(), 1u);
     EXPECT_NE(write.messages[0].text.find("not supported by the simulator"), std::string::npos);
     EXPECT_EQ(value("select count(*) from Regions"), "4");
@@ -377,7 +376,8 @@ TEST_F(QueryLanguageOverOdbc, HelpProceduresDescribeObjectsAndDatabases) {
 TEST_F(QueryLanguageOverOdbc, WhatTheSimulatorCannotAnswerIsRefusedBeforeAnythingChanges) {
     for (const char* text :
          {"insert into Regions (name) values (N'X')\nselect name into ##Copy from Regions",
-          "insert into Regions (name) values (N'X')\nselect sum(id) over (order by id rows unbounded preceding) "
+          "insert into Regions (name) values (N'X')\nselect sum(id) over (order by id rows unbounded "
+          "preceding) "
           "from Regions",
           "insert into Regions (name) values (N'X')\nselect id from Regions intersect select 1"}) {
         OdbcOutcome out = m_sa->exec(text);

@@ -30,8 +30,8 @@ protected:
         return out.order;
     }
     static bool refused(const OdbcOutcome& out) {
-        return out.messages.size() == 1 && out.messages[0].text.find("not supported by the simulator") !=
-                                               std::string::npos;
+        return out.messages.size() == 1 &&
+               out.messages[0].text.find("not supported by the simulator") != std::string::npos;
     }
     std::unique_ptr<testsupport::OdbcTestClient> m_sa;
 };
@@ -44,7 +44,8 @@ TEST_F(TempTablesOverOdbc, CreateTableMakesATemporaryTableWithIdentityKeyDefault
               (Strings{"count:2", "count:1"}));
     OdbcOutcome rows = m_sa->exec("select id, name, qty, note from #t order by id");
     ASSERT_TRUE(rows.ok) << ::testing::PrintToString(messages(rows));
-    EXPECT_EQ(rows.results.at(0).types, (std::vector<SQLSMALLINT>{SQL_INTEGER, SQL_WVARCHAR, SQL_INTEGER, SQL_VARCHAR}));
+    EXPECT_EQ(rows.results.at(0).types,
+              (std::vector<SQLSMALLINT>{SQL_INTEGER, SQL_WVARCHAR, SQL_INTEGER, SQL_VARCHAR}));
     EXPECT_EQ(column(rows, 0), (Strings{"10", "15", "20"}));
     EXPECT_EQ(column(rows, 1), (Strings{"a", "b", "Ёж"}));
     EXPECT_EQ(column(rows, 2), (Strings{"7", "7", "1"}));
@@ -53,13 +54,15 @@ TEST_F(TempTablesOverOdbc, CreateTableMakesATemporaryTableWithIdentityKeyDefault
     // The column rules hold, and the messages name the table as tempdb keeps it.
     Strings nulls = messages(m_sa->exec("insert #t (qty) values (1)"));
     ASSERT_EQ(nulls.size(), 2u);
-    EXPECT_EQ(nulls[0].rfind("515: Cannot insert the value NULL into column 'name', table 'tempdb.dbo.#t___", 0),
-              0u)
+    EXPECT_EQ(
+        nulls[0].rfind("515: Cannot insert the value NULL into column 'name', table 'tempdb.dbo.#t___", 0),
+        0u)
         << nulls[0];
     EXPECT_EQ(nulls[1], "3621: The statement has been terminated.");
     Strings explicitId = messages(m_sa->exec("insert #t (id, name) values (1, N'z')"));
     ASSERT_FALSE(explicitId.empty());
-    EXPECT_EQ(explicitId[0].rfind("544: Cannot insert explicit value for identity column in table '#t___", 0), 0u)
+    EXPECT_EQ(explicitId[0].rfind("544: Cannot insert explicit value for identity column in table '#t___", 0),
+              0u)
         << explicitId[0];
     ASSERT_TRUE(m_sa->exec("create table #k (code char(3), n int, primary key (code))").ok);
     ASSERT_TRUE(m_sa->exec("insert #k values ('abc', 1)").ok);
@@ -110,9 +113,10 @@ TEST_F(TempTablesOverOdbc, TemporaryTablesAreWrittenLikeOthers) {
               (Strings{"4701: Cannot find the object \"#none\" because it does not exist or you do not have "
                        "permissions."}));
     // A permanent table referenced by a foreign key cannot be truncated.
-    EXPECT_EQ(messages(m_sa->exec("truncate table Regions")),
-              (Strings{"4712: Cannot truncate table 'Regions' because it is being referenced by a FOREIGN KEY "
-                       "constraint."}));
+    EXPECT_EQ(
+        messages(m_sa->exec("truncate table Regions")),
+        (Strings{"4712: Cannot truncate table 'Regions' because it is being referenced by a FOREIGN KEY "
+                 "constraint."}));
 }
 
 TEST_F(TempTablesOverOdbc, EachSessionHasItsOwnAndDropsOnlyItsOwn) {
@@ -133,7 +137,8 @@ TEST_F(TempTablesOverOdbc, EachSessionHasItsOwnAndDropsOnlyItsOwn) {
     EXPECT_EQ(ran("drop table #t"), Strings{});
     EXPECT_EQ(messages(m_sa->exec("select * from #t")), (Strings{"208: Invalid object name '#t'."}));
     EXPECT_EQ(firstColumn("select count(*) from #t", clerk.get()), (Strings{"2"}));
-    EXPECT_EQ(firstColumn("select count(*) from tempdb.sys.tables where name like '#[tu][_]%'"), (Strings{"2"}));
+    EXPECT_EQ(firstColumn("select count(*) from tempdb.sys.tables where name like '#[tu][_]%'"),
+              (Strings{"2"}));
     // drop table if exists of a permanent table that is not there says nothing either.
     EXPECT_EQ(ran("drop table if exists dbo.NoSuchTable"), Strings{});
 }
@@ -197,10 +202,11 @@ TEST_F(TempTablesOverOdbc, SelectIntoMakesAPermanentTable) {
     ASSERT_FALSE(noIdentity.empty());
     EXPECT_EQ(noIdentity[0], "515: Cannot insert the value NULL into column 'id', table 'Sales.dbo.Joined'; "
                              "column does not allow nulls. INSERT fails.");
-    EXPECT_EQ(messages(m_sa->exec("select 1 into dbo.NoName")),
-              (Strings{"1038: An object or column name is missing or empty. For SELECT INTO statements, verify "
-                       "each column has a name. For other statements, look for empty alias names. Aliases "
-                       "defined as \"\" or [] are not allowed. Change the alias to a valid name."}));
+    EXPECT_EQ(
+        messages(m_sa->exec("select 1 into dbo.NoName")),
+        (Strings{"1038: An object or column name is missing or empty. For SELECT INTO statements, verify "
+                 "each column has a name. For other statements, look for empty alias names. Aliases "
+                 "defined as \"\" or [] are not allowed. Change the alias to a valid name."}));
 
     // It takes the right to create tables; a rollback takes the table away again.
     auto clerk = connect("clerk", "clerk", "Sales");
@@ -211,8 +217,9 @@ TEST_F(TempTablesOverOdbc, SelectIntoMakesAPermanentTable) {
 }
 
 TEST_F(TempTablesOverOdbc, WhatIsNotAnsweredIsRefusedBeforeAnythingChanges) {
-    for (const char* statement : {"create table #f (a int references Regions(id))", "create table ##g (a int)",
-                                  "select id into ##g from Regions", "drop table #a, #b"}) {
+    for (const char* statement :
+         {"create table #f (a int references Regions(id))", "create table ##g (a int)",
+          "select id into ##g from Regions", "drop table #a, #b"}) {
         OdbcOutcome out = m_sa->exec(std::string("insert Regions (name) values (N'X')\n") + statement);
         EXPECT_TRUE(refused(out)) << statement << ::testing::PrintToString(messages(out));
     }

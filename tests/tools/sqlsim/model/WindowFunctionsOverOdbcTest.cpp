@@ -27,11 +27,13 @@ protected:
 };
 
 TEST_F(WindowFunctionsOverOdbc, RankingFunctionsNumberRowsInTheirOwnOrder) {
-    testsupport::OdbcResult r = result("select id, row_number() over (order by id desc) rn,\n"
-                                       "rank() over (order by regionId) rk, dense_rank() over (order by regionId) dr,\n"
-                                       "ntile(3) over (order by id) nt\n"
-                                       "from Customers where id <= 8 order by id");
-    EXPECT_EQ(r.types, (std::vector<SQLSMALLINT>{SQL_INTEGER, SQL_BIGINT, SQL_BIGINT, SQL_BIGINT, SQL_BIGINT}));
+    testsupport::OdbcResult r =
+        result("select id, row_number() over (order by id desc) rn,\n"
+               "rank() over (order by regionId) rk, dense_rank() over (order by regionId) dr,\n"
+               "ntile(3) over (order by id) nt\n"
+               "from Customers where id <= 8 order by id");
+    EXPECT_EQ(r.types,
+              (std::vector<SQLSMALLINT>{SQL_INTEGER, SQL_BIGINT, SQL_BIGINT, SQL_BIGINT, SQL_BIGINT}));
     EXPECT_EQ(r.rows, (Rows{{"1", "8", "1", "1", "1"},
                             {"2", "7", "3", "2", "1"},
                             {"3", "6", "5", "3", "1"},
@@ -41,12 +43,14 @@ TEST_F(WindowFunctionsOverOdbc, RankingFunctionsNumberRowsInTheirOwnOrder) {
                             {"7", "2", "5", "3", "3"},
                             {"8", "1", "7", "4", "3"}}));
     // The query's own order by may use the numbers; a common table expression keeps the top of each group.
-    EXPECT_EQ(column(m_sa->exec("select id, row_number() over (order by id desc) rn from Regions order by rn"), 0),
-              (Strings{"4", "3", "2", "1"}));
-    EXPECT_EQ(column(m_sa->exec("with c as (select id, regionId, row_number() over (partition by regionId "
-                                "order by id desc) n from Customers) select id from c where n = 1 order by id"),
-                     0),
-              (Strings{"37", "38", "39", "40"}));
+    EXPECT_EQ(
+        column(m_sa->exec("select id, row_number() over (order by id desc) rn from Regions order by rn"), 0),
+        (Strings{"4", "3", "2", "1"}));
+    EXPECT_EQ(
+        column(m_sa->exec("with c as (select id, regionId, row_number() over (partition by regionId "
+                          "order by id desc) n from Customers) select id from c where n = 1 order by id"),
+               0),
+        (Strings{"37", "38", "39", "40"}));
 }
 
 TEST_F(WindowFunctionsOverOdbc, AggregatesRunOverPartitionsWithTheDefaultFrame) {
@@ -68,21 +72,25 @@ TEST_F(WindowFunctionsOverOdbc, AggregatesRunOverPartitionsWithTheDefaultFrame) 
                             {"11", "3", "3", "21"},
                             {"12", "3", "3", "24"}}));
     // Ordered, the frame ends with the current row's peers: rows with equal keys share the total.
-    EXPECT_EQ(column(m_sa->exec("select sum(id) over (order by regionId) from Customers where id <= 8 order by id"),
-                     0),
-              (Strings{"6", "14", "24", "36", "6", "14", "24", "36"}));
+    EXPECT_EQ(
+        column(m_sa->exec("select sum(id) over (order by regionId) from Customers where id <= 8 order by id"),
+               0),
+        (Strings{"6", "14", "24", "36", "6", "14", "24", "36"}));
     // Unordered, it is the whole partition; avg of int stays int.
-    testsupport::OdbcResult whole = result("select distinct regionId, avg(id) over (partition by regionId),\n"
-                                           "min(id) over (partition by regionId), max(id) over (partition by regionId)\n"
-                                           "from Customers order by regionId");
+    testsupport::OdbcResult whole =
+        result("select distinct regionId, avg(id) over (partition by regionId),\n"
+               "min(id) over (partition by regionId), max(id) over (partition by regionId)\n"
+               "from Customers order by regionId");
     EXPECT_EQ(whole.types[1], SQL_INTEGER);
-    EXPECT_EQ(whole.rows, (Rows{{"1", "19", "1", "37"}, {"2", "20", "2", "38"}, {"3", "21", "3", "39"},
-                                {"4", "22", "4", "40"}}));
+    EXPECT_EQ(
+        whole.rows,
+        (Rows{
+            {"1", "19", "1", "37"}, {"2", "20", "2", "38"}, {"3", "21", "3", "39"}, {"4", "22", "4", "40"}}));
 }
 
 TEST_F(WindowFunctionsOverOdbc, LagAndLeadReadNeighbouringRows) {
-    testsupport::OdbcResult r =
-        result("select id, lag(id) over (order by id), lead(id, 2, 0) over (order by id) from Regions order by id");
+    testsupport::OdbcResult r = result(
+        "select id, lag(id) over (order by id), lead(id, 2, 0) over (order by id) from Regions order by id");
     EXPECT_EQ(r.types, (std::vector<SQLSMALLINT>{SQL_INTEGER, SQL_INTEGER, SQL_INTEGER}));
     EXPECT_EQ(r.rows, (Rows{{"1", std::nullopt, "3"}, {"2", "1", "4"}, {"3", "2", "0"}, {"4", "3", "0"}}));
 }
@@ -92,9 +100,10 @@ TEST_F(WindowFunctionsOverOdbc, WhatTheServerRejectsOrTheSimulatorCannotAnswer) 
               (Strings{"4112: The function 'row_number' must have an OVER clause with ORDER BY."}));
     EXPECT_EQ(messages(m_sa->exec("select count(distinct id) over () from Regions")),
               (Strings{"10759: Use of DISTINCT is not allowed with the OVER clause."}));
-    for (const char* query : {"select sum(id) over (order by id rows between 1 preceding and current row) from Regions",
-                              "select regionId, rank() over (order by count(*)) from Customers group by regionId",
-                              "select row_number() over (order by id) * 2 from Regions"}) {
+    for (const char* query :
+         {"select sum(id) over (order by id rows between 1 preceding and current row) from Regions",
+          "select regionId, rank() over (order by count(*)) from Customers group by regionId",
+          "select row_number() over (order by id) * 2 from Regions"}) {
         OdbcOutcome out = m_sa->exec(query);
         ASSERT_EQ(out.messages.size(), 1u) << query;
         EXPECT_NE(out.messages[0].text.find("not supported by the simulator"), std::string::npos) << query;
