@@ -193,6 +193,7 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     int64_t count = 0;
     const bool triggered = Triggers::has(db, t, "insert");
     const std::vector<Row> before = triggered ? t.rows : std::vector<Row>{};
+    Triggers::StatementStart start(ctx, triggered);
     try {
         for (const auto& values : newRows) {
             Row row(t.columns.size());
@@ -360,6 +361,7 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     const char* action = isUpdate ? "update" : "delete";
     const bool triggered = Triggers::has(db, t, action);
     const std::vector<Row> before = triggered ? t.rows : std::vector<Row>{};
+    Triggers::StatementStart start(ctx, triggered);
     std::vector<Row> deleted, inserted;
     if (triggered) {
         for (size_t r : hit) {

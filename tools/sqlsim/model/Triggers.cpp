@@ -11,6 +11,8 @@ namespace sqlsim::model {
 namespace {
 
 thread_local std::set<int> g_firing; // a trigger does not fire itself again (recursive triggers off)
+// The database as it was before the outermost triggering statement outside a transaction.
+thread_local std::unique_ptr<Database> g_statementStart;
 
 // The triggers of the table for the action, in the order they were made.
 std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* action) {
@@ -39,6 +41,19 @@ std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* 
 }
 
 } // namespace
+
+Triggers::StatementStart::StatementStart(Context& ctx, bool triggered) {
+    if (triggered && !g_statementStart && ctx.session.tranCount == 0) {
+        g_statementStart = std::make_unique<Database>(ctx.db());
+        m_outermost = true;
+    }
+}
+
+Triggers::StatementStart::~StatementStart() {
+    if (m_outermost) {
+        g_statementStart.reset();
+    }
+}
 
 bool Triggers::has(Database& db, const ObjectDef& table, const char* action) {
     return !triggersOf(db, table.id, action).empty();
@@ -90,8 +105,15 @@ void Triggers::fire(BatchRunner& runner, Context& ctx, int tableId, const char* 
             escaped = UserProcedures::runBody(ctx, inner, def->bodyAt, name);
         } catch (const BatchRunner::TriggerRollback&) {
             g_firing.erase(id);
+            if (runner.m_triggerRows) {
+                throw; // the statement that set off this one's trigger undoes it all
+            }
             if (ctx.session.tranCount > 0) {
                 Transactions::rollbackAll(ctx.instance, ctx.session, &ctx.response);
+            } else if (Database* start = g_statementStart
+                                             ? ctx.instance.findDatabase(g_statementStart->name)
+                                             : nullptr) {
+                *start = *g_statementStart; // the statement's own transaction, with all it set off
             } else if (ObjectDef* t = ctx.db().object(tableId)) {
                 t->rows = rowsBefore; // the statement's own transaction
             }

@@ -14,6 +14,20 @@ public:
     // rolls back outside a transaction.
     static void fire(BatchRunner& runner, Context& ctx, int tableId, const char* action,
                      std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore);
+
+    // Held by a statement whose table has triggers, from before it changes anything. Outside a
+    // transaction the outermost one keeps the database as it was, which a rollback inside any
+    // trigger the statement sets off (directly or through other triggers) puts back whole.
+    class StatementStart {
+    public:
+        StatementStart(Context& ctx, bool triggered);
+        ~StatementStart();
+        StatementStart(const StatementStart&) = delete;
+        StatementStart& operator=(const StatementStart&) = delete;
+
+    private:
+        bool m_outermost = false;
+    };
 };
 
 } // namespace sqlsim::model
