@@ -122,6 +122,9 @@ void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::s
     int parentId = 0;
     if (def->type == "TR") {
         ObjectDef* table = db.findObject(def->parentTable);
+        if (table && table->type == "V" && def->insteadOf) {
+            refuse(); // instead of triggers on views
+        }
         if (!table || !table->isTable()) {
             throw SqlError(8197, 16,
                            "The object '" + def->parentTable + "' does not exist or is invalid for this operation.");

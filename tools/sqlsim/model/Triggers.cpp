@@ -15,7 +15,7 @@ thread_local std::set<int> g_firing; // a trigger does not fire itself again (re
 thread_local std::unique_ptr<Database> g_statementStart;
 
 // The triggers of the table for the action, in the order they were made.
-std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* action) {
+std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* action, bool insteadOf = false) {
     std::vector<const ObjectDef*> found;
     for (const auto& [id, o] : db.objects) {
         if (o.type != "TR" || o.parentId != tableId || g_firing.count(id)) {
@@ -27,7 +27,7 @@ std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* 
             ++head;
         }
         std::optional<ModuleDefinition> def = ModuleDefinition::read(tokens, head);
-        if (!def) {
+        if (!def || def->insteadOf != insteadOf) {
             continue;
         }
         for (const std::string& e : def->events) {
@@ -59,11 +59,29 @@ bool Triggers::has(Database& db, const ObjectDef& table, const char* action) {
     return !triggersOf(db, table.id, action).empty();
 }
 
-void Triggers::fire(BatchRunner& runner, Context& ctx, int tableId, const char* action,
-                    std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore) {
+bool Triggers::hasInstead(Database& db, const ObjectDef& table, const char* action) {
+    return !triggersOf(db, table.id, action, true).empty();
+}
+
+void Triggers::fireInstead(BatchRunner& runner, Context& ctx, int tableId, const char* action,
+                           std::vector<Row> inserted, std::vector<Row> deleted) {
     Database& db = ctx.db();
     const ObjectDef* table = db.object(tableId);
-    std::vector<const ObjectDef*> triggers = triggersOf(db, tableId, action);
+    const std::vector<Row> rowsBefore = table ? table->rows : std::vector<Row>{};
+    run(runner, ctx, tableId, triggersOf(db, tableId, action, true), std::move(inserted), std::move(deleted),
+        rowsBefore);
+}
+
+void Triggers::fire(BatchRunner& runner, Context& ctx, int tableId, const char* action,
+                    std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore) {
+    run(runner, ctx, tableId, triggersOf(ctx.db(), tableId, action), std::move(inserted), std::move(deleted),
+        rowsBefore);
+}
+
+void Triggers::run(BatchRunner& runner, Context& ctx, int tableId, std::vector<const ObjectDef*> triggers,
+                   std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore) {
+    Database& db = ctx.db();
+    const ObjectDef* table = db.object(tableId);
     if (!table || triggers.empty()) {
         return;
     }

@@ -153,4 +153,34 @@ TEST_F(ModuleBodiesOverOdbc, InlineTableValuedFunctionsReadLikeViewsWithParamete
     EXPECT_EQ(says("select * from dbo.f_OrdersOf(2)"), (Strings{"208: Invalid object name 'dbo.f_OrdersOf'."}));
 }
 
+TEST_F(ModuleBodiesOverOdbc, InsteadOfTriggersRunInPlaceOfTheirStatements) {
+    ok("create table dbo.Kept (id int, note nvarchar(20))");
+    ok("insert into dbo.Kept (id, note) values (1, N'one')");
+    ok("create table dbo.Journal (what nvarchar(20), id int)");
+    ok("create trigger dbo.tr_KeptInsert on dbo.Kept instead of insert as\ndeclare @id int\n"
+       "select @id = id from inserted\ninsert into dbo.Journal (what, id) values (N'insert', @id)\n"
+       "insert into dbo.Kept (id, note) values (@id * 10, N'by trigger')");
+    ok("create trigger dbo.tr_KeptDelete on dbo.Kept instead of delete as\ndeclare @id int\n"
+       "select @id = id from deleted\ninsert into dbo.Journal (what, id) values (N'delete', @id)");
+    ok("create trigger dbo.tr_KeptUpdate on dbo.Kept instead of update as\ndeclare @id int, @note nvarchar(20)\n"
+       "select @id = id, @note = note from inserted\ninsert into dbo.Journal (what, id) values (@note, @id)");
+
+    // The statements change nothing themselves; the triggers see their rows. The trigger's own
+    // insert into the table goes in without setting it off again.
+    ok("insert into dbo.Kept (id, note) values (2, N'two')");
+    ok("delete from dbo.Kept where id = 1");
+    ok("update dbo.Kept set note = N'changed' where id = 1");
+    OdbcOutcome kept = m_sa->exec("select id, note from dbo.Kept order by id");
+    EXPECT_EQ(column(kept, 0), (Strings{"1", "20"}));
+    EXPECT_EQ(column(kept, 1), (Strings{"one", "by trigger"}));
+    OdbcOutcome journal = m_sa->exec("select what, id from dbo.Journal order by what");
+    EXPECT_EQ(column(journal, 0), (Strings{"changed", "delete", "insert"}));
+    EXPECT_EQ(column(journal, 1), (Strings{"1", "1", "2"}));
+
+    // On a view the simulator does not take them.
+    Strings said = says("create trigger dbo.tr_View on dbo.vCustomerOrders instead of insert as select 1");
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind("50000: Statement not supported by the simulator", 0), 0u) << said[0];
+}
+
 } // namespace
