@@ -5,7 +5,6 @@
 #include "TADORecordset.h"
 #include "uTLumScriptRunner.h"
 
-
 namespace {
 
 // Runs the options dialog with OK.
@@ -154,7 +153,8 @@ TEST_F(ScriptGenerationTest, ATablesWholeScriptRunsBackIntoAnotherDatabase) {
     }
     ASSERT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
     const QString script = form->re1->text();
-    ASSERT_TRUE(script.contains("grant select, insert, update, delete on dbo.Orders to SalesReaders")) << script.toStdString();
+    ASSERT_TRUE(script.contains("grant select, insert, update, delete on dbo.Orders to SalesReaders"))
+        << script.toStdString();
     ASSERT_TRUE(script.contains("alter table dbo.Orders add constraint")) << script.toStdString();
     ASSERT_TRUE(script.contains("set identity_insert dbo.Orders on")) << script.toStdString();
 

@@ -221,7 +221,8 @@ void PermissionStatements::run(Context& ctx, const std::vector<Token>& tokens, s
     int securableId = 0;
     if (s.scope == 'O') {
         if (s.securable.size() == 3 && !s.securable[0].empty() && !sameName(s.securable[0], db.name)) {
-            throw SqlError(4610, 16, "You can only grant or revoke permissions on objects in the current database.");
+            throw SqlError(4610, 16,
+                           "You can only grant or revoke permissions on objects in the current database.");
         }
         const size_t first = s.securable.size() == 3 ? 1 : 0;
         const bool owned = s.securable.size() - first == 2 && !s.securable[first].empty();
@@ -235,7 +236,8 @@ void PermissionStatements::run(Context& ctx, const std::vector<Token>& tokens, s
         for (const std::string& p : s.permissions) {
             const Kind* k = kindOf(p);
             if (k->applies != 'O' || !applies(object->type, k->bit)) {
-                throw SqlError(4606, 16, "Granted or revoked privilege " + p + " is not compatible with object.");
+                throw SqlError(4606, 16,
+                               "Granted or revoked privilege " + p + " is not compatible with object.");
             }
         }
     } else if (s.scope == 'S') {
@@ -246,7 +248,8 @@ void PermissionStatements::run(Context& ctx, const std::vector<Token>& tokens, s
         securableId = owner->uid;
         for (const std::string& p : s.permissions) {
             if (kindOf(p)->applies != 'O') {
-                throw SqlError(4606, 16, "Granted or revoked privilege " + p + " is not compatible with object.");
+                throw SqlError(4606, 16,
+                               "Granted or revoked privilege " + p + " is not compatible with object.");
             }
         }
     } else if (!s.securable.empty() && !sameName(s.securable[0], db.name)) {
@@ -280,8 +283,8 @@ void PermissionStatements::run(Context& ctx, const std::vector<Token>& tokens, s
         if (!p) {
             throw cannotFind("user", name);
         }
-        if (p->uid == Database::kDboUid || sameName(p->name, "sys") || sameName(p->name, "INFORMATION_SCHEMA") ||
-            p->uid == me || (object && p->uid == object->uid)) {
+        if (p->uid == Database::kDboUid || sameName(p->name, "sys") ||
+            sameName(p->name, "INFORMATION_SCHEMA") || p->uid == me || (object && p->uid == object->uid)) {
             throw SqlError(15150, 16,
                            "Cannot grant, deny, or revoke permissions to sa, dbo, entity owner, "
                            "information_schema, sys, or yourself.");
@@ -310,8 +313,10 @@ void PermissionStatements::run(Context& ctx, const std::vector<Token>& tokens, s
     if (s.verb != Parsed::Verb::Grant && !s.cascade) {
         for (int g : grantees) {
             for (const Permission& p : db.permissions) {
-                if (p.scope == s.scope && p.objectId == securableId && p.grantee == g && (p.grantable & bits)) {
-                    throw SqlError(4611, 16, "To revoke or deny grantable privileges, specify the CASCADE option.");
+                if (p.scope == s.scope && p.objectId == securableId && p.grantee == g &&
+                    (p.grantable & bits)) {
+                    throw SqlError(4611, 16,
+                                   "To revoke or deny grantable privileges, specify the CASCADE option.");
                 }
             }
         }
@@ -349,7 +354,8 @@ void PermissionStatements::run(Context& ctx, const std::vector<Token>& tokens, s
             }
         }
     }
-    std::erase_if(db.permissions, [](const Permission& p) { return !p.actions && !p.denied && !p.grantable; });
+    std::erase_if(db.permissions,
+                  [](const Permission& p) { return !p.actions && !p.denied && !p.grantable; });
 }
 
 } // namespace sqlsim::model

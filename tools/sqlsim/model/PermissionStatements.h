@@ -21,7 +21,7 @@ public:
     struct Parsed {
         enum class Verb { Grant, Revoke, Deny };
         Verb verb = Verb::Grant;
-        bool grantOptionFor = false; // revoke grant option for ...
+        bool grantOptionFor = false;          // revoke grant option for ...
         std::vector<std::string> permissions; // upper case: "SELECT", "CREATE TABLE"
         char scope = 'D';                     // O object, S schema, D database
         std::vector<std::string> securable;   // the name's parts

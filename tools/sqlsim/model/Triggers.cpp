@@ -15,7 +15,8 @@ thread_local std::set<int> g_firing; // a trigger does not fire itself again (re
 thread_local std::unique_ptr<Database> g_statementStart;
 
 // The triggers of the table for the action, in the order they were made.
-std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* action, bool insteadOf = false) {
+std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* action,
+                                         bool insteadOf = false) {
     std::vector<const ObjectDef*> found;
     for (const auto& [id, o] : db.objects) {
         if (o.type != "TR" || o.parentId != tableId || g_firing.count(id)) {
@@ -128,9 +129,8 @@ void Triggers::run(BatchRunner& runner, Context& ctx, int tableId, std::vector<c
             }
             if (ctx.session.tranCount > 0) {
                 Transactions::rollbackAll(ctx.instance, ctx.session, &ctx.response);
-            } else if (Database* start = g_statementStart
-                                             ? ctx.instance.findDatabase(g_statementStart->name)
-                                             : nullptr) {
+            } else if (Database* start =
+                           g_statementStart ? ctx.instance.findDatabase(g_statementStart->name) : nullptr) {
                 *start = *g_statementStart; // the statement's own transaction, with all it set off
             } else if (ObjectDef* t = ctx.db().object(tableId)) {
                 t->rows = rowsBefore; // the statement's own transaction

@@ -345,8 +345,9 @@ Relation UserProcedures::readFunction(BatchRunner& caller, const std::string& na
         Permissions::requireOnObject(ctx, *db, *f, Permissions::kSelect);
     }
     if (g_nesting >= 32) {
-        throw SqlError(217, 16,
-                       "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
+        throw SqlError(
+            217, 16,
+            "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
     }
     Request request;
     request.kind = Request::Kind::Statement;
@@ -366,8 +367,8 @@ Relation UserProcedures::readFunction(BatchRunner& caller, const std::string& na
     }
     if (args.size() < def->parameters.size()) {
         throw SqlError(313, 16,
-                       "An insufficient number of arguments were supplied for the procedure or function " + shown +
-                           ".",
+                       "An insufficient number of arguments were supplied for the procedure or function " +
+                           shown + ".",
                        3);
     }
     ++g_nesting;

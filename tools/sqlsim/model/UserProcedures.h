@@ -38,7 +38,8 @@ public:
                                 const std::vector<SqlValue>& args);
     // A table-valued function named in a from clause, with its arguments: an inline function's select
     // run over them. 208 for a name that means no inline function; a multi-statement one is not run.
-    static Relation readFunction(BatchRunner& caller, const std::string& name, const std::vector<SqlValue>& args);
+    static Relation readFunction(BatchRunner& caller, const std::string& name,
+                                 const std::vector<SqlValue>& args);
     // The select of an inline function's body at pos ("return [(] select ... [)]"), its parameters
     // bound to args in order; pos moves past it.
     static Relation inlineSelect(BatchRunner& inner, const ModuleDefinition& def, size_t& pos,

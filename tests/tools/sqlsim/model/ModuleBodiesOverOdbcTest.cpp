@@ -30,7 +30,8 @@ protected:
 
 TEST_F(ModuleBodiesOverOdbc, SyntaxErrorsInABodyFailTheCreateAndLeaveNothing) {
     const Strings nearEquals{"102: Incorrect syntax near '='."};
-    EXPECT_EQ(says("create procedure dbo.p_Bad as\nset nocount on\nselect * from Orders where id = = 1"), nearEquals);
+    EXPECT_EQ(says("create procedure dbo.p_Bad as\nset nocount on\nselect * from Orders where id = = 1"),
+              nearEquals);
     EXPECT_EQ(objects("p_Bad"), "0");
     EXPECT_EQ(says("exec dbo.p_Bad"), (Strings{"2812: Could not find stored procedure 'p_Bad'."}));
 
@@ -42,8 +43,9 @@ TEST_F(ModuleBodiesOverOdbc, SyntaxErrorsInABodyFailTheCreateAndLeaveNothing) {
     EXPECT_EQ(says("create function dbo.f_Bad(@a int) returns int as\nbegin\n  return (@a + )\nend"),
               (Strings{"102: Incorrect syntax near ')'."}));
     EXPECT_EQ(objects("f_Bad"), "0");
-    EXPECT_EQ(says("create trigger dbo.tr_Bad on dbo.Orders for update as\ndelete from Orders where id in (1,)"),
-              (Strings{"102: Incorrect syntax near ')'."}));
+    EXPECT_EQ(
+        says("create trigger dbo.tr_Bad on dbo.Orders for update as\ndelete from Orders where id in (1,)"),
+        (Strings{"102: Incorrect syntax near ')'."}));
     EXPECT_EQ(objects("tr_Bad"), "0");
 
     // An alter with a bad body keeps the module as it was.
@@ -54,14 +56,15 @@ TEST_F(ModuleBodiesOverOdbc, SyntaxErrorsInABodyFailTheCreateAndLeaveNothing) {
 
 TEST_F(ModuleBodiesOverOdbc, MissingTablesFailOnlyWhenTheBodyRuns) {
     ok("create procedure dbo.p_Later @go bit as\nif @go = 1\n  select count(*) from dbo.NotYet\n"
-                           "select 'done'");
+       "select 'done'");
     EXPECT_EQ(column(m_sa->exec("exec dbo.p_Later 0"), 0), (Strings{"done"}));
     EXPECT_EQ(says("exec dbo.p_Later 1"), (Strings{"208: Invalid object name 'dbo.NotYet'."}));
     ok("create table dbo.NotYet (a int)");
     EXPECT_EQ(column(m_sa->exec("exec dbo.p_Later 1"), 0), (Strings{"0"}));
 
     ok("create trigger dbo.tr_Log on dbo.Regions for insert as\n"
-                           "declare @n nvarchar(50)\nselect @n = name from inserted\ninsert into dbo.RegionLog (name) values (@n)");
+       "declare @n nvarchar(50)\nselect @n = name from inserted\ninsert into dbo.RegionLog (name) values "
+       "(@n)");
     EXPECT_EQ(says("insert into Regions (name) values (N'North-East')"),
               (Strings{"208: Invalid object name 'dbo.RegionLog'."}));
     ok("create table dbo.RegionLog (name nvarchar(50))");
@@ -75,7 +78,8 @@ TEST_F(ModuleBodiesOverOdbc, ARollbackInATriggerOutsideATransactionUndoesAllItsS
           "create trigger dbo.tr_Audit on dbo.Audit for insert as\ninsert into dbo.Side (n) values (1)\n"
           "if exists (select * from inserted where what = N'veto')\n  rollback",
           "create trigger dbo.tr_Regions on dbo.Regions for insert as\n"
-          "declare @n nvarchar(50)\nselect @n = name from inserted\ninsert into dbo.Audit (what) values (@n)"}) {
+          "declare @n nvarchar(50)\nselect @n = name from inserted\ninsert into dbo.Audit (what) values "
+          "(@n)"}) {
         ok(text);
     }
     const std::string counts = "select (select count(*) from Regions), (select count(*) from dbo.Audit), "
@@ -107,8 +111,9 @@ TEST_F(ModuleBodiesOverOdbc, ARollbackInATriggerOutsideATransactionUndoesAllItsS
 }
 
 TEST_F(ModuleBodiesOverOdbc, InlineTableValuedFunctionsReadLikeViewsWithParameters) {
-    const char* text = "create function dbo.f_OrdersOf(@customer int)\r\nreturns table\r\nas\r\n"
-                       "return (select id, customerId as who from dbo.Orders where customerId = @customer)\r\n";
+    const char* text =
+        "create function dbo.f_OrdersOf(@customer int)\r\nreturns table\r\nas\r\n"
+        "return (select id, customerId as who from dbo.Orders where customerId = @customer)\r\n";
     ok(text);
     const Strings direct = column(m_sa->exec("select count(*) from Orders where customerId = 2"), 0);
     ASSERT_EQ(direct.size(), 1u);
@@ -150,7 +155,8 @@ TEST_F(ModuleBodiesOverOdbc, InlineTableValuedFunctionsReadLikeViewsWithParamete
     EXPECT_EQ(column(clerk->exec("select count(*) from dbo.f_OrdersOf(2)"), 0), direct);
 
     ok("drop function dbo.f_OrdersOf");
-    EXPECT_EQ(says("select * from dbo.f_OrdersOf(2)"), (Strings{"208: Invalid object name 'dbo.f_OrdersOf'."}));
+    EXPECT_EQ(says("select * from dbo.f_OrdersOf(2)"),
+              (Strings{"208: Invalid object name 'dbo.f_OrdersOf'."}));
 }
 
 TEST_F(ModuleBodiesOverOdbc, InsteadOfTriggersRunInPlaceOfTheirStatements) {
@@ -162,7 +168,8 @@ TEST_F(ModuleBodiesOverOdbc, InsteadOfTriggersRunInPlaceOfTheirStatements) {
        "insert into dbo.Kept (id, note) values (@id * 10, N'by trigger')");
     ok("create trigger dbo.tr_KeptDelete on dbo.Kept instead of delete as\ndeclare @id int\n"
        "select @id = id from deleted\ninsert into dbo.Journal (what, id) values (N'delete', @id)");
-    ok("create trigger dbo.tr_KeptUpdate on dbo.Kept instead of update as\ndeclare @id int, @note nvarchar(20)\n"
+    ok("create trigger dbo.tr_KeptUpdate on dbo.Kept instead of update as\ndeclare @id int, @note "
+       "nvarchar(20)\n"
        "select @id = id, @note = note from inserted\ninsert into dbo.Journal (what, id) values (@note, @id)");
 
     // The statements change nothing themselves; the triggers see their rows. The trigger's own

@@ -9,8 +9,9 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-const char* kDenied = "229: The SELECT permission was denied on the object 'Customers', database 'Sales', schema "
-                      "'dbo'.";
+const char* kDenied =
+    "229: The SELECT permission was denied on the object 'Customers', database 'Sales', schema "
+    "'dbo'.";
 
 class PermissionStatementsOverOdbc : public DemoServerFixture {
 protected:
@@ -37,9 +38,10 @@ TEST_F(PermissionStatementsOverOdbc, GrantDenyAndRevokeChangeWhatAUserMayRead) {
     // A deny on the schema wins over the grant on the table and over the role's grant on Orders.
     ok(*m_sa, "deny select on schema::dbo to clerk");
     EXPECT_EQ(clerkSays(read), (Strings{kDenied}));
-    EXPECT_EQ(clerkSays("select count(*) from Orders"),
-              (Strings{"229: The SELECT permission was denied on the object 'Orders', database 'Sales', schema "
-                       "'dbo'."}));
+    EXPECT_EQ(
+        clerkSays("select count(*) from Orders"),
+        (Strings{"229: The SELECT permission was denied on the object 'Orders', database 'Sales', schema "
+                 "'dbo'."}));
     // Revoking the schema's deny leaves the grants on the objects as they were.
     ok(*m_sa, "revoke select on schema::[dbo] from clerk");
     EXPECT_TRUE(m_clerk->exec(read).ok);
@@ -78,11 +80,14 @@ TEST_F(PermissionStatementsOverOdbc, OnlyOwnersAndHoldersOfTheGrantOptionMayGran
         "229: The EXECUTE permission was denied on the object 'p_Count', database 'Sales', schema 'dbo'."};
 
     // The clerk sees Orders (through its role) but may not pass that on; Customers it cannot see.
-    EXPECT_EQ(clerkSays("grant select on Orders to manager"), (Strings{"4613: Grantor does not have GRANT permission."}));
-    EXPECT_EQ(clerkSays("grant select on Customers to manager"),
-              (Strings{"15151: Cannot find the object 'Customers', because it does not exist or you do not have "
-                       "permission."}));
-    EXPECT_EQ(clerkSays("grant create table to manager"), (Strings{"4613: Grantor does not have GRANT permission."}));
+    EXPECT_EQ(clerkSays("grant select on Orders to manager"),
+              (Strings{"4613: Grantor does not have GRANT permission."}));
+    EXPECT_EQ(
+        clerkSays("grant select on Customers to manager"),
+        (Strings{"15151: Cannot find the object 'Customers', because it does not exist or you do not have "
+                 "permission."}));
+    EXPECT_EQ(clerkSays("grant create table to manager"),
+              (Strings{"4613: Grantor does not have GRANT permission."}));
 
     ok(*m_sa, "grant execute on p_Count to clerk with grant option");
     ok(*m_clerk, "grant exec on dbo.p_Count to manager");
@@ -103,14 +108,16 @@ TEST_F(PermissionStatementsOverOdbc, OnlyOwnersAndHoldersOfTheGrantOptionMayGran
     ok(*m_sa, "grant execute on p_Count to clerk with grant option");
     ok(*m_sa, "revoke grant option for execute on p_Count from clerk cascade");
     EXPECT_TRUE(m_clerk->exec(run).ok);
-    EXPECT_EQ(clerkSays("grant execute on p_Count to manager"), (Strings{"4613: Grantor does not have GRANT permission."}));
+    EXPECT_EQ(clerkSays("grant execute on p_Count to manager"),
+              (Strings{"4613: Grantor does not have GRANT permission."}));
 }
 
 TEST_F(PermissionStatementsOverOdbc, WrongObjectsPrincipalsAndPermissionsFailAsOnTheServer) {
     auto says = [&](const std::string& text) { return messages(m_sa->exec(text)); };
-    EXPECT_EQ(says("grant select on dbo.Nowhere to clerk"),
-              (Strings{"15151: Cannot find the object 'Nowhere', because it does not exist or you do not have "
-                       "permission."}));
+    EXPECT_EQ(
+        says("grant select on dbo.Nowhere to clerk"),
+        (Strings{"15151: Cannot find the object 'Nowhere', because it does not exist or you do not have "
+                 "permission."}));
     EXPECT_EQ(says("grant select on Orders to nobody"),
               (Strings{"15151: Cannot find the user 'nobody', because it does not exist or you do not have "
                        "permission."}));
@@ -127,8 +134,9 @@ TEST_F(PermissionStatementsOverOdbc, WrongObjectsPrincipalsAndPermissionsFailAsO
               (Strings{"4606: Granted or revoked privilege EXECUTE is not compatible with object."}));
     EXPECT_EQ(says("grant select on p_CustomerOrders to clerk"),
               (Strings{"4606: Granted or revoked privilege SELECT is not compatible with object."}));
-    EXPECT_EQ(says("grant select on master.dbo.Orders to clerk"),
-              (Strings{"4610: You can only grant or revoke permissions on objects in the current database."}));
+    EXPECT_EQ(
+        says("grant select on master.dbo.Orders to clerk"),
+        (Strings{"4610: You can only grant or revoke permissions on objects in the current database."}));
     // The first of several grantees that fails leaves the others without the permission too.
     EXPECT_EQ(says("grant select on Customers to clerk, nobody").size(), 1u);
     EXPECT_EQ(clerkSays("select count(*) from Customers"), (Strings{kDenied}));
