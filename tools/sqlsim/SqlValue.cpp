@@ -150,7 +150,90 @@ std::string DateTimeValue::text() const {
     return buf;
 }
 
+namespace {
+
+// "Jan  1 2004  9:00AM", "Jan 1 2004", "Jan 1 2004 13:05:10": the month by its English name, then
+// the day and the year, and a time on a 12- or 24-hour clock (the default style of a date as text).
+bool parseMonthName(const std::string& t, DateTimeValue& out) {
+    static const char* months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                   "jul", "aug", "sep", "oct", "nov", "dec"};
+    if (t.size() < 3) {
+        return false;
+    }
+    int mo = 0;
+    for (int k = 0; k < 12 && !mo; ++k) {
+        bool same = true;
+        for (int c = 0; c < 3; ++c) {
+            same = same && std::tolower(static_cast<unsigned char>(t[size_t(c)])) == months[k][c];
+        }
+        mo = same ? k + 1 : 0;
+    }
+    size_t i = 3;
+    while (i < t.size() && std::isalpha(static_cast<unsigned char>(t[i]))) {
+        ++i; // the full name
+    }
+    int d = 0, y = 0, h = 0, mi = 0, sec = 0, n = 0;
+    if (!mo || std::sscanf(t.c_str() + i, "%2d %4d%n", &d, &y, &n) != 2 || y < 1753) {
+        return false;
+    }
+    const char* rest = t.c_str() + i + n;
+    while (*rest == ' ') {
+        ++rest;
+    }
+    int ms = 0;
+    if (*rest) {
+        int m = 0;
+        if (std::sscanf(rest, "%2d:%2d%n", &h, &mi, &m) != 2) {
+            return false;
+        }
+        rest += m;
+        if (*rest == ':') {
+            ++rest;
+            int k = 0;
+            if (std::sscanf(rest, "%2d%n", &sec, &k) != 1) {
+                return false;
+            }
+            rest += k;
+            if (*rest == '.' || *rest == ':') {
+                ++rest;
+                if (std::sscanf(rest, "%3d%n", &ms, &k) != 1) {
+                    return false;
+                }
+                rest += k;
+            }
+        }
+        while (*rest == ' ') {
+            ++rest;
+        }
+        const bool pm = (rest[0] == 'P' || rest[0] == 'p') && (rest[1] == 'M' || rest[1] == 'm');
+        const bool am = (rest[0] == 'A' || rest[0] == 'a') && (rest[1] == 'M' || rest[1] == 'm');
+        if (am || pm) {
+            if (h < 1 || h > 12) {
+                return false;
+            }
+            h = h % 12 + (pm ? 12 : 0);
+            rest += 2;
+        }
+        if (*rest) {
+            return false;
+        }
+    }
+    if (d < 1 || d > 31 || h > 23 || mi > 59 || sec > 59) {
+        return false;
+    }
+    out = DateTimeValue::fromParts(y, mo, d, h, mi, sec, ms);
+    return true;
+}
+
+} // namespace
+
 bool DateTimeValue::parse(const std::string& text, DateTimeValue& out) {
+    {
+        size_t first = text.find_first_not_of(' ');
+        if (first != std::string::npos && std::isalpha(static_cast<unsigned char>(text[first]))) {
+            return parseMonthName(text.substr(first), out);
+        }
+    }
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
     char frac[16] = {0};
     int n = 0;

@@ -3,6 +3,7 @@
 #include "ScriptEditorFixture.h"
 
 #include "TADORecordset.h"
+#include "uTLumScriptRunner.h"
 
 namespace {
 
@@ -127,4 +128,70 @@ TEST_F(ScriptGenerationTest, AFailingPartStopsTheGenerationAndKeepsWhatCameBefor
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(errors[0], "Invalid object name 'vs_ExtProps'.");
     EXPECT_EQ(form->re1->text(), QString(73, '-') + "\n");
+}
+
+namespace {
+
+// Column c of every row of the query's first result, as text.
+QStringList columnOf(TADOConnection& c, const QString& query, int column = 0) {
+    QStringList out;
+    std::unique_ptr<TADORecordset> rs = c.Execute(query);
+    for (; rs && !rs->Eof(); rs->MoveNext())
+        out << rs->Fields(column).Text();
+    return out;
+}
+
+} // namespace
+
+TEST_F(ScriptGenerationTest, ATablesWholeScriptRunsBackIntoAnotherDatabase) {
+    // Orders with the tables its keys reference: every part but the extended properties, which call
+    // the database's own procedure.
+    for (const char* table : {"dbo.Regions", "dbo.Customers", "dbo.Orders"}) {
+        setOptions(table, true);
+        form->dxirProp->SetChecked(false);
+        generate(form);
+    }
+    ASSERT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    const QString script = form->re1->text();
+    ASSERT_TRUE(script.contains("grant select, insert, update, delete on dbo.Orders to SalesReaders"))
+        << script.toStdString();
+    ASSERT_TRUE(script.contains("alter table dbo.Orders add constraint")) << script.toStdString();
+    ASSERT_TRUE(script.contains("set identity_insert dbo.Orders on")) << script.toStdString();
+
+    connection->Execute("create database RoundTrip");
+    TADOConnection target;
+    target.SetConnectionString(SaConnectionString(QStringLiteral("RoundTrip")));
+    target.Open();
+    // The grantees the script names exist there as they do here.
+    target.Execute("exec sp_addrole 'SalesReaders'");
+    target.Execute("exec sp_grantdbaccess 'manager'");
+
+    TLumScriptRunner runner;
+    runner.SetConnection(&target);
+    QStringList failed;
+    runner.OnError = [&](QObject*, const QString& err, bool& aBreak, bool& aAsk) {
+        failed << err;
+        aBreak = false;
+        aAsk = false;
+    };
+    runner.OnMessage = [](QObject*, const QString&) {};
+    runner.SetScriptText(script);
+    EXPECT_TRUE(runner.Execute());
+    EXPECT_TRUE(failed.isEmpty()) << failed.join("\n").toStdString();
+
+    // The rows and the grants came along.
+    const QString count = QStringLiteral("select count(*) from dbo.%1");
+    for (const char* table : {"Regions", "Customers", "Orders"}) {
+        EXPECT_EQ(columnOf(target, count.arg(table)), columnOf(*connection, count.arg(table))) << table;
+    }
+    EXPECT_EQ(columnOf(target, "select id, note from dbo.Orders order by id", 1),
+              columnOf(*connection, "select id, note from dbo.Orders order by id", 1));
+    // The grants let the manager, who has no other right there, read Orders and nothing else.
+    TADOConnection manager;
+    manager.SetConnectionString(SaConnectionString(QStringLiteral("RoundTrip"))
+                                    .replace(QStringLiteral("User ID=sa;Password=sa"),
+                                             QStringLiteral("User ID=manager;Password=manager")));
+    manager.Open();
+    EXPECT_EQ(columnOf(manager, count.arg("Orders")), columnOf(*connection, count.arg("Orders")));
+    EXPECT_THROW(manager.Execute(count.arg("Customers")), std::exception);
 }

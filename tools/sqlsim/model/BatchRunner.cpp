@@ -4,6 +4,7 @@
 #include "DatabaseStatements.h"
 #include "ExpressionParser.h"
 #include "Names.h"
+#include "PermissionStatements.h"
 #include "ProcedureStatements.h"
 #include "SecurityProcedures.h"
 #include "SystemProcedures.h"
@@ -129,11 +130,11 @@ void BatchRunner::undoBatch() {
 }
 
 bool BatchRunner::startsStatement(const Token& t) {
-    for (const char* w :
-         {"select", "insert",   "update", "delete",  "exec",      "execute", "print",    "use",
-          "create", "drop",     "alter",  "set",     "raiserror", "backup",  "restore",  "if",
-          "else",   "begin",    "end",    "declare", "waitfor",   "commit",  "rollback", "while",
-          "break",  "continue", "return", "throw",   "truncate"}) {
+    for (const char* w : {"select",  "insert",   "update", "delete", "exec",     "execute",   "print",
+                          "use",     "create",   "drop",   "alter",  "set",      "raiserror", "backup",
+                          "restore", "if",       "else",   "begin",  "end",      "declare",   "waitfor",
+                          "commit",  "rollback", "while",  "break",  "continue", "return",  "throw",   "truncate",
+                          "grant",   "revoke",   "deny"}) {
         if (t.isWord(w)) {
             return true;
         }
@@ -248,6 +249,8 @@ bool BatchRunner::runStatement(size_t& pos) {
         if (!DatabaseStatements::run(m_ctx, m_tokens, pos)) {
             notSupported();
         }
+    } else if (t.isWord("grant") || t.isWord("revoke") || t.isWord("deny")) {
+        PermissionStatements::run(m_ctx, m_tokens, pos);
     } else if (t.isWord("waitfor")) {
         runWaitfor(pos);
     } else if (t.isWord("print")) {

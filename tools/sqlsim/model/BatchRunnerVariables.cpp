@@ -30,6 +30,9 @@ ColumnType BatchRunner::readType(const std::vector<Token>& t, size_t& pos) {
         ++pos;
     }
     ColumnType type;
+    if (sameName(text, "sql_variant")) {
+        throw SqlError(50000, 16, "__not_supported__"); // values that keep their own base type
+    }
     if (!TypeInfo::parse(text, type)) {
         throw SqlError(2715, 16,
                        "Column, parameter, or variable #1: Cannot find data type " +

@@ -29,10 +29,13 @@ struct DbPrincipal {
 };
 
 struct Permission {
-    int objectId = 0;
+    int objectId = 0; // the object; a schema's principal uid (scope S); 0 for the database (scope D)
     int grantee = 0;
     int grantor = 1;
     int actions = 0; // syspermissions.actadd bits: 1 select, 2 update, 8 insert, 16 delete, 32 execute
+    int denied = 0;    // the same bits, denied
+    int grantable = 0; // the granted bits the grantee may grant on (with grant option)
+    char scope = 'O';  // O object, S schema, D database
 };
 
 struct ExtendedProperty {

@@ -217,10 +217,13 @@ std::optional<ModuleDefinition> ModuleDefinition::read(const std::vector<Token>&
         ModuleDefinition table;
         readName(r, table);
         d.parentTable = table.schema.empty() ? table.name : table.schema + "." + table.name;
-        if (r.at().isWord("with") || r.at().isWord("instead")) {
+        if (r.at().isWord("with")) {
             refuse();
         }
-        if (!r.skipWord("after") && !r.skipWord("for")) {
+        if (r.skipWord("instead")) {
+            r.expectWord("of");
+            d.insteadOf = true;
+        } else if (!r.skipWord("after") && !r.skipWord("for")) {
             syntaxError(r.at());
         }
         while (r.at().isWord("insert") || r.at().isWord("update") || r.at().isWord("delete")) {

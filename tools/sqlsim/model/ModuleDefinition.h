@@ -30,6 +30,7 @@ struct ModuleDefinition {
     std::vector<ModuleParameter> parameters;
     std::string parentTable; // a trigger's table
     std::vector<std::string> events; // a trigger's insert, update, delete
+    bool insteadOf = false;          // a trigger that runs in place of its statement
     size_t bodyAt = 0;    // first token of the body (after "as")
 
     // The module statement that starts at pos, or nullopt when the tokens there start something

@@ -54,6 +54,52 @@ bool Permissions::dbRole(Context& ctx, Database& db, const char* role) {
     return uid >= 0 && r && memberOf(db, uid, r->uid);
 }
 
+bool Permissions::covers(const Permission& p, const ObjectDef* o) {
+    switch (p.scope) {
+    case 'O':
+        return o && p.objectId == o->id;
+    case 'S':
+        return o && p.objectId == o->uid;
+    default:
+        return true;
+    }
+}
+
+bool Permissions::granted(Database& db, int uid, const ObjectDef* o, int permission, bool grantOption) {
+    for (const Permission& p : db.permissions) {
+        const int bits = grantOption ? p.grantable : p.actions;
+        if ((bits & permission) == permission && covers(p, o) && memberOf(db, uid, p.grantee)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Permissions::denied(Database& db, int uid, const ObjectDef* o, int permission) {
+    for (const Permission& p : db.permissions) {
+        if ((p.denied & permission) && covers(p, o) && memberOf(db, uid, p.grantee)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Permissions::seesObject(Context& ctx, Database& db, const ObjectDef& o) {
+    const int uid = userOf(ctx, db);
+    if (dbOwner(ctx, db) || (uid >= 0 && uid == o.uid)) {
+        return true;
+    }
+    if (uid < 0) {
+        return false;
+    }
+    for (const Permission& p : db.permissions) {
+        if ((p.actions || p.denied) && covers(p, &o) && memberOf(db, uid, p.grantee)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void Permissions::requireOnObject(Context& ctx, Database& db, const ObjectDef& o, int permission) {
     const int uid = userOf(ctx, db);
     bool allowed = false;
@@ -65,17 +111,14 @@ void Permissions::requireOnObject(Context& ctx, Database& db, const ObjectDef& o
             return r && memberOf(db, uid, r->uid);
         };
         const bool reading = permission == kSelect;
-        if (permission != kExecute && inRole(reading ? "db_denydatareader" : "db_denydatawriter")) {
+        if (denied(db, uid, &o, permission)) {
+            allowed = false; // a deny anywhere above the user wins over every grant
+        } else if (permission != kExecute && inRole(reading ? "db_denydatareader" : "db_denydatawriter")) {
             allowed = false;
         } else if (permission != kExecute && inRole(reading ? "db_datareader" : "db_datawriter")) {
             allowed = true;
         } else {
-            for (const Permission& p : db.permissions) {
-                if (p.objectId == o.id && (p.actions & permission) && memberOf(db, uid, p.grantee)) {
-                    allowed = true;
-                    break;
-                }
-            }
+            allowed = granted(db, uid, &o, permission);
         }
     }
     if (!allowed) {

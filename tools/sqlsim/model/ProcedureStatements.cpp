@@ -3,6 +3,7 @@
 #include "BatchRunner.h"
 #include "Names.h"
 #include "Permissions.h"
+#include "UserProcedures.h"
 
 namespace sqlsim::model {
 
@@ -87,8 +88,10 @@ void ProcedureStatements::run(BatchRunner& runner, Context& ctx, const std::stri
 void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::string& rawText, size_t& pos) {
     const std::vector<Token>& tokens = runner.tokens();
     std::optional<ModuleDefinition> def = ModuleDefinition::read(tokens, pos);
-    if (def->type == "IF") {
-        refuse(); // not run by the simulator yet
+    if (def->type != "V" && def->type != "IF") {
+        // The body is parsed as the module is created: a syntax error fails the create. The names
+        // it uses are looked up only when it runs.
+        BatchCompiler(runner, ctx).compile(def->bodyAt);
     }
     const std::string source = rawText.substr(rawOffset(rawText, tokens[pos].offset));
     pos = tokens.size() - 1; // the rest of the batch is the body
@@ -119,6 +122,9 @@ void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::s
     int parentId = 0;
     if (def->type == "TR") {
         ObjectDef* table = db.findObject(def->parentTable);
+        if (table && table->type == "V" && def->insteadOf) {
+            refuse(); // instead of triggers on views
+        }
         if (!table || !table->isTable()) {
             throw SqlError(8197, 16,
                            "The object '" + def->parentTable + "' does not exist or is invalid for this operation.");
@@ -126,22 +132,27 @@ void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::s
         parentId = table->id;
     }
     std::vector<TableColumn> columns;
-    if (def->type == "V") {
-        // The select compiles as the view is created: what it reads must exist, and its columns
-        // become the view's.
+    if (def->type == "V" || def->type == "IF") {
+        // The select compiles as the view or inline function is created: what it reads must exist,
+        // and its columns become the object's. A function's parameters are NULL for it.
         Request request;
         request.text = source;
         BatchRunner reader(ctx, runner.m_procedures, request);
         size_t at = def->bodyAt;
-        if (!reader.at(at).isWord("select")) {
-            refuse();
-        }
-        Relation r = reader.select(at);
-        while (reader.at(at).isSymbol(";")) {
-            ++at;
-        }
-        if (reader.at(at).kind != Token::Kind::End) {
-            refuse(); // with check option, or more than one statement
+        Relation r;
+        if (def->type == "IF") {
+            r = UserProcedures::inlineSelect(reader, *def, at, {});
+        } else {
+            if (!reader.at(at).isWord("select")) {
+                refuse();
+            }
+            r = reader.select(at);
+            while (reader.at(at).isSymbol(";")) {
+                ++at;
+            }
+            if (reader.at(at).kind != Token::Kind::End) {
+                refuse(); // with check option, or more than one statement
+            }
         }
         if (!def->columns.empty() && def->columns.size() != r.columns.size()) {
             throw SqlError(8159, 16,

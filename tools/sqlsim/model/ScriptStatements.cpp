@@ -314,7 +314,7 @@ void ScriptStatements::registerAll(InstanceResponder& responder) {
         }
         ObjectDef* o = db.findObject(tab);
         for (const auto& p : db.permissions) {
-            if (!o || p.objectId != o->id) {
+            if (!o || p.scope != 'O' || p.objectId != o->id || !p.actions) {
                 continue;
             }
             std::string what = o->type == "U" || o->type == "V" || o->type == "IF"

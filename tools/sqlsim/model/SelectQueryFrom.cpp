@@ -1,7 +1,9 @@
 #include "SelectQueryParts.h"
 
 #include "BatchRunner.h"
+#include "ExpressionParser.h"
 #include "Names.h"
+#include "UserProcedures.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -95,11 +97,31 @@ void SelectQuery::parseSource(size_t& pos, Core& core) {
         }
     } else {
         std::string name = m_runner.readNameText(pos);
-        if (at(pos).isSymbol("(")) {
-            notSupported(); // table-valued functions
-        }
         s.alias = splitName(name).back();
-        if (!m_checkOnly) {
+        if (at(pos).isSymbol("(")) {
+            // A table-valued function with its arguments.
+            ++pos;
+            std::vector<std::unique_ptr<Expr>> args;
+            while (!at(pos).isSymbol(")")) {
+                ExpressionParser p(t, pos, m_runner.text());
+                args.push_back(p.parse());
+                if (!at(pos).isSymbol(",")) {
+                    break;
+                }
+                ++pos;
+            }
+            if (!at(pos).isSymbol(")")) {
+                syntaxError(at(pos));
+            }
+            ++pos;
+            if (!m_checkOnly) {
+                std::vector<SqlValue> values;
+                for (const auto& a : args) {
+                    values.push_back(Evaluator::eval(*a, m_runner.scope({}, nullptr)));
+                }
+                s.owned = UserProcedures::readFunction(m_runner, name, values);
+            }
+        } else if (!m_checkOnly) {
             s.owned = m_runner.read(name, nullptr, &s.rows);
         }
         if (!s.rows) {

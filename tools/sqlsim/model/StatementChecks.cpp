@@ -5,6 +5,7 @@
 #include "BatchCompiler.h"
 
 #include "BatchRunner.h"
+#include "PermissionStatements.h"
 #include "SelectQuery.h"
 
 namespace sqlsim::model {
@@ -409,6 +410,9 @@ const std::vector<BatchCompiler::Entry>& BatchCompiler::registry() {
         {{"return"}, flow},
         {{"break"}, flow},
         {{"continue"}, flow},
+        {{"grant"}, PermissionStatements::check},
+        {{"revoke"}, PermissionStatements::check},
+        {{"deny"}, PermissionStatements::check},
         // Checked by their handlers when they run.
         {{"create"}, permissive},
         {{"alter"}, permissive},

@@ -263,8 +263,12 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     bool identityInsert = ctx.session.options["identity_insert"] == lower(db.name + "." + db.fullName(t));
     int identity = t.identityColumn();
     int64_t count = 0;
-    const bool triggered = Triggers::has(db, t, "insert");
+    // An instead of trigger gets the rows in place of the table.
+    const bool instead = Triggers::hasInstead(db, t, "insert");
+    const bool triggered = !instead && Triggers::has(db, t, "insert");
     const std::vector<Row> before = triggered ? t.rows : std::vector<Row>{};
+    Triggers::StatementStart start(ctx, triggered || instead);
+    std::vector<Row> insteadRows;
     try {
         for (const auto& values : newRows) {
             Row row(t.columns.size());
@@ -288,6 +292,11 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
                     row[i] = dr.select(p).rows.at(0).at(0);
                 }
             }
+            if (instead) {
+                insteadRows.push_back(std::move(row));
+                ++count;
+                continue;
+            }
             if (identity >= 0 && !given[size_t(identity)]) {
                 row[size_t(identity)] = SqlValue(t.identityNext);
             }
@@ -304,10 +313,15 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
         if (std::string(e.what()) == "__not_supported__") {
             throw;
         }
-        for (int64_t k = 0; k < count; ++k) {
+        for (int64_t k = 0; k < count && !instead; ++k) {
             t.rows.pop_back();
         }
         terminated(ctx, e);
+        return;
+    }
+    if (instead) {
+        Triggers::fireInstead(runner, ctx, t.id, "insert", std::move(insteadRows), {});
+        ctx.rowCount(count);
         return;
     }
     if (triggered) {
@@ -431,13 +445,33 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
         }
     }
     const char* action = isUpdate ? "update" : "delete";
-    const bool triggered = Triggers::has(db, t, action);
+    const bool instead = Triggers::hasInstead(db, t, action);
+    const bool triggered = !instead && Triggers::has(db, t, action);
     const std::vector<Row> before = triggered ? t.rows : std::vector<Row>{};
+    Triggers::StatementStart start(ctx, triggered || instead);
     std::vector<Row> deleted, inserted;
-    if (triggered) {
+    if (triggered || instead) {
         for (size_t r : hit) {
             deleted.push_back(t.rows[r]);
         }
+    }
+    if (instead) {
+        // The trigger gets the rows as they were and (for an update) as they would become.
+        for (size_t r : hit) {
+            if (!isUpdate) {
+                break;
+            }
+            Row row = t.rows[r];
+            EvalScope s = runner.scope({{alias, &rel}}, &t.rows[r]);
+            for (const auto& [i, e] : sets) {
+                row[size_t(i)] = Evaluator::eval(*e, s);
+            }
+            inserted.push_back(std::move(row));
+        }
+        const int64_t n = int64_t(hit.size());
+        Triggers::fireInstead(runner, ctx, t.id, action, std::move(inserted), std::move(deleted));
+        ctx.rowCount(n);
+        return;
     }
     try {
         if (isUpdate) {

@@ -11,9 +11,12 @@ namespace sqlsim::model {
 namespace {
 
 thread_local std::set<int> g_firing; // a trigger does not fire itself again (recursive triggers off)
+// The database as it was before the outermost triggering statement outside a transaction.
+thread_local std::unique_ptr<Database> g_statementStart;
 
 // The triggers of the table for the action, in the order they were made.
-std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* action) {
+std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* action,
+                                         bool insteadOf = false) {
     std::vector<const ObjectDef*> found;
     for (const auto& [id, o] : db.objects) {
         if (o.type != "TR" || o.parentId != tableId || g_firing.count(id)) {
@@ -25,7 +28,7 @@ std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* 
             ++head;
         }
         std::optional<ModuleDefinition> def = ModuleDefinition::read(tokens, head);
-        if (!def) {
+        if (!def || def->insteadOf != insteadOf) {
             continue;
         }
         for (const std::string& e : def->events) {
@@ -40,15 +43,46 @@ std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* 
 
 } // namespace
 
+Triggers::StatementStart::StatementStart(Context& ctx, bool triggered) {
+    if (triggered && !g_statementStart && ctx.session.tranCount == 0) {
+        g_statementStart = std::make_unique<Database>(ctx.db());
+        m_outermost = true;
+    }
+}
+
+Triggers::StatementStart::~StatementStart() {
+    if (m_outermost) {
+        g_statementStart.reset();
+    }
+}
+
 bool Triggers::has(Database& db, const ObjectDef& table, const char* action) {
     return !triggersOf(db, table.id, action).empty();
 }
 
-void Triggers::fire(BatchRunner& runner, Context& ctx, int tableId, const char* action,
-                    std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore) {
+bool Triggers::hasInstead(Database& db, const ObjectDef& table, const char* action) {
+    return !triggersOf(db, table.id, action, true).empty();
+}
+
+void Triggers::fireInstead(BatchRunner& runner, Context& ctx, int tableId, const char* action,
+                           std::vector<Row> inserted, std::vector<Row> deleted) {
     Database& db = ctx.db();
     const ObjectDef* table = db.object(tableId);
-    std::vector<const ObjectDef*> triggers = triggersOf(db, tableId, action);
+    const std::vector<Row> rowsBefore = table ? table->rows : std::vector<Row>{};
+    run(runner, ctx, tableId, triggersOf(db, tableId, action, true), std::move(inserted), std::move(deleted),
+        rowsBefore);
+}
+
+void Triggers::fire(BatchRunner& runner, Context& ctx, int tableId, const char* action,
+                    std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore) {
+    run(runner, ctx, tableId, triggersOf(ctx.db(), tableId, action), std::move(inserted), std::move(deleted),
+        rowsBefore);
+}
+
+void Triggers::run(BatchRunner& runner, Context& ctx, int tableId, std::vector<const ObjectDef*> triggers,
+                   std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore) {
+    Database& db = ctx.db();
+    const ObjectDef* table = db.object(tableId);
     if (!table || triggers.empty()) {
         return;
     }
@@ -90,8 +124,14 @@ void Triggers::fire(BatchRunner& runner, Context& ctx, int tableId, const char* 
             escaped = UserProcedures::runBody(ctx, inner, def->bodyAt, name);
         } catch (const BatchRunner::TriggerRollback&) {
             g_firing.erase(id);
+            if (runner.m_triggerRows) {
+                throw; // the statement that set off this one's trigger undoes it all
+            }
             if (ctx.session.tranCount > 0) {
                 Transactions::rollbackAll(ctx.instance, ctx.session, &ctx.response);
+            } else if (Database* start =
+                           g_statementStart ? ctx.instance.findDatabase(g_statementStart->name) : nullptr) {
+                *start = *g_statementStart; // the statement's own transaction, with all it set off
             } else if (ObjectDef* t = ctx.db().object(tableId)) {
                 t->rows = rowsBefore; // the statement's own transaction
             }

@@ -8,12 +8,39 @@ namespace sqlsim::model {
 
 class Triggers {
 public:
-    // Whether a trigger of the table fires on the action ("insert", "update", "delete").
+    // Whether an after trigger of the table fires on the action ("insert", "update", "delete").
     static bool has(Database& db, const ObjectDef& table, const char* action);
+    // Whether an instead of trigger of the table takes the action's place; one that is running
+    // does not take it again (its own statement on the table changes the rows).
+    static bool hasInstead(Database& db, const ObjectDef& table, const char* action);
+    // Runs the instead of trigger over the rows the statement would have inserted and deleted.
+    static void fireInstead(BatchRunner& runner, Context& ctx, int tableId, const char* action,
+                            std::vector<Row> inserted, std::vector<Row> deleted);
     // Fires them. rowsBefore: the table's rows before the statement, put back when a trigger
     // rolls back outside a transaction.
     static void fire(BatchRunner& runner, Context& ctx, int tableId, const char* action,
                      std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore);
+
+    // Held by a statement whose table has triggers, from before it changes anything. Outside a
+    // transaction the outermost one keeps the database as it was, which a rollback inside any
+    // trigger the statement sets off (directly or through other triggers) puts back whole.
+    class StatementStart;
+
+private:
+    static void run(BatchRunner& runner, Context& ctx, int tableId, std::vector<const ObjectDef*> triggers,
+                    std::vector<Row> inserted, std::vector<Row> deleted, const std::vector<Row>& rowsBefore);
+
+public:
+    class StatementStart {
+    public:
+        StatementStart(Context& ctx, bool triggered);
+        ~StatementStart();
+        StatementStart(const StatementStart&) = delete;
+        StatementStart& operator=(const StatementStart&) = delete;
+
+    private:
+        bool m_outermost = false;
+    };
 };
 
 } // namespace sqlsim::model

@@ -297,4 +297,100 @@ SqlValue UserProcedures::runFunction(Context& ctx, const ProcedureTable& procedu
     return BatchRunner::stored(inner.m_returnValue, result.type);
 }
 
+Relation UserProcedures::inlineSelect(BatchRunner& inner, const ModuleDefinition& def, size_t& pos,
+                                      const std::vector<SqlValue>& args) {
+    for (size_t k = 0; k < def.parameters.size(); ++k) {
+        const ModuleParameter& d = def.parameters[k];
+        const SqlValue v = k < args.size() ? BatchRunner::stored(args[k], d.type) : SqlValue::null();
+        inner.m_variables[lower(d.name)] = Param{d.name, d.type, v, false};
+    }
+    if (!inner.at(pos).isWord("return")) {
+        syntaxError(inner.at(pos));
+    }
+    ++pos;
+    const bool parenthesized = inner.at(pos).isSymbol("(");
+    if (parenthesized) {
+        ++pos;
+    }
+    if (!inner.at(pos).isWord("select")) {
+        throw SqlError(50000, 16, "__not_supported__"); // a common table expression, a union in parentheses
+    }
+    Relation r = inner.select(pos);
+    if (parenthesized) {
+        inner.expectSymbol(pos, ")");
+    }
+    while (inner.at(pos).isSymbol(";")) {
+        ++pos;
+    }
+    if (inner.at(pos).kind != Token::Kind::End) {
+        syntaxError(inner.at(pos));
+    }
+    return r;
+}
+
+Relation UserProcedures::readFunction(BatchRunner& caller, const std::string& name,
+                                      const std::vector<SqlValue>& args) {
+    Context& ctx = caller.m_ctx;
+    auto parts = splitName(name);
+    Database* db = parts.size() == 3 && !parts[0].empty() ? ctx.instance.findDatabase(parts[0]) : &ctx.db();
+    ObjectDef* f = nullptr;
+    if (db && parts.size() <= 3 && !parts.back().empty()) {
+        const std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
+        f = db->findObject(owner.empty() ? bracketed(parts.back())
+                                         : bracketed(owner) + "." + bracketed(parts.back()));
+    }
+    if (f && f->type == "TF") {
+        throw SqlError(50000, 16, "__not_supported__"); // multi-statement table-valued functions
+    }
+    if (!f || f->type != "IF") {
+        std::string shown;
+        for (const std::string& part : parts) {
+            shown += (shown.empty() ? "" : ".") + part;
+        }
+        throw SqlError(208, 16, "Invalid object name '" + shown + "'.");
+    }
+    if (caller.m_checkPermissions) {
+        Permissions::requireOnObject(ctx, *db, *f, Permissions::kSelect);
+    }
+    if (g_nesting >= 32) {
+        throw SqlError(
+            217, 16,
+            "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
+    }
+    Request request;
+    request.kind = Request::Kind::Statement;
+    request.text = f->source;
+    BatchRunner inner(ctx, caller.m_procedures, request);
+    size_t head = 0;
+    while (inner.at(head).isSymbol(";")) {
+        ++head;
+    }
+    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
+    if (!def) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
+    const std::string shown = db->ownerName(f->uid) + "." + f->name;
+    if (args.size() > def->parameters.size()) {
+        throw SqlError(8144, 16, "Procedure or function " + shown + " has too many arguments specified.", 1);
+    }
+    if (args.size() < def->parameters.size()) {
+        throw SqlError(313, 16,
+                       "An insufficient number of arguments were supplied for the procedure or function " +
+                           shown + ".",
+                       3);
+    }
+    ++g_nesting;
+    Scope scope{ctx, ctx.session.database, ctx.session.options};
+    ctx.session.database = db->name;
+    inner.m_nested = true;
+    inner.m_checkPermissions = false; // its owner's rights cover the tables it reads, as a view's
+    size_t pos = def->bodyAt;
+    Relation r = inlineSelect(inner, *def, pos, args);
+    // The function's columns as it declared them when it was made.
+    for (size_t k = 0; k < r.columns.size() && k < f->columns.size(); ++k) {
+        r.columns[k].name = f->columns[k].name;
+    }
+    return r;
+}
+
 } // namespace sqlsim::model

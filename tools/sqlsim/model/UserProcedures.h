@@ -10,6 +10,7 @@
 namespace sqlsim::model {
 
 class BatchRunner;
+struct Relation;
 
 class UserProcedures {
 public:
@@ -35,6 +36,14 @@ public:
     // Runs a scalar function with its arguments; the value of its return as the declared result type.
     static SqlValue runFunction(Context& ctx, const ProcedureTable& procedures, Database& db, const ObjectDef& f,
                                 const std::vector<SqlValue>& args);
+    // A table-valued function named in a from clause, with its arguments: an inline function's select
+    // run over them. 208 for a name that means no inline function; a multi-statement one is not run.
+    static Relation readFunction(BatchRunner& caller, const std::string& name,
+                                 const std::vector<SqlValue>& args);
+    // The select of an inline function's body at pos ("return [(] select ... [)]"), its parameters
+    // bound to args in order; pos moves past it.
+    static Relation inlineSelect(BatchRunner& inner, const ModuleDefinition& def, size_t& pos,
+                                 const std::vector<SqlValue>& args);
     // An RPC request: false when it names no user procedure.
     static bool callRpc(Context& ctx, const ProcedureTable& procedures, const Request& request);
 };

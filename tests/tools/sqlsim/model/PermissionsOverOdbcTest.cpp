@@ -61,15 +61,8 @@ TEST_F(PermissionsOverOdbc, DataStatementsNeedTheirObjectPermissions) {
                        "schema 'dbo'."}));
 
     // A user who may delete but not read cannot choose rows by their values.
-    {
-        auto* model = dynamic_cast<sqlsim::model::InstanceResponder*>(m_responder.get());
-        ASSERT_NE(model, nullptr);
-        std::lock_guard lock(m_sim->server().modelLock());
-        sqlsim::model::Database* sales = model->instance().findDatabase("Sales");
-        sales->permissions.push_back(sqlsim::model::Permission{sales->findObject("Customers")->id,
-                                                               sales->principal("clerk")->uid, 1,
-                                                               sqlsim::model::Permissions::kDelete});
-    }
+    auto sa = connect("sa", "Secret1", "Sales");
+    ASSERT_TRUE(sa->exec("grant delete on Customers to clerk").ok);
     EXPECT_EQ(messages(clerk->exec("delete Customers where id = -1")),
               (Strings{"229: The SELECT permission was denied on the object 'Customers', database 'Sales', "
                        "schema 'dbo'."}));

@@ -165,15 +165,7 @@ TEST_F(ProgrammableObjectsOverOdbc, DefinitionsAndCallsFailAsTheServerFailsThem)
     EXPECT_EQ(messages(clerk->exec("declare @s int\nexec dbo.p_Add 1, 2, @s output")),
               (Strings{"229: The EXECUTE permission was denied on the object 'p_Add', database 'Sales', schema "
                        "'dbo'."}));
-    {
-        auto* model = dynamic_cast<sqlsim::model::InstanceResponder*>(m_responder.get());
-        ASSERT_NE(model, nullptr);
-        std::lock_guard lock(m_sim->server().modelLock());
-        sqlsim::model::Database* sales = model->instance().findDatabase("Sales");
-        sales->permissions.push_back(sqlsim::model::Permission{sales->findObject("p_Add")->id,
-                                                               sales->principal("clerk")->uid, 1,
-                                                               sqlsim::model::Permissions::kExecute});
-    }
+    ok("grant execute on dbo.p_Add to clerk");
     EXPECT_EQ(firstRow(clerk->exec("declare @s int\nexec dbo.p_Add 1, 2, @s output\nselect @s")),
               (Strings{"3"}));
 }
