@@ -49,6 +49,18 @@ ObjectDef* UserProcedures::find(Context& ctx, const std::string& name, Database*
     return o;
 }
 
+ModuleDefinition UserProcedures::storedDefinition(BatchRunner& inner) {
+    size_t head = 0;
+    while (inner.at(head).isSymbol(";")) {
+        ++head;
+    }
+    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
+    if (!def) {
+        throw SqlError(50000, 16, "__not_supported__"); // a kept text that no longer reads as a module
+    }
+    return std::move(*def);
+}
+
 UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable& procedures, Database& db,
                                              const ObjectDef& proc, const std::vector<Argument>& args,
                                              int callerTryDepth) {
@@ -61,16 +73,9 @@ UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable&
     request.kind = Request::Kind::Statement;
     request.text = proc.source;
     BatchRunner inner(ctx, procedures, request);
-    size_t head = 0;
-    while (inner.at(head).isSymbol(";")) {
-        ++head;
-    }
-    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
-    if (!def) {
-        throw SqlError(50000, 16, "__not_supported__");
-    }
+    const ModuleDefinition def = storedDefinition(inner);
     const std::string& name = proc.name;
-    const auto& declared = def->parameters;
+    const auto& declared = def.parameters;
     // Bind the arguments: by position first, then by name.
     std::vector<const Argument*> bound(declared.size(), nullptr);
     Outcome out;
@@ -151,7 +156,7 @@ UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable&
     inner.m_procedure = name;
     inner.m_tryDepth = callerTryDepth;
     ctx.response.add(ProcedureStart{});
-    if (std::optional<SqlError> escaped = runBody(ctx, inner, def->bodyAt, name)) {
+    if (std::optional<SqlError> escaped = runBody(ctx, inner, def.bodyAt, name)) {
         if (callerTryDepth > 0) {
             ctx.response.add(ReturnStatus{inner.m_returnStatus});
             throw *escaped;
@@ -246,13 +251,12 @@ SqlValue UserProcedures::runFunction(Context& ctx, const ProcedureTable& procedu
     request.kind = Request::Kind::Statement;
     request.text = f.source;
     BatchRunner inner(ctx, procedures, request);
-    size_t head = 0;
-    while (inner.at(head).isSymbol(";")) {
-        ++head;
+    const ModuleDefinition def = storedDefinition(inner);
+    if (def.parameters.empty()) {
+        throw SqlError(50000, 16, "__not_supported__");
     }
-    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
-    const ModuleParameter result = def->parameters.front();
-    const std::vector<ModuleParameter> declared(def->parameters.begin() + 1, def->parameters.end());
+    const ModuleParameter result = def.parameters.front();
+    const std::vector<ModuleParameter> declared(def.parameters.begin() + 1, def.parameters.end());
     if (args.size() > declared.size()) {
         throw SqlError(8144, 16, "Procedure or function " + shown + " has too many arguments specified.", 1);
     }
@@ -277,7 +281,7 @@ SqlValue UserProcedures::runFunction(Context& ctx, const ProcedureTable& procedu
     inner.m_inFunction = true;
     std::optional<SqlError> escaped;
     try {
-        escaped = UserProcedures::runBody(ctx, inner, def->bodyAt, f.name);
+        escaped = UserProcedures::runBody(ctx, inner, def.bodyAt, f.name);
     } catch (...) {
         ctx.session.database = database;
         throw;
