@@ -1,7 +1,9 @@
 // Opens a TADOQuery over 1,000,000 rows of (int, nvarchar(50), datetime, decimal(18,2), bit)
 // served by the simulator, and reads the same rows with FreeTDS's bsqldb into /dev/null and with
 // a raw ODBC loop (bound columns, 512-row blocks, no row store: the physical limit) in the same
-// run. Prints the time ratios and our peak memory per row against the rows' raw size.
+// run. Prints the time ratios and our peak memory per row against the rows' raw size. The simulator
+// runs in this process and builds each answer whole before sending it, so the peak growth includes
+// its copy of the result as well as ours.
 #include "BenchRows.h"
 #include "Server.h"
 #include "TADOConnection.h"
