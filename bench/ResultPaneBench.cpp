@@ -2,8 +2,9 @@
 // decimal(18,2)) from the simulator, offscreen: the time from Run to "Completed." and the peak
 // memory, against marlinde-sql printing the same rows to /dev/null in the same run (target: the
 // pane within 3x marlinde-sql's time, without running out of memory). Then the time to jump to
-// the middle of the output and paint it.
-#include "FixedCatalog.h"
+// the middle of the output and paint it. The simulator serves the rows from its own table in this
+// process, so "before the editor" already holds them.
+#include "BenchRows.h"
 #include "Server.h"
 #include "TADOConnection.h"
 #include "TApplication.h"
@@ -26,38 +27,6 @@ namespace {
 
 constexpr const char* kQuery = "select * from bench_rows";
 
-class BenchResponder : public sqlsim::FixedCatalog {
-public:
-    explicit BenchResponder(long rows) : FixedCatalog("bench") {
-        using namespace sqlsim;
-        addRule(Match::Exact, kQuery,
-                [rows](const Request&, Session&, Response& out, const std::vector<std::string>&) {
-                    ResultSet rs;
-                    rs.column("id", ColumnType::of(SqlType::Int), false)
-                        .column("name", ColumnType::of(SqlType::NVarChar, 50))
-                        .column("created", ColumnType::of(SqlType::DateTime))
-                        .column("amount", ColumnType::of(SqlType::Decimal, 0, 18, 2));
-                    auto next = std::make_shared<long>(0);
-                    const DateTimeValue base = DateTimeValue::fromParts(2020, 1, 1);
-                    rs.generator = [rows, next, base](Row& row) {
-                        if (*next >= rows)
-                            return false;
-                        const long i = (*next)++;
-                        DateTimeValue at = base;
-                        at.days += int32_t(i / 86400);
-                        at.micros = int64_t(i % 86400) * 1000000 + (i % 1000) * 1000;
-                        row.resize(4);
-                        row[0] = SqlValue(int64_t(i));
-                        row[1] = SqlValue("customer " + std::to_string(i * 7919 % 1000003));
-                        row[2] = SqlValue(at);
-                        row[3] = SqlValue(DecimalValue{__int128(i) * 37 - 5000, 2});
-                        return true;
-                    };
-                    out.resultSet(std::move(rs));
-                });
-    }
-};
-
 long peakKb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -71,8 +40,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv);
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-    BenchResponder responder(rows);
-    sqlsim::Server server(responder);
+    auto responder = makeBenchRowsInstance(rows, false);
+    sqlsim::Server server(*responder);
     const int port = server.start(0);
     if (port <= 0) {
         std::fprintf(stderr, "the simulator did not start\n");

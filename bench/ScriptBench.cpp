@@ -2,7 +2,7 @@
 // simulator, printed to /dev/null by marlinde-sql and, in the same run against the same server, by
 // FreeTDS's bsqldb and tsql. Prints each program's best time and the ratios against the fastest
 // peer (target: marlinde-sql no slower than it).
-#include "FixedCatalog.h"
+#include "BenchRows.h"
 #include "Server.h"
 
 #include <QCoreApplication>
@@ -19,38 +19,6 @@
 namespace {
 
 constexpr const char* kQuery = "select * from bench_rows";
-
-class BenchResponder : public sqlsim::FixedCatalog {
-public:
-    explicit BenchResponder(long rows) : FixedCatalog("bench") {
-        using namespace sqlsim;
-        addRule(Match::Exact, kQuery,
-                [rows](const Request&, Session&, Response& out, const std::vector<std::string>&) {
-                    ResultSet rs;
-                    rs.column("id", ColumnType::of(SqlType::Int), false)
-                        .column("name", ColumnType::of(SqlType::NVarChar, 50))
-                        .column("created", ColumnType::of(SqlType::DateTime))
-                        .column("amount", ColumnType::of(SqlType::Decimal, 0, 18, 2));
-                    auto next = std::make_shared<long>(0);
-                    const DateTimeValue base = DateTimeValue::fromParts(2020, 1, 1);
-                    rs.generator = [rows, next, base](Row& row) {
-                        if (*next >= rows)
-                            return false;
-                        const long i = (*next)++;
-                        DateTimeValue at = base;
-                        at.days += int32_t(i / 86400);
-                        at.micros = int64_t(i % 86400) * 1000000 + (i % 1000) * 1000;
-                        row.resize(4);
-                        row[0] = SqlValue(int64_t(i));
-                        row[1] = SqlValue("customer " + std::to_string(i * 7919 % 1000003));
-                        row[2] = SqlValue(at);
-                        row[3] = SqlValue(DecimalValue{__int128(i) * 37 - 5000, 2});
-                        return true;
-                    };
-                    out.resultSet(std::move(rs));
-                });
-    }
-};
 
 struct Peer {
     const char* name;
@@ -101,8 +69,8 @@ int main(int argc, char** argv) {
     const int first = serveOnly ? 2 : 1;
     const long rows = argc > first ? std::atol(argv[first]) : 1000000;
     const int runs = argc > first + 1 ? std::atoi(argv[first + 1]) : 3;
-    BenchResponder responder(rows);
-    sqlsim::Server server(responder);
+    auto responder = makeBenchRowsInstance(rows, false);
+    sqlsim::Server server(*responder);
     const int port = server.start(0);
     if (port <= 0) {
         std::fprintf(stderr, "the simulator did not start\n");

@@ -1,19 +1,33 @@
 #include "SimFixture.h"
 
+#include "model/DemoInstance.h"
+
 #include <QJsonDocument>
 #include <sstream>
 
 namespace sqlsimtest {
 
 void SimFixture::SetUp() {
-    m_sim = std::make_unique<testsupport::SimServer>(m_responder);
+    m_responder = makeBareInstance("Secret1", kRows);
+    m_sim = std::make_unique<testsupport::SimServer>(*m_responder);
     m_port = m_sim->port();
     m_logPath = m_sim->logPath();
     ASSERT_GT(m_port, 0);
+    auto sa = connect();
+    ASSERT_TRUE(sa);
+    for (const char* batch : {"create database demo",
+                              "exec sp_addlogin N'anna', N'p;a=s{s}'",
+                              "use demo; exec sp_grantdbaccess N'anna'; use master",
+                              "create table t (a int); insert into t values (1); insert into t values (2); "
+                              "insert into t values (3)"}) {
+        auto out = sa->exec(batch);
+        ASSERT_TRUE(out.ok) << batch << ": " << (out.messages.empty() ? "" : out.messages[0].text);
+    }
 }
 
 void SimFixture::TearDown() {
     m_sim.reset();
+    m_responder.reset();
 }
 
 std::unique_ptr<testsupport::OdbcTestClient>

@@ -1,8 +1,10 @@
 #pragma once
-// An in-process simulator with the test responder, logging to a temporary file.
+// An in-process bare simulator (master.dbo.generated_rows with kRows rows) logging to a temporary file,
+// with what the engine tests read set up through SQL as sa: a database demo, a login anna (a password
+// full of connection-string punctuation) with a user there, and master.dbo.t with three rows.
 #include "OdbcTestClient.h"
+#include "Responder.h"
 #include "SimServer.h"
-#include "TestResponder.h"
 
 #include <QJsonObject>
 #include <fstream>
@@ -13,6 +15,8 @@ namespace sqlsimtest {
 
 class SimFixture : public ::testing::Test {
 protected:
+    static constexpr int kRows = 200000;
+
     void SetUp() override;
     void TearDown() override;
 
@@ -25,7 +29,7 @@ protected:
     // The last logged entry of the given type ("batch", "rpc", ...).
     QJsonObject lastOfType(const std::string& type) const;
 
-    TestResponder m_responder;
+    std::unique_ptr<sqlsim::Responder> m_responder;
     std::unique_ptr<testsupport::SimServer> m_sim;
     std::string m_logPath;
     int m_port = 0;

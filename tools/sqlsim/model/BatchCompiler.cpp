@@ -2,6 +2,7 @@
 
 #include "BatchRunner.h"
 #include "ExpressionParser.h"
+#include "ModuleDefinition.h"
 #include "Names.h"
 
 #include <algorithm>
@@ -214,16 +215,12 @@ CompiledStatement BatchCompiler::simple(size_t& pos) {
     }
     try {
         if (best && best->wholeBatch) {
-            if (pos != 0) {
-                std::string what;
-                for (const char* w : best->words) {
-                    std::string word = std::string(w) == "proc" ? "procedure" : w;
-                    for (char& ch : word) {
-                        ch = char(std::toupper(static_cast<unsigned char>(ch)));
-                    }
-                    what += (what.empty() ? "" : " ") + word;
-                }
-                throw SqlError(111, 15, "'" + what + "' must be the first statement in a query batch.");
+            size_t first = 0;
+            while (tokens()[first].isSymbol(";")) {
+                ++first;
+            }
+            if (pos != first) {
+                throw ModuleDefinition::notFirstInBatch(tokens(), pos);
             }
             best->check(*this, pos);
             pos = tokens().size() - 1; // the rest of the batch is its body

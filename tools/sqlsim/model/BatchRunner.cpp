@@ -53,7 +53,6 @@ void BatchRunner::run() {
     // The whole batch is read and checked before any of it runs.
     CompiledBatch batch;
     try {
-        ModuleDefinition::checkFirstInBatch(m_tokens);
         batch = BatchCompiler(*this, m_ctx).compile();
     } catch (const SqlError& e) {
         if (std::string(e.what()) == "__not_supported__") {

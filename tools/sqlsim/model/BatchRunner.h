@@ -79,6 +79,9 @@ private:
     // BatchEnd); rethrows what ends the batch or goes to a catch block.
     void statementFailed(const SqlError& e, int line);
     void runIf(const CompiledStatement& s);
+    // Evaluates the condition of an if or while statement into go; false (the failure reported)
+    // when evaluating it failed.
+    bool evaluateCondition(const CompiledStatement& s, bool& go);
     void runWhile(const CompiledStatement& s);
     void runTry(const CompiledStatement& s);
     // Variables declared in the text before pos exist from there on, whether or not their declare ran.

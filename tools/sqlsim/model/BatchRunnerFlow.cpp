@@ -138,16 +138,23 @@ void BatchRunner::declareUpTo(size_t pos) {
     }
 }
 
-void BatchRunner::runIf(const CompiledStatement& s) {
+bool BatchRunner::evaluateCondition(const CompiledStatement& s, bool& go) {
     declareUpTo(s.condition);
     waitForReaders(s.condition, s.body.front().begin);
     m_statementLine = s.line;
     size_t pos = s.condition;
-    bool go = false;
     try {
         go = condition(pos);
     } catch (const SqlError& e) {
         statementFailed(e, s.line);
+        return false;
+    }
+    return true;
+}
+
+void BatchRunner::runIf(const CompiledStatement& s) {
+    bool go = false;
+    if (!evaluateCondition(s, go)) {
         return;
     }
     size_t readUpTo = 0;
@@ -159,21 +166,8 @@ void BatchRunner::runIf(const CompiledStatement& s) {
 }
 
 void BatchRunner::runWhile(const CompiledStatement& s) {
-    while (true) {
-        declareUpTo(s.condition);
-        waitForReaders(s.condition, s.body.front().begin);
-        m_statementLine = s.line;
-        size_t pos = s.condition;
-        bool go = false;
-        try {
-            go = condition(pos);
-        } catch (const SqlError& e) {
-            statementFailed(e, s.line);
-            return;
-        }
-        if (!go) {
-            return;
-        }
+    bool go = false;
+    while (evaluateCondition(s, go) && go) {
         try {
             runSequence(s.body);
         } catch (const LoopBreak&) {

@@ -179,6 +179,9 @@ std::optional<ColumnType> BuiltinFunctions::type(const Expr& e, const EvalScope&
     }
     if (f == "substring" || f == "left" || f == "right") {
         ColumnType t = a0();
+        const bool binary = t.type == SqlType::Binary || t.type == SqlType::VarBinary || t.type == SqlType::Image;
+        if (f == "substring" && binary)
+            return ColumnType::of(SqlType::VarBinary, t.type == SqlType::Image ? ColumnType::kMax : t.length);
         int n = t.isCharacter() ? t.length : 30;
         if (t.type == SqlType::Char)
             return ColumnType::of(SqlType::VarChar, n);

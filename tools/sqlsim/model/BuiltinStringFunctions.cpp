@@ -87,11 +87,16 @@ std::optional<SqlValue> BuiltinFunctions::callString(const Expr& e, const std::v
         requireArgs(e, f == "substring" ? 3 : 2, f == "substring" ? 3 : 2);
         if (anyNull())
             return SqlValue::null();
-        auto c = chars(text(0));
         int64_t n = a.back().toInt();
         if (n < 0) {
             throw SqlError(536, 16, "Invalid length parameter passed to the " + f + " function.");
         }
+        if (f == "substring" && a[0].is<Bytes>()) { // binary in, binary out: bytes [start, start + n)
+            const Bytes& b = a[0].get<Bytes>();
+            int64_t from = std::max<int64_t>(a[1].toInt(), 1), to = std::min<int64_t>(a[1].toInt() + n, int64_t(b.size()) + 1);
+            return SqlValue(to <= from ? Bytes() : Bytes(b.begin() + (from - 1), b.begin() + (to - 1)));
+        }
+        auto c = chars(text(0));
         if (f == "left")
             return SqlValue(join(c, 0, size_t(n)));
         if (f == "right")

@@ -117,24 +117,14 @@ bool ModuleDefinition::startsModule(const std::vector<Token>& tokens, size_t pos
     return (at(pos).isWord("create") || at(pos).isWord("alter")) && objectWord(at(pos + 1)) != nullptr;
 }
 
-void ModuleDefinition::checkFirstInBatch(const std::vector<Token>& tokens) {
-    size_t first = 0;
-    while (first < tokens.size() && tokens[first].isSymbol(";")) {
-        ++first;
-    }
-    if (startsModule(tokens, first)) {
-        return; // the rest of the batch is its body
-    }
-    for (size_t k = first + 1; k < tokens.size(); ++k) {
-        if (startsModule(tokens, k) && !tokens[k - 1].isSymbol(".")) {
-            size_t w = tokens[k + 1].isWord("or") ? k + 3 : k + 1;
-            std::string word = objectWord(tokens[w]);
-            // Since the server learnt "create or alter" its procedure message names both verbs.
-            std::string what = word == "PROCEDURE" ? "CREATE/ALTER PROCEDURE" : "CREATE " + word;
-            throw SqlError(111, 15, "'" + what + "' must be the first statement in a query batch.", 1, {},
-                           int(tokens[k].line));
-        }
-    }
+SqlError ModuleDefinition::notFirstInBatch(const std::vector<Token>& tokens, size_t pos) {
+    auto at = [&](size_t k) -> const Token& { return k < tokens.size() ? tokens[k] : tokens.back(); };
+    const char* word = objectWord(at(pos + 1).isWord("or") ? at(pos + 3) : at(pos + 1));
+    // Since the server learnt "create or alter" its procedure message names both verbs.
+    const std::string what = word == std::string("PROCEDURE") ? "CREATE/ALTER PROCEDURE"
+                                                               : "CREATE " + std::string(word ? word : "");
+    return SqlError(111, 15, "'" + what + "' must be the first statement in a query batch.", 1, {},
+                    int(at(pos).line));
 }
 
 std::optional<ModuleDefinition> ModuleDefinition::read(const std::vector<Token>& tokens, size_t pos) {

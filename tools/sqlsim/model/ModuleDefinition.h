@@ -38,8 +38,9 @@ struct ModuleDefinition {
     static std::optional<ModuleDefinition> read(const std::vector<Token>& tokens, size_t pos);
     // Whether the tokens at pos start a create or alter of a module.
     static bool startsModule(const std::vector<Token>& tokens, size_t pos);
-    // 111 when a module statement stands anywhere but first in its batch.
-    static void checkFirstInBatch(const std::vector<Token>& tokens);
+    // The error 111 for the module statement at pos, which stands somewhere other than first in its
+    // batch.
+    static SqlError notFirstInBatch(const std::vector<Token>& tokens, size_t pos);
 };
 
 } // namespace sqlsim::model

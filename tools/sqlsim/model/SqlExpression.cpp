@@ -66,6 +66,11 @@ SqlValue arithmetic(const std::string& op, const SqlValue& a, const SqlValue& b)
     if (op == "+" && a.is<std::string>() && b.is<std::string>()) {
         return SqlValue(a.get<std::string>() + b.get<std::string>());
     }
+    if (op == "+" && a.is<Bytes>() && b.is<Bytes>()) {
+        Bytes joined = a.get<Bytes>();
+        joined.insert(joined.end(), b.get<Bytes>().begin(), b.get<Bytes>().end());
+        return SqlValue(std::move(joined));
+    }
     if ((a.is<int64_t>() || a.is<bool>()) && (b.is<int64_t>() || b.is<bool>())) {
         int64_t x = a.toInt(), y = b.toInt();
         if ((op == "/" || op == "%") && y == 0) {
@@ -530,7 +535,10 @@ SqlValue Evaluator::coerce(const SqlValue& v, const ColumnType& type) {
         if (v.is<Bytes>()) {
             return v;
         }
-        return SqlValue(Bytes(v.toText().begin(), v.toText().end()));
+        {
+            const std::string text = v.toText();
+            return SqlValue(Bytes(text.begin(), text.end()));
+        }
     default:
         if (v.is<std::string>()) {
             return v;

@@ -51,6 +51,18 @@ ObjectDef* UserProcedures::find(Context& ctx, const std::string& name, Database*
     return o;
 }
 
+ModuleDefinition UserProcedures::storedDefinition(BatchRunner& inner) {
+    size_t head = 0;
+    while (inner.at(head).isSymbol(";")) {
+        ++head;
+    }
+    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
+    if (!def) {
+        throw SqlError(50000, 16, "__not_supported__"); // a kept text that no longer reads as a module
+    }
+    return std::move(*def);
+}
+
 UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable& procedures, Database& db,
                                              const ObjectDef& proc, const std::vector<Argument>& args,
                                              int callerTryDepth) {
@@ -63,16 +75,9 @@ UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable&
     request.kind = Request::Kind::Statement;
     request.text = proc.source;
     BatchRunner inner(ctx, procedures, request);
-    size_t head = 0;
-    while (inner.at(head).isSymbol(";")) {
-        ++head;
-    }
-    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
-    if (!def) {
-        throw SqlError(50000, 16, "__not_supported__");
-    }
+    const ModuleDefinition def = storedDefinition(inner);
     const std::string& name = proc.name;
-    const auto& declared = def->parameters;
+    const auto& declared = def.parameters;
     // Bind the arguments: by position first, then by name.
     std::vector<const Argument*> bound(declared.size(), nullptr);
     Outcome out;
@@ -159,7 +164,7 @@ UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable&
         std::set<int> before;
         ~TempTablesOfCall() { TempTables::dropAllBut(ctx.instance, ctx.session.spid, before); }
     } tempTables{ctx, TempTables::ids(ctx.instance, ctx.session.spid)};
-    if (std::optional<SqlError> escaped = runBody(ctx, inner, def->bodyAt, name)) {
+    if (std::optional<SqlError> escaped = runBody(ctx, inner, def.bodyAt, name)) {
         if (callerTryDepth > 0) {
             ctx.response.add(ReturnStatus{inner.m_returnStatus});
             throw *escaped;
@@ -254,13 +259,12 @@ SqlValue UserProcedures::runFunction(Context& ctx, const ProcedureTable& procedu
     request.kind = Request::Kind::Statement;
     request.text = f.source;
     BatchRunner inner(ctx, procedures, request);
-    size_t head = 0;
-    while (inner.at(head).isSymbol(";")) {
-        ++head;
+    const ModuleDefinition def = storedDefinition(inner);
+    if (def.parameters.empty()) {
+        throw SqlError(50000, 16, "__not_supported__");
     }
-    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
-    const ModuleParameter result = def->parameters.front();
-    const std::vector<ModuleParameter> declared(def->parameters.begin() + 1, def->parameters.end());
+    const ModuleParameter result = def.parameters.front();
+    const std::vector<ModuleParameter> declared(def.parameters.begin() + 1, def.parameters.end());
     if (args.size() > declared.size()) {
         throw SqlError(8144, 16, "Procedure or function " + shown + " has too many arguments specified.", 1);
     }
@@ -285,7 +289,7 @@ SqlValue UserProcedures::runFunction(Context& ctx, const ProcedureTable& procedu
     inner.m_inFunction = true;
     std::optional<SqlError> escaped;
     try {
-        escaped = UserProcedures::runBody(ctx, inner, def->bodyAt, f.name);
+        escaped = UserProcedures::runBody(ctx, inner, def.bodyAt, f.name);
     } catch (...) {
         ctx.session.database = database;
         throw;
@@ -361,19 +365,12 @@ Relation UserProcedures::readFunction(BatchRunner& caller, const std::string& na
     request.kind = Request::Kind::Statement;
     request.text = f->source;
     BatchRunner inner(ctx, caller.m_procedures, request);
-    size_t head = 0;
-    while (inner.at(head).isSymbol(";")) {
-        ++head;
-    }
-    std::optional<ModuleDefinition> def = ModuleDefinition::read(inner.m_tokens, head);
-    if (!def) {
-        throw SqlError(50000, 16, "__not_supported__");
-    }
+    const ModuleDefinition def = storedDefinition(inner);
     const std::string shown = db->ownerName(f->uid) + "." + f->name;
-    if (args.size() > def->parameters.size()) {
+    if (args.size() > def.parameters.size()) {
         throw SqlError(8144, 16, "Procedure or function " + shown + " has too many arguments specified.", 1);
     }
-    if (args.size() < def->parameters.size()) {
+    if (args.size() < def.parameters.size()) {
         throw SqlError(313, 16,
                        "An insufficient number of arguments were supplied for the procedure or function " +
                            shown + ".",
@@ -384,8 +381,8 @@ Relation UserProcedures::readFunction(BatchRunner& caller, const std::string& na
     ctx.session.database = db->name;
     inner.m_nested = true;
     inner.m_checkPermissions = false; // its owner's rights cover the tables it reads, as a view's
-    size_t pos = def->bodyAt;
-    Relation r = inlineSelect(inner, *def, pos, args);
+    size_t pos = def.bodyAt;
+    Relation r = inlineSelect(inner, def, pos, args);
     // The function's columns as it declared them when it was made.
     for (size_t k = 0; k < r.columns.size() && k < f->columns.size(); ++k) {
         r.columns[k].name = f->columns[k].name;

@@ -46,6 +46,11 @@ public:
                                  const std::vector<SqlValue>& args);
     // An RPC request: false when it names no user procedure.
     static bool callRpc(Context& ctx, const ProcedureTable& procedures, const Request& request);
+
+private:
+    // The definition of the module whose kept text the runner holds; refused as not supported
+    // when that text does not read as a module.
+    static ModuleDefinition storedDefinition(BatchRunner& inner);
 };
 
 } // namespace sqlsim::model

@@ -236,6 +236,14 @@ TEST_F(QueryLanguageOverOdbc, VariablesAndWhileWithBreakAndContinue) {
     EXPECT_EQ(out.results.at(0).rows.at(0), (std::vector<testsupport::Cell>{"9", "1,3,5,7,", "10"}));
     OdbcOutcome returned = m_sa->exec("select 1\nreturn\nselect 2");
     EXPECT_EQ(returned.results.size(), 1u);
+    // Binary values joined with + grow byte by byte, in a loop as in one expression.
+    EXPECT_EQ(value("declare @b varbinary(max) = 0x0102\n"
+                    "while datalength(@b) < 7 set @b = @b + @b\n"
+                    "select @b + 0xFF"),
+              "0102010201020102ff");
+    EXPECT_EQ(value("select substring(0x0A0B0C0D, 2, 2)"), "0b0c");
+    EXPECT_EQ(value("select substring(0x0A0B0C0D, 0, 3)"), "0a0b");
+    EXPECT_EQ(value("select datalength(substring(0x0A0B, 5, 3))"), "0");
 }
 
 TEST_F(QueryLanguageOverOdbc, TryCatchHandsTheErrorToTheCatchBlock) {
