@@ -268,7 +268,7 @@ if isnull(@sfields, '') = ''
 
 select @sql = case when @sql is null then '' else @sql + ', ' end
    + ''' + isnull('
-   + case when charindex('char', t.name) > 0 then ''''''''' + replace('
+   + case when charindex('char', t.name) > 0 then '''N'''''' + replace('
           when charindex('date', t.name) > 0 then ''''''''' + convert(varchar(255), '
           when charindex('uniqueidentifier', t.name) > 0 then ''''''''' + convert(varchar(255), '
          else 'convert(varchar(255), ' end

@@ -57,7 +57,7 @@ TEST_F(ScriptGenerationTest, TheStructureOfATableComesOutAsTheServerWritesIt) {
               "GO\n"
               // No permissions: only the GO of the access part.
               "GO\n"
-              "insert into dbo.Orders(note) values ('it''s')\n"
+              "insert into dbo.Orders(note) values (N'it''s')\n"
               "insert into dbo.Orders(note) values (null)\n"
               "GO\n");
     EXPECT_EQ(caption(), "Script *");
@@ -186,6 +186,14 @@ TEST_F(ScriptGenerationTest, ATablesWholeScriptRunsBackIntoAnotherDatabase) {
     }
     EXPECT_EQ(columnOf(target, "select id, note from dbo.Orders order by id", 1),
               columnOf(*connection, "select id, note from dbo.Orders order by id", 1));
+    // Text outside Latin-1 (region and customer names in Cyrillic) keeps its letters.
+    for (const char* query :
+         {"select name from dbo.Regions order by id", "select name from dbo.Customers order by id",
+          "select city from dbo.Customers order by id"}) {
+        const QStringList copied = columnOf(target, query);
+        EXPECT_EQ(copied, columnOf(*connection, query)) << query;
+        EXPECT_FALSE(copied.join(QString()).contains(QLatin1Char('?'))) << query;
+    }
     // The grants let the manager, who has no other right there, read Orders and nothing else.
     TADOConnection manager;
     manager.SetConnectionString(SaConnectionString(QStringLiteral("RoundTrip"))

@@ -398,7 +398,7 @@ void ScriptStatements::registerAll(InstanceResponder& responder) {
                 if (val.isNull()) {
                     textValue = "null";
                 } else if (typeName.find("char") != std::string::npos) {
-                    textValue = "'" + quoteDoubled(val.toText()) + "'";
+                    textValue = "N'" + quoteDoubled(val.toText()) + "'";
                 } else if (typeName.find("date") != std::string::npos || typeName == "uniqueidentifier") {
                     textValue = "'" + characterPrefix(varcharText(val, c.type), 255) + "'";
                 } else {
@@ -411,7 +411,14 @@ void ScriptStatements::registerAll(InstanceResponder& responder) {
         if (withId) {
             lines.push_back("set identity_insert " + object + " off");
         }
-        textColumn(ctx, "", lines, ColumnType::of(SqlType::VarChar, 8000));
+        // An nchar or nvarchar value makes each built statement Unicode; otherwise it stays varchar.
+        bool unicode = false;
+        for (size_t i : cols) {
+            SqlType type = t->columns[i].type.type;
+            unicode = unicode || type == SqlType::NChar || type == SqlType::NVarChar;
+        }
+        textColumn(ctx, "", lines,
+                   unicode ? ColumnType::of(SqlType::NVarChar, 4000) : ColumnType::of(SqlType::VarChar, 8000));
     });
 }
 

@@ -275,14 +275,14 @@ TEST_F(DemoTest, DataScriptWritesInsertsForTheRowsTheWhereTextChooses) {
                               param("@P3", SqlValue("id > 28"))});
     EXPECT_EQ(column(r, 0),
               (std::vector<std::string>{
-                  "insert into dbo.Products(name, price, note) values ('Product 29', 80.00, 'It''s fine')",
-                  "insert into dbo.Products(name, price, note) values ('Товар 30', 82.50, 'It''s fine')"}));
+                  "insert into dbo.Products(name, price, note) values (N'Product 29', 80.00, N'It''s fine')",
+                  "insert into dbo.Products(name, price, note) values (N'Товар 30', 82.50, N'It''s fine')"}));
     r = batch(data,
               {param("@P1", SqlValue("dbo.Regions")), param("@P2", SqlValue(1)), param("@P3", SqlValue(""))});
     auto lines = column(r, 0);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines.front(), "set identity_insert dbo.Regions on");
-    EXPECT_EQ(lines[1], "insert into dbo.Regions(id, name) values (1, 'North')");
+    EXPECT_EQ(lines[1], "insert into dbo.Regions(id, name) values (1, N'North')");
     EXPECT_EQ(lines.back(), "set identity_insert dbo.Regions off");
 }
 

@@ -230,26 +230,27 @@ TEST_F(ScriptsOverOdbc, DataProducesInsertsWithIdentityLinesAndWhere) {
     };
     OdbcOutcome plain = data("dbo.Regions", false, "");
     ASSERT_TRUE(plain.ok) << ::testing::PrintToString(messages(plain));
-    // The statements are varchar: on this Latin1 server Cyrillic letters become "?".
-    EXPECT_EQ(column(plain, 0), (Strings{"insert into dbo.Regions(name) values ('North')",
-                                         "insert into dbo.Regions(name) values ('South')",
-                                         "insert into dbo.Regions(name) values ('\?\?\?\?\?\?')",
-                                         "insert into dbo.Regions(name) values ('\?\?\?\?')"}));
+    // Text values go out as Unicode literals, and a table with Unicode columns gives Unicode
+    // statements, so Cyrillic letters survive both the result and the script run back.
+    EXPECT_EQ(column(plain, 0), (Strings{"insert into dbo.Regions(name) values (N'North')",
+                                         "insert into dbo.Regions(name) values (N'South')",
+                                         "insert into dbo.Regions(name) values (N'Сибирь')",
+                                         "insert into dbo.Regions(name) values (N'Урал')"}));
     EXPECT_EQ(column(data("dbo.Regions", true, "id < 3"), 0),
               (Strings{"set identity_insert dbo.Regions on",
-                       "insert into dbo.Regions(id, name) values (1, 'North')",
-                       "insert into dbo.Regions(id, name) values (2, 'South')",
+                       "insert into dbo.Regions(id, name) values (1, N'North')",
+                       "insert into dbo.Regions(id, name) values (2, N'South')",
                        "set identity_insert dbo.Regions off"}));
     // Quotes are doubled, nulls written as null, money with two decimals, dates in the default style.
     Strings products = column(data("dbo.Products", false, "id in (1, 2)"), 0);
     EXPECT_EQ(
         products,
         (Strings{
-            "insert into dbo.Products(name, price, note) values ('Product 1', 10.00, 'n/a')",
-            "insert into dbo.Products(name, price, note) values ('\?\?\?\?\? 2', 12.50, 'It''s fine')"}));
+            "insert into dbo.Products(name, price, note) values (N'Product 1', 10.00, N'n/a')",
+            "insert into dbo.Products(name, price, note) values (N'Товар 2', 12.50, N'It''s fine')"}));
     Strings customers = column(data("dbo.Customers", false, "id = 4"), 0);
     EXPECT_EQ(customers, (Strings{"insert into dbo.Customers(name, city, regionId, created) values "
-                                  "('\?\?\? \?\?\?\?\?\?\?', null, 4, 'Apr  4 2004 12:03PM')"}));
+                                  "(N'ООО Ромашка', null, 4, 'Apr  4 2004 12:03PM')"}));
     OdbcOutcome view = data("dbo.vCustomerOrders", false, "");
     ASSERT_TRUE(view.ok);
     ASSERT_EQ(view.results.size(), 1u);
