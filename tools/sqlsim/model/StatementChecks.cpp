@@ -384,6 +384,37 @@ void flow(BatchCompiler& c, size_t& pos) {
     }
 }
 
+// throw alone (re-raising in a catch block) | throw number, message, state
+void throwStatement(BatchCompiler& c, size_t& pos) {
+    ++pos;
+    const Token& t = c.at(pos);
+    if (t.kind == Token::Kind::End || t.isSymbol(";") || t.isWord("end")) {
+        return;
+    }
+    for (int k = 0; k < 3; ++k) {
+        if (k > 0) {
+            expect(c, pos, ",");
+        }
+        c.expression(pos);
+    }
+}
+
+// drop table|view|procedure|proc|function|database [if exists] name[, name ...]
+void dropObjects(BatchCompiler& c, size_t& pos) {
+    pos += 2;
+    if (c.at(pos).isWord("if") && c.at(pos + 1).isWord("exists")) {
+        pos += 2;
+    }
+    while (true) {
+        name(c, pos);
+        if (!c.at(pos).isSymbol(",")) {
+            break;
+        }
+        ++pos;
+    }
+    BatchCompiler::expectEnd(c.at(pos));
+}
+
 } // namespace
 
 const std::vector<BatchCompiler::Entry>& BatchCompiler::registry() {
@@ -419,7 +450,13 @@ const std::vector<BatchCompiler::Entry>& BatchCompiler::registry() {
         {{"drop"}, permissive},
         {{"backup"}, permissive},
         {{"restore"}, permissive},
-        {{"throw"}, permissive},
+        {{"throw"}, throwStatement},
+        {{"drop", "table"}, dropObjects},
+        {{"drop", "view"}, dropObjects},
+        {{"drop", "procedure"}, dropObjects},
+        {{"drop", "proc"}, dropObjects},
+        {{"drop", "function"}, dropObjects},
+        {{"drop", "database"}, dropObjects},
         {{"with"}, with},
         // The body of these is the rest of the batch.
         {{"create", "procedure"}, permissive, true},

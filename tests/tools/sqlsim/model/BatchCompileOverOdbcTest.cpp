@@ -105,6 +105,17 @@ TEST_F(BatchCompileOverOdbc, NothingGoesOutBeforeAWaitWhenTheBatchDoesNotCompile
     EXPECT_EQ(messages(out), (Strings{"102: Incorrect syntax near 'selec'."}));
     EXPECT_TRUE(out.results.empty());
     EXPECT_EQ(count("Early"), "0");
+    // A throw without its three arguments and a drop with a dangling comma are found as well.
+    for (const char* bad : {"throw 50001, N'two only'", "drop table dbo.Regions,", "drop view if exists"}) {
+        OdbcOutcome late = m_sa->exec(std::string("insert into Regions (name) values (N'Early')\nselect 1 as a\n"
+                                                  "waitfor delay '00:00:00.050'\n") +
+                                      bad);
+        ASSERT_EQ(late.messages.size(), 1u) << bad;
+        EXPECT_EQ(late.messages[0].native, 102) << bad << ": " << late.messages[0].text;
+        EXPECT_TRUE(late.results.empty()) << bad;
+    }
+    EXPECT_EQ(count("Early"), "0");
+    EXPECT_EQ(column(m_sa->exec("select count(*) from sys.tables where name = N'Regions'"), 0), (Strings{"1"}));
 }
 
 TEST_F(BatchCompileOverOdbc, NamesAreLookedUpOnlyWhenTheirStatementRuns) {
