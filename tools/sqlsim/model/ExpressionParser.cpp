@@ -9,20 +9,37 @@
 
 namespace sqlsim::model {
 
+namespace {
+
+// Reserved words that never name a column: met where a value is expected, they end the statement
+// with 156 instead of being read as a name.
+bool isReservedWord(const Token& t) {
+    static const char* const keywords[] = {
+        "from",   "where",  "select", "order",     "by",     "set",    "values", "into",   "table", "and",
+        "or",     "not",    "null",   "is",        "like",   "top",    "as",     "group",  "having", "union",
+        "except", "intersect", "on",  "join",      "inner",  "outer",  "cross",  "full",   "distinct",
+        "between", "in",    "when",   "then",      "else",   "end",    "insert", "update", "delete", "create",
+        "drop",   "alter",  "declare", "exec",     "execute", "begin", "while",  "if",     "return"};
+    if (t.kind != Token::Kind::Name) {
+        return false;
+    }
+    for (const char* k : keywords) {
+        if (t.isWord(k)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void syntaxError(const Token& t) {
     if (t.kind == Token::Kind::End) {
         throw SqlError(102, 15, "Incorrect syntax near ')'.", 1, {}, int(t.line));
     }
-    static const char* const keywords[] = {"from",   "where", "select", "order", "by", "set",
-                                           "values", "into",  "table",  "and",   "or", "not",
-                                           "null",   "is",    "like",   "top",   "as"};
-    if (t.kind == Token::Kind::Name) {
-        for (const char* k : keywords) {
-            if (t.isWord(k)) {
-                throw SqlError(156, 15, "Incorrect syntax near the keyword '" + lower(t.text) + "'.", 1, {},
-                               int(t.line));
-            }
-        }
+    if (isReservedWord(t)) {
+        throw SqlError(156, 15, "Incorrect syntax near the keyword '" + lower(t.text) + "'.", 1, {},
+                       int(t.line));
     }
     throw SqlError(102, 15, "Incorrect syntax near '" + t.text + "'.", 1, {}, int(t.line));
 }
@@ -358,6 +375,9 @@ std::unique_ptr<Expr> ExpressionParser::parsePrimary() {
                 ++m_pos;
                 return e;
             }
+        }
+        if (isReservedWord(t)) {
+            syntaxError(t);
         }
         e->kind = Expr::Kind::Column;
         e->name = t.text;

@@ -45,6 +45,12 @@ TEST_F(BatchCompileOverOdbc, ASyntaxErrorWhereverItIsRunsNothing) {
     }
     EXPECT_EQ(count("Early"), "0");
 
+    // A keyword where a column belongs is no column name.
+    for (const char* text : {"select from Regions", "select name, from Regions"}) {
+        EXPECT_EQ(messages(m_sa->exec(text)), (Strings{"156: Incorrect syntax near the keyword 'from'."})) << text;
+    }
+    EXPECT_EQ(messages(m_sa->exec("select name from Regions where group = 1")),
+              (Strings{"156: Incorrect syntax near the keyword 'group'."}));
     // A bad expression in a condition that is never reached, and a block left open.
     OdbcOutcome condition = m_sa->exec("insert into Regions (name) values (N'Early')\n"
                                        "if 1 = 0\n  if (1 = ) select 1");
