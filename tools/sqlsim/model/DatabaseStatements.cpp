@@ -122,6 +122,9 @@ bool inUse(Context& ctx, const std::string& name) {
 void restoreDatabase(Context& ctx, Reader& r) {
     std::string name = r.name();
     checkName(name);
+    if (r.at().isWord("with")) {
+        throw SqlError(50000, 16, "__not_supported__"); // recovering a database without a backup
+    }
     r.word("from");
     std::string path = r.disk();
     std::vector<std::pair<std::string, std::string>> moves;
@@ -139,6 +142,8 @@ void restoreDatabase(Context& ctx, Reader& r) {
                 ++r.pos;
             } else if (r.at().isWord("file") || r.at().isWord("stats")) {
                 r.pos += r.at(1).isSymbol("=") ? 3 : 1;
+            } else if (r.at().kind == Token::Kind::Name) {
+                throw SqlError(50000, 16, "__not_supported__"); // checksum, standby, stopat ...
             } else {
                 syntaxError(r.at());
             }

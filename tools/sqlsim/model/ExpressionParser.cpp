@@ -19,7 +19,9 @@ bool isReservedWord(const Token& t) {
         "or",     "not",    "null",   "is",        "like",   "top",    "as",     "group",  "having", "union",
         "except", "intersect", "on",  "join",      "inner",  "outer",  "cross",  "full",   "distinct",
         "between", "in",    "when",   "then",      "else",   "end",    "insert", "update", "delete", "create",
-        "drop",   "alter",  "declare", "exec",     "execute", "begin", "while",  "if",     "return"};
+        "drop",   "alter",  "declare", "exec",     "execute", "begin", "while",  "if",     "return",
+        "primary", "key",   "foreign", "references", "constraint", "unique", "check", "index", "add",
+        "column", "database", "backup", "restore", "to", "with", "clustered", "nonclustered"};
     if (t.kind != Token::Kind::Name) {
         return false;
     }

@@ -5,6 +5,7 @@
 #include "BatchCompiler.h"
 
 #include "BatchRunner.h"
+#include "DefinitionChecks.h"
 #include "PermissionStatements.h"
 #include "SelectQuery.h"
 
@@ -448,8 +449,14 @@ const std::vector<BatchCompiler::Entry>& BatchCompiler::registry() {
         {{"create"}, permissive},
         {{"alter"}, permissive},
         {{"drop"}, permissive},
-        {{"backup"}, permissive},
-        {{"restore"}, permissive},
+        {{"backup"}, DefinitionChecks::backup},
+        {{"restore"}, DefinitionChecks::restore},
+        {{"create", "table"}, DefinitionChecks::createTable},
+        {{"create", "index"}, DefinitionChecks::createIndex},
+        {{"create", "unique"}, DefinitionChecks::createIndex},
+        {{"create", "clustered"}, DefinitionChecks::createIndex},
+        {{"create", "nonclustered"}, DefinitionChecks::createIndex},
+        {{"alter", "table"}, DefinitionChecks::alterTable},
         {{"throw"}, throwStatement},
         {{"drop", "table"}, dropObjects},
         {{"drop", "view"}, dropObjects},
