@@ -1,5 +1,6 @@
 #include "DatabaseStatements.h"
 
+#include "BatchRunner.h"
 #include "Names.h"
 #include "Permissions.h"
 #include "SqlExpression.h"
@@ -67,6 +68,19 @@ void statementEnds(Reader& r) {
         }
     }
     syntaxError(t);
+}
+
+// At "with": moves past the options (checked as the batch compiled) to where the statement ends.
+void skipOptions(Reader& r) {
+    int depth = 0;
+    for (++r.pos; r.at().kind != Token::Kind::End; ++r.pos) {
+        const Token& t = r.at();
+        depth += t.isSymbol("(") ? 1 : t.isSymbol(")") ? -1 : 0;
+        if (depth == 0 && (t.isSymbol(";") || (t.kind == Token::Kind::Name && !r.t[r.pos - 1].isSymbol("=") &&
+                                               BatchRunner::startsStatement(t)))) {
+            return;
+        }
+    }
 }
 
 void checkName(const std::string& name) {
@@ -298,9 +312,10 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
         std::string name = r.name();
         r.word("to");
         std::string path = r.disk();
-        if (!r.at().isWord("with")) {
-            statementEnds(r);
+        if (r.at().isWord("with")) {
+            skipOptions(r); // init, stats, compression ... change nothing here
         }
+        statementEnds(r);
         const char* what = "BACKUP DATABASE";
         Database* db = ctx.instance.findDatabase(name);
         if (!db) {
