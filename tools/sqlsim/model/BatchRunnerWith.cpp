@@ -273,10 +273,10 @@ Relation BatchRunner::recursiveCommonTable(size_t body, const std::string& name,
             }
         }
         if (!level.empty() && maxRecursion > 0 && depth >= maxRecursion) {
-            exhausted = SqlError(530, 16,
-                                 "The statement terminated. The maximum recursion " +
-                                     std::to_string(maxRecursion) +
-                                     " has been exhausted before statement completion.");
+            exhausted =
+                SqlError(530, 16,
+                         "The statement terminated. The maximum recursion " + std::to_string(maxRecursion) +
+                             " has been exhausted before statement completion.");
             break;
         }
         result.rows.insert(result.rows.end(), level.begin(), level.end());

@@ -168,7 +168,8 @@ TEST_F(CommonTablesOverOdbc, ExhaustedRecursionSendsTheRowsMadeBeforeItsError) {
     EXPECT_EQ(firstCells(plain.results[1]), (Strings{"7"}));
 
     // A filter sends the rows it keeps of them.
-    OdbcOutcome filtered = m_sa->exec(endless + "select k * 10 as t from n where k % 2 = 0 option (maxrecursion 5)");
+    OdbcOutcome filtered =
+        m_sa->exec(endless + "select k * 10 as t from n where k % 2 = 0 option (maxrecursion 5)");
     EXPECT_EQ(messages(filtered), limit5);
     ASSERT_EQ(filtered.results.size(), 1u) << ::testing::PrintToString(filtered.order);
     EXPECT_EQ(firstCells(filtered.results[0]), (Strings{"20", "40", "60"}));

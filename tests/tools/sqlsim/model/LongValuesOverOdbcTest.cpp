@@ -37,12 +37,11 @@ TEST_F(LongValuesOverOdbc, LongLiteralsAndParametersAreMaxValuesNeverCut) {
 
 TEST_F(LongValuesOverOdbc, ReplicateOfAMaxValueGoesOnPastEightThousandBytes) {
     auto sa = connect();
-    OdbcOutcome lengths =
-        sa->exec("select len(replicate(convert(varchar(max), 'a'), 10000)),\n"
-                 " datalength(replicate(convert(nvarchar(max), N'ab'), 5000)),\n"
-                 " len(replicate('abc', 3000)), datalength(replicate('abc', 3000)),\n"
-                 " len(replicate(N'xy', 3000)), datalength(replicate(N'xy', 3000)),\n"
-                 " replicate(convert(varchar(max), 'ab'), 4500), replicate('ab', 4500)");
+    OdbcOutcome lengths = sa->exec("select len(replicate(convert(varchar(max), 'a'), 10000)),\n"
+                                   " datalength(replicate(convert(nvarchar(max), N'ab'), 5000)),\n"
+                                   " len(replicate('abc', 3000)), datalength(replicate('abc', 3000)),\n"
+                                   " len(replicate(N'xy', 3000)), datalength(replicate(N'xy', 3000)),\n"
+                                   " replicate(convert(varchar(max), 'ab'), 4500), replicate('ab', 4500)");
     ASSERT_TRUE(lengths.ok) << ::testing::PrintToString(messages(lengths));
     std::vector<Strings> cells;
     for (size_t i = 0; i < 8; ++i) {
