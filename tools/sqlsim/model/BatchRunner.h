@@ -126,8 +126,14 @@ private:
     // with name [(columns)] as (query), ... then the statement that uses them.
     void runWith(size_t& pos);
     // A recursive common table expression's rows: its anchor, then its recursive part level by level.
+    // When a level goes past maxRecursion, exhausted gets error 530 and the rows are those made
+    // before it (the statement reading them has sent some by then).
     Relation recursiveCommonTable(size_t body, const std::string& name,
-                                  const std::vector<std::string>& columns, int64_t maxRecursion);
+                                  const std::vector<std::string>& columns, int64_t maxRecursion,
+                                  std::optional<SqlError>& exhausted);
+    // A select reading a recursive common table expression whose recursion was exhausted: sends
+    // what it made of the rows before the limit, then fails with the limit's error.
+    [[noreturn]] void failAtRecursionLimit(size_t& pos, const SqlError& exhausted);
     void runSetVariable(size_t& pos);
     void runDynamic(size_t& pos);
     void runExecuteSql(size_t& pos);

@@ -91,6 +91,7 @@ void BatchRunner::runWith(size_t& pos) {
     } restore{m_commonTables, m_commonTables.size()};
     ++pos; // with
     std::vector<std::string> defined;
+    std::optional<SqlError> exhausted;
     while (true) {
         if (!at(pos).isName()) {
             syntaxError(at(pos));
@@ -137,7 +138,11 @@ void BatchRunner::runWith(size_t& pos) {
         }
         Relation rows;
         if (recursive) {
-            rows = recursiveCommonTable(pos, name, columns, maxRecursion);
+            std::optional<SqlError> cut;
+            rows = recursiveCommonTable(pos, name, columns, maxRecursion, cut);
+            if (cut && !exhausted) {
+                exhausted = std::move(cut);
+            }
             pos = close;
         } else {
             SelectQuery query(*this, m_ctx);
@@ -158,11 +163,42 @@ void BatchRunner::runWith(size_t& pos) {
     if (!t.isWord("select") && !t.isWord("insert") && !t.isWord("update") && !t.isWord("delete")) {
         syntaxError(t);
     }
+    if (exhausted) {
+        failAtRecursionLimit(pos, *exhausted);
+    }
     runStatement(pos);
 }
 
+void BatchRunner::failAtRecursionLimit(size_t& pos, const SqlError& exhausted) {
+    const bool assigns = at(pos + 1).kind == Token::Kind::Variable && at(pos + 2).isSymbol("=");
+    if (!at(pos).isWord("select") || assigns || m_tryDepth > 0) {
+        throw exhausted;
+    }
+    // The select runs over the rows made before the limit; those it sent as it made them went out.
+    const size_t start = pos;
+    SelectQuery query(*this, m_ctx);
+    try {
+        Relation r = query.run(pos);
+        if (!query.sendsRowsAsMade()) {
+            throw exhausted;
+        }
+        m_rowsBeforeFailure = std::move(r.rows);
+    } catch (const SqlError& e) {
+        if (e.number() == exhausted.number() || !query.sendsRowsAsMade()) {
+            throw;
+        }
+        // It failed on one of those rows first.
+        m_rowsBeforeFailure = query.takeRowsBeforeFailure();
+        announceFailedSelect(start, e);
+        throw;
+    }
+    announceFailedSelect(start, exhausted);
+    throw exhausted;
+}
+
 Relation BatchRunner::recursiveCommonTable(size_t body, const std::string& name,
-                                           const std::vector<std::string>& columns, int64_t maxRecursion) {
+                                           const std::vector<std::string>& columns, int64_t maxRecursion,
+                                           std::optional<SqlError>& exhausted) {
     // Its parts: the selects between union all, each either an anchor or a recursive part.
     std::vector<size_t> anchors, recursives;
     size_t pos = body;
@@ -237,9 +273,11 @@ Relation BatchRunner::recursiveCommonTable(size_t body, const std::string& name,
             }
         }
         if (!level.empty() && maxRecursion > 0 && depth >= maxRecursion) {
-            throw SqlError(530, 16,
-                           "The statement terminated. The maximum recursion " + std::to_string(maxRecursion) +
-                               " has been exhausted before statement completion.");
+            exhausted =
+                SqlError(530, 16,
+                         "The statement terminated. The maximum recursion " + std::to_string(maxRecursion) +
+                             " has been exhausted before statement completion.");
+            break;
         }
         result.rows.insert(result.rows.end(), level.begin(), level.end());
     }

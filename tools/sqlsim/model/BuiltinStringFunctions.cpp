@@ -13,6 +13,9 @@ using namespace builtin;
 
 namespace {
 
+// The longest (max) value replicate makes, in bytes.
+constexpr size_t kLongestReplicate = size_t(64) << 20;
+
 // Position (from 0) of needle in hay at or after start, ignoring case; npos when absent.
 size_t findNoCase(const std::string& hay, const std::string& needle, size_t start) {
     std::string h = lower(hay), n = lower(needle);
@@ -135,9 +138,26 @@ std::optional<SqlValue> BuiltinFunctions::callString(const Expr& e, const std::v
         requireArgs(e, 2, 2);
         if (anyNull() || a[1].toInt() < 0)
             return SqlValue::null();
+        // A (max) value repeats in full; any other stops at 8,000 bytes (4,000 Unicode characters).
+        const ColumnType t = argType(e, 0, scope);
+        const std::string piece = text(0);
+        const int64_t count = a[1].toInt();
+        if (isMax(t)) {
+            if (double(piece.size()) * double(count) > double(kLongestReplicate))
+                throw SqlError(50000, 16, "__not_supported__"); // larger than the simulator holds
+            std::string out;
+            out.reserve(piece.size() * size_t(count));
+            for (int64_t i = 0; i < count; ++i)
+                out += piece;
+            return SqlValue(out);
+        }
+        const size_t limit = t.isUnicode() ? 4000 : 8000;
+        const size_t pieceChars = characterCount(piece);
         std::string out;
-        for (int64_t i = 0; i < a[1].toInt() && out.size() < 8000; ++i)
-            out += text(0);
+        for (int64_t i = 0, made = 0; i < count && size_t(made) < limit; ++i, made += int64_t(pieceChars))
+            out += piece;
+        if (size_t(count) * pieceChars > limit)
+            out = join(chars(out), 0, limit);
         return SqlValue(out);
     }
     if (f == "stuff") {

@@ -231,6 +231,14 @@ void SelectQuery::parseCore(size_t& pos, Core& core) {
     }
 }
 
+bool SelectQuery::sendsRowsAsMade() const {
+    if (m_cores.size() != 1 || !m_order.empty() || m_offset || !m_into.empty()) {
+        return false;
+    }
+    const Core& c = *m_cores.front();
+    return !c.distinct && !c.grouped && !c.windows && !c.top;
+}
+
 std::vector<Row> SelectQuery::subquery(const Expr& e, const EvalScope& outer) {
     if (auto it = m_subqueryRows.find(e.tokenPos); it != m_subqueryRows.end()) {
         return it->second;
@@ -372,14 +380,22 @@ Relation SelectQuery::executeCore(Core& core) {
             p.keys.push_back(orderKeys(p, p.out.rows[k]));
         }
     } else {
-        p.out.rows.reserve(p.kept.size());
+        // Without order by, distinct or union the rows go out as they are made: top (n) stops
+        // after n of them, so later rows are never computed (nor fail).
+        const bool streamed = p.single && m_order.empty() && !core.distinct && !m_offset &&
+                              (!core.top || (!core.percent && !core.withTies));
+        const size_t limit = streamed && core.top ? topCount(core) : p.kept.size();
+        p.out.rows.reserve(std::min(limit, p.kept.size()));
         for (size_t n : p.kept) {
+            if (p.out.rows.size() >= limit) {
+                break;
+            }
             p.setTuple(p.tupleAt(n));
             Row r;
             try {
                 project(p, r);
             } catch (const SqlError&) {
-                if (p.single && m_order.empty() && !core.distinct && !core.top && !m_offset) {
+                if (streamed) {
                     m_rowsBeforeFailure = std::move(p.out.rows);
                 }
                 throw;

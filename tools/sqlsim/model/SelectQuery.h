@@ -32,9 +32,13 @@ public:
     const std::string& into() const { return m_into; }
     // The columns of the table select ... into makes of the result (1038 for a column without a name).
     std::vector<TableColumn> intoColumns(const Relation& result) const;
-    // After run() failed while computing the rows of a plain select (no grouping, distinct, top,
-    // order or union): the rows computed before the failing one, which the server has sent by then.
+    // After run() failed while computing the rows of a plain select (no grouping, distinct, top
+    // percent, order or union): the rows computed before the failing one, which the server has sent by then.
     std::vector<Row> takeRowsBeforeFailure() { return std::move(m_rowsBeforeFailure); }
+    // After run(): whether the result's rows go out one by one as they are made (one select without
+    // distinct, grouping, window functions, top, order by or into), so a failure later in the
+    // statement comes after them.
+    bool sendsRowsAsMade() const;
     struct Assignment {
         std::string variable;
         const Expr* expr = nullptr;
@@ -61,6 +65,8 @@ private:
     std::vector<SqlValue> orderKeys(Pass& p, const Row& r);
     void group(Pass& p);
     void finish(Pass& p); // distinct, order by, top
+    // The number of rows top keeps (of rows, for top n percent); 1031 or 1060 when out of range.
+    size_t topCount(Core& core, size_t rows = 0);
     // Window functions (function(...) over (partition by ... order by ...)) of the select list.
     std::shared_ptr<Window> parseWindow(size_t& pos, std::unique_ptr<Expr> function);
     void bindWindows(Core& core);

@@ -138,19 +138,7 @@ void SelectQuery::finish(Pass& p) {
                 1062, 16,
                 "The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY clause.");
         }
-        SqlValue n = Evaluator::eval(*core.top, m_runner.scope({}, nullptr));
-        double want = n.isNull() ? 0 : n.toDouble();
-        if (core.percent) {
-            if (want < 0 || want > 100) {
-                throw SqlError(1031, 16, "Percent values must be between 0 and 100.");
-            }
-            want = std::ceil(double(out.rows.size()) * want / 100.0);
-        } else if (want < 0) {
-            throw SqlError(1060, 16,
-                           "The number of rows provided for a TOP or FETCH clauses row count parameter must "
-                           "be an integer.");
-        }
-        size_t limit = size_t(want);
+        size_t limit = topCount(core, out.rows.size());
         if (limit < out.rows.size()) {
             size_t end = limit;
             if (core.withTies && limit > 0) {
@@ -168,6 +156,22 @@ void SelectQuery::finish(Pass& p) {
             out.rows.resize(end);
         }
     }
+}
+
+size_t SelectQuery::topCount(Core& core, size_t rows) {
+    SqlValue n = Evaluator::eval(*core.top, m_runner.scope({}, nullptr));
+    double want = n.isNull() ? 0 : n.toDouble();
+    if (core.percent) {
+        if (want < 0 || want > 100) {
+            throw SqlError(1031, 16, "Percent values must be between 0 and 100.");
+        }
+        want = std::ceil(double(rows) * want / 100.0);
+    } else if (want < 0) {
+        throw SqlError(1060, 16,
+                       "The number of rows provided for a TOP or FETCH clauses row count parameter must "
+                       "be an integer.");
+    }
+    return size_t(want);
 }
 
 void SelectQuery::parseOffset(size_t& pos) {

@@ -154,6 +154,36 @@ TEST_F(CommonTablesOverOdbc, RecursiveExpressionsStopAtTheirRecursionLimit) {
                  "operator."}));
 }
 
+TEST_F(CommonTablesOverOdbc, ExhaustedRecursionSendsTheRowsMadeBeforeItsError) {
+    const std::string endless = "with n as (select 1 k union all select k + 1 from n) ";
+    const Strings limit5{"530: The statement terminated. The maximum recursion 5 has been exhausted before "
+                         "statement completion."};
+    // The anchor and five levels go out, then the error; the batch goes on.
+    OdbcOutcome plain = m_sa->exec(endless + "select k from n option (maxrecursion 5)\nselect 7 as after");
+    EXPECT_FALSE(plain.ok);
+    EXPECT_EQ(messages(plain), limit5);
+    ASSERT_EQ(plain.results.size(), 2u) << ::testing::PrintToString(plain.order);
+    EXPECT_EQ(plain.results[0].columns, (Strings{"k"}));
+    EXPECT_EQ(firstCells(plain.results[0]), (Strings{"1", "2", "3", "4", "5", "6"}));
+    EXPECT_EQ(firstCells(plain.results[1]), (Strings{"7"}));
+
+    // A filter sends the rows it keeps of them.
+    OdbcOutcome filtered =
+        m_sa->exec(endless + "select k * 10 as t from n where k % 2 = 0 option (maxrecursion 5)");
+    EXPECT_EQ(messages(filtered), limit5);
+    ASSERT_EQ(filtered.results.size(), 1u) << ::testing::PrintToString(filtered.order);
+    EXPECT_EQ(firstCells(filtered.results[0]), (Strings{"20", "40", "60"}));
+
+    // Sorting or counting needs every row first: nothing goes out before the error.
+    for (const std::string tail : {"select k from n order by k desc", "select count(*) from n"}) {
+        OdbcOutcome whole = m_sa->exec(endless + tail + " option (maxrecursion 5)");
+        EXPECT_EQ(messages(whole), limit5) << tail;
+        for (const auto& r : whole.results) {
+            EXPECT_TRUE(r.rows.empty()) << tail;
+        }
+    }
+}
+
 TEST_F(CommonTablesOverOdbc, TheBatchIsCheckedBeforeAnythingRuns) {
     // A misspelt statement after the expressions fails the batch as it compiles: the insert before it
     // never runs.

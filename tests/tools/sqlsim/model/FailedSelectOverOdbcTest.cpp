@@ -70,4 +70,42 @@ TEST_F(FailedSelectOverOdbc, ASortedSelectFailsBeforeAnyRow) {
     EXPECT_EQ(sorted.results[0].rows, (Rows{{"1"}}));
 }
 
+TEST_F(FailedSelectOverOdbc, TopWithoutOrderStopsBeforeRowsItDoesNotNeed) {
+    auto sa = connect("sa", "Secret1", "Sales");
+    const std::string divideByZero = "8134: Divide by zero error encountered.";
+    // Region 3 divides by zero; the first two regions come first in storage order.
+    const std::string q = "select top (%) 1 / (id - 3) as q from Regions";
+    auto withTop = [&](const std::string& n, const std::string& tail = "") {
+        std::string sql = q;
+        sql.replace(sql.find('%'), 1, n);
+        return sa->exec(sql + tail + "\nselect 9 as after");
+    };
+    OdbcOutcome two = withTop("2");
+    EXPECT_TRUE(two.ok) << ::testing::PrintToString(messages(two));
+    ASSERT_EQ(two.results.size(), 2u) << ::testing::PrintToString(two.order);
+    EXPECT_EQ(two.results[0].rows, (Rows{{"0"}, {"-1"}}));
+    EXPECT_EQ(two.results[1].rows, (Rows{{"9"}}));
+    OdbcOutcome none = withTop("0");
+    EXPECT_TRUE(none.ok) << ::testing::PrintToString(messages(none));
+    ASSERT_FALSE(none.results.empty());
+    EXPECT_TRUE(none.results[0].rows.empty());
+
+    // Reaching the third region fails it, after the two rows made before it.
+    OdbcOutcome three = withTop("3");
+    EXPECT_EQ(messages(three), (Strings{divideByZero}));
+    ASSERT_EQ(three.results.size(), 2u) << ::testing::PrintToString(three.order);
+    EXPECT_EQ(three.results[0].rows, (Rows{{"0"}, {"-1"}}));
+    OdbcOutcome all = sa->exec("select 1 / (id - 3) as q from Regions");
+    EXPECT_EQ(messages(all), (Strings{divideByZero}));
+
+    // Sorting by the computed value computes it for every row first: top with order by still
+    // fails, before any row.
+    OdbcOutcome sorted = sa->exec("select top (2) 1 / (id - 3) as q from Regions order by q");
+    EXPECT_FALSE(sorted.ok);
+    EXPECT_EQ(messages(sorted), (Strings{divideByZero}));
+    for (const auto& r : sorted.results) {
+        EXPECT_TRUE(r.rows.empty());
+    }
+}
+
 } // namespace

@@ -35,4 +35,32 @@ TEST_F(LongValuesOverOdbc, LongLiteralsAndParametersAreMaxValuesNeverCut) {
     EXPECT_EQ(column(param, 1), (Strings{wide}));
 }
 
+TEST_F(LongValuesOverOdbc, ReplicateOfAMaxValueGoesOnPastEightThousandBytes) {
+    auto sa = connect();
+    OdbcOutcome lengths = sa->exec("select len(replicate(convert(varchar(max), 'a'), 10000)),\n"
+                                   " datalength(replicate(convert(nvarchar(max), N'ab'), 5000)),\n"
+                                   " len(replicate('abc', 3000)), datalength(replicate('abc', 3000)),\n"
+                                   " len(replicate(N'xy', 3000)), datalength(replicate(N'xy', 3000)),\n"
+                                   " replicate(convert(varchar(max), 'ab'), 4500), replicate('ab', 4500)");
+    ASSERT_TRUE(lengths.ok) << ::testing::PrintToString(messages(lengths));
+    std::vector<Strings> cells;
+    for (size_t i = 0; i < 8; ++i) {
+        cells.push_back(column(lengths, i));
+        ASSERT_EQ(cells.back().size(), 1u) << i;
+    }
+    EXPECT_EQ(cells[0][0], "10000");
+    EXPECT_EQ(cells[1][0], "20000");
+    // Any other argument is cut at 8,000 bytes, within a repetition if need be.
+    EXPECT_EQ(cells[2][0], "8000");
+    EXPECT_EQ(cells[3][0], "8000");
+    EXPECT_EQ(cells[4][0], "4000");
+    EXPECT_EQ(cells[5][0], "8000");
+    std::string ab;
+    for (int i = 0; i < 4500; ++i) {
+        ab += "ab";
+    }
+    EXPECT_EQ(cells[6][0], ab);
+    EXPECT_EQ(cells[7][0], ab.substr(0, 8000));
+}
+
 } // namespace
