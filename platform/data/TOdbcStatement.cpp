@@ -158,6 +158,12 @@ void TOdbcStatement::Execute(const QString& text, const QList<Parameter>& parame
         SQLFreeStmt(h, SQL_CLOSE);
         SQLFreeStmt(h, SQL_RESET_PARAMS);
         m_connection->ClearErrors();
+        // A cancel that came before the request went out would find nothing to stop on the
+        // server: the request is not sent at all.
+        if (m_cancelled) {
+            closeCursorNow();
+            throw ECancelled();
+        }
         bindParameters(parameters);
         afterMove(SQLExecDirectW(h, wide(text), SQLINTEGER(text.size())));
     });
