@@ -2,8 +2,7 @@
 // served by the simulator, and reads the same rows with FreeTDS's bsqldb into /dev/null and with
 // a raw ODBC loop (bound columns, 512-row blocks, no row store: the physical limit) in the same
 // run. Prints the time ratios and our peak memory per row against the rows' raw size. The simulator
-// runs in this process and builds each answer whole before sending it, so the peak growth includes
-// its copy of the result as well as ours.
+// runs in a child process of its own, so the peak growth counts only the client's memory.
 #include "BenchRows.h"
 #include "Server.h"
 #include "TADOConnection.h"
@@ -22,6 +21,9 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -95,15 +97,61 @@ long kib(const char* field) {
     return 0;
 }
 
+// The simulator with the benchmark rows, served from a forked child until the parent's end of
+// `keepAlive` closes. Returns the child's port, or 0 on failure.
+int startServerProcess(long rows, pid_t& child, int& keepAlive) {
+    int portPipe[2], alivePipe[2];
+    if (pipe(portPipe) != 0 || pipe(alivePipe) != 0)
+        return 0;
+    child = fork();
+    if (child < 0)
+        return 0;
+    if (child == 0) {
+        close(portPipe[0]);
+        close(alivePipe[1]);
+        int port = 0;
+        try {
+            auto responder = makeBenchRowsInstance(rows, true);
+            sqlsim::Server server(*responder);
+            port = server.start(0);
+            if (write(portPipe[1], &port, sizeof port) != sizeof port)
+                _exit(1);
+            close(portPipe[1]);
+            char c;
+            while (read(alivePipe[0], &c, 1) > 0) {
+            }
+            server.stop();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "simulator: %s\n", e.what());
+            if (port == 0 && write(portPipe[1], &port, sizeof port) != sizeof port)
+                _exit(1);
+        }
+        _exit(0);
+    }
+    close(portPipe[1]);
+    close(alivePipe[0]);
+    keepAlive = alivePipe[1];
+    int port = 0;
+    if (read(portPipe[0], &port, sizeof port) != sizeof port)
+        port = 0;
+    close(portPipe[0]);
+    return port;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
     const int runs = 3;
-    auto responder = makeBenchRowsInstance(rows, true);
-    sqlsim::Server server(*responder);
-    const int port = server.start(0);
+    // Forked before any thread exists, so the child starts from a clean single-threaded state.
+    pid_t serverPid = -1;
+    int keepAlive = -1;
+    const int port = startServerProcess(rows, serverPid, keepAlive);
+    if (port <= 0) {
+        std::fprintf(stderr, "the simulator did not start\n");
+        return 1;
+    }
+    QCoreApplication app(argc, argv);
 
     // The values' own size: int 4, nvarchar 2 per character, datetime 8, decimal(18,2) 9, bit 1.
     double rawBytes = 0;
@@ -186,6 +234,8 @@ int main(int argc, char** argv) {
     std::printf("raw data: %.1f bytes/row; row store: %.1f bytes/row; peak process growth: %.1f bytes/row\n",
                 perRowRaw, double(storeBytes) / double(rows), perRowPeak);
     std::printf("memory ratio (peak growth / raw): %.2f (target <= 2)\n", perRowPeak / perRowRaw);
-    server.stop();
+    close(keepAlive);
+    int status = 0;
+    waitpid(serverPid, &status, 0);
     return 0;
 }
