@@ -189,6 +189,31 @@ TEST_F(SharedTablesOverOdbc, InsertExecFailsWholeOnAMismatchAConversionOrANested
     EXPECT_EQ(noProcedure[0].rfind("2812: Could not find stored procedure '", 0), 0u) << noProcedure[0];
 }
 
+TEST_F(SharedTablesOverOdbc, InsertExecAndDropAskTheRightsOfTheirTables) {
+    auto clerk = connect("clerk", "clerk", "Sales");
+    // Without INSERT on the table nothing runs: the text would have made a global table.
+    EXPECT_EQ(messages(clerk->exec("insert Regions (name) exec ('select N''x'' as name into ##ranByClerk "
+                                   "select name from ##ranByClerk')")),
+              (Strings{"229: The INSERT permission was denied on the object 'Regions', database 'Sales', "
+                       "schema 'dbo'."}));
+    EXPECT_EQ(firstColumn("select isnull(object_id('tempdb..##ranByClerk'), 0)"), (Strings{"0"}));
+    // Its own temporary tables need no right.
+    EXPECT_EQ(ran("create table #mine (name nvarchar(50))\ninsert #mine exec ('select note from Orders where 1 = 0')\n"
+                  "insert #mine exec ('select N''a'' union all select N''b''')",
+                  clerk.get()),
+              (Strings{"count:0", "count:2"}));
+    EXPECT_EQ(ran("create table ##clerks (a int)\ninsert ##clerks exec ('select 1')", clerk.get()),
+              (Strings{"count:1"}));
+    EXPECT_EQ(firstColumn("select a from ##clerks"), (Strings{"1"}));
+    // A drop it may not do fails for each table, and takes none.
+    EXPECT_EQ(messages(clerk->exec("drop table Regions, Orders")),
+              (Strings{"3701: Cannot drop the table 'Regions', because it does not exist or you do not have "
+                       "permission.",
+                       "3701: Cannot drop the table 'Orders', because it does not exist or you do not have "
+                       "permission."}));
+    EXPECT_EQ(firstColumn("select count(*) from sys.tables where name in (N'Regions', N'Orders')"), (Strings{"2"}));
+}
+
 TEST_F(SharedTablesOverOdbc, DropOfSeveralObjectsDropsEachThatExists) {
     ASSERT_TRUE(m_sa->exec("create table dbo.DropA (a int)\ncreate table dbo.DropB (b int)\ncreate table #DropC (c int)").ok);
     EXPECT_EQ(ran("drop table dbo.DropA, DropB, #DropC"), Strings{});
