@@ -140,6 +140,18 @@ TEST_F(SharedTablesOverOdbc, InsertExecTakesTheRowsOfEveryResultSet) {
     EXPECT_EQ(variable.order, (Strings{"count:1", "count:2", "result"}));
     EXPECT_EQ(column(variable, 0), (Strings{"1", "2", "8"}));
     EXPECT_EQ(column(variable, 1), (Strings{"NULL", "NULL", "var"}));
+    // A system procedure's result goes in the same way.
+    ASSERT_TRUE(m_sa->exec("create table #who (spid char(5), status nvarchar(30), login nvarchar(128), "
+                           "host nvarchar(128), blkBy char(5), dbName nvarchar(128), command nvarchar(32), "
+                           "cpu varchar(20), io varchar(20), lastBatch varchar(20), program nvarchar(128), "
+                           "spid2 char(5), requestId int)")
+                    .ok);
+    OdbcOutcome who = m_sa->exec("exec sp_who2");
+    ASSERT_TRUE(who.ok) << ::testing::PrintToString(messages(who));
+    const Strings logins = column(who, 2);
+    ASSERT_FALSE(logins.empty());
+    EXPECT_EQ(ran("insert #who exec sp_who2"), (Strings{"count:" + std::to_string(logins.size())}));
+    EXPECT_EQ(firstColumn("select login from #who"), logins);
     // A rollback takes the rows back out.
     ASSERT_TRUE(m_sa->exec("begin tran\ninsert #r exec dbo.TwoSets").ok);
     EXPECT_EQ(firstColumn("select count(*) from #r"), (Strings{"7"}));
