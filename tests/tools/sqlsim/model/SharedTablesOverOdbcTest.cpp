@@ -86,6 +86,21 @@ TEST_F(SharedTablesOverOdbc, ARollbackUndoesTheMakingOfAGlobalTemporaryTable) {
     EXPECT_EQ(firstColumn("select count(*) from ##undone"), (Strings{"0"}));
 }
 
+TEST_F(SharedTablesOverOdbc, AnotherSessionsOpenTransactionHoldsAGlobalTemporaryTable) {
+    auto writer = connect("sa", "Secret1", "Sales");
+    ASSERT_TRUE(writer->exec("create table ##held (a int)\ninsert ##held values (1)").ok);
+    ASSERT_TRUE(m_sa->exec("create table #free (a int)").ok);
+    ASSERT_TRUE(writer->exec("begin tran\ninsert ##held values (2)").ok);
+    const auto start = std::chrono::steady_clock::now();
+    OdbcOutcome blocked = m_sa->exec("set lock_timeout 300\nselect count(*) from ##held");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    EXPECT_EQ(messages(blocked), (Strings{"1222: Lock request time out period exceeded."}));
+    // A local temporary table of the reader does not wait.
+    EXPECT_EQ(firstColumn("select count(*) from #free"), (Strings{"0"}));
+    ASSERT_TRUE(writer->exec("rollback").ok);
+    EXPECT_EQ(firstColumn("set lock_timeout 300\nselect count(*) from ##held"), (Strings{"1"}));
+}
+
 TEST_F(SharedTablesOverOdbc, AProceduresTemporaryTableHidesItsCallersOfTheSameName) {
     ASSERT_TRUE(m_sa->exec("create table #t (a int)\ninsert #t values (1)").ok);
     ASSERT_TRUE(m_sa->exec("create procedure dbo.MakesItsOwnT as\n"
