@@ -25,6 +25,8 @@ std::optional<std::vector<Row>> InsertExec::run(size_t& pos, size_t columns) {
     m_running = true;
     m_runner.prepareToWrite();
     m_before = m_ctx.instance.snapshot();
+    m_tranCount = m_ctx.session.tranCount;
+    m_transactionId = m_ctx.session.transactionId;
     std::vector<Response::Item>& items = m_ctx.response.items();
     const size_t first = items.size();
     try {
@@ -80,7 +82,7 @@ std::optional<std::vector<Row>> InsertExec::run(size_t& pos, size_t columns) {
 }
 
 void InsertExec::undo() {
-    if (m_before) {
+    if (m_before && m_ctx.session.tranCount == m_tranCount && m_ctx.session.transactionId == m_transactionId) {
         m_ctx.instance.restore(std::move(*m_before));
         m_before.reset();
     }

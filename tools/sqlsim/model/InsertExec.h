@@ -27,6 +27,9 @@ private:
     BatchRunner& m_runner;
     Context& m_ctx;
     std::unique_ptr<Instance::Snapshot> m_before;
+    // The transaction the snapshot was taken in: one ended meanwhile has restored what it keeps.
+    int m_tranCount = 0;
+    uint64_t m_transactionId = 0;
     bool m_running = false;
 };
 

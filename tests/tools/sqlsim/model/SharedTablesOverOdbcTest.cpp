@@ -195,6 +195,15 @@ TEST_F(SharedTablesOverOdbc, InsertExecFailsWholeOnAMismatchAConversionOrANested
               0u)
         << converted[0];
     EXPECT_EQ(firstColumn("select count(*) from #r"), (Strings{"1"}));
+    // With xact_abort on, an error while the text runs rolls back the whole transaction, and it stays
+    // rolled back.
+    Strings aborted = messages(m_sa->exec("set xact_abort on\nbegin tran\ninsert Regions (name) values (N'Lost')\n"
+                                          "insert #r exec ('select 1 / 0, N''x''')\nselect 1"));
+    ASSERT_FALSE(aborted.empty());
+    EXPECT_EQ(aborted[0], "8134: Divide by zero error encountered.");
+    EXPECT_EQ(firstColumn("set xact_abort off\nselect @@trancount"), (Strings{"0"}));
+    EXPECT_EQ(firstColumn("select count(*) from Regions where name = N'Lost'"), (Strings{"0"}));
+    EXPECT_EQ(firstColumn("select count(*) from #r"), (Strings{"1"}));
     // An insert ... exec cannot run inside another.
     ASSERT_TRUE(m_sa->exec("create procedure dbo.InsertsFromExec as\n"
                            "create table #x (a int)\n"
