@@ -173,6 +173,13 @@ TEST_F(SharedTablesOverOdbc, InsertExecTakesTheRowsOfEveryResultSet) {
     EXPECT_EQ(ran("rollback"), Strings{});
     EXPECT_EQ(firstColumn("select count(*) from #r"), (Strings{"4"}));
     EXPECT_EQ(firstColumn("select count(*) from Regions"), (Strings{"4"}));
+    // The text in a variable, and a procedure whose return code is kept.
+    OdbcOutcome forms = m_sa->exec("declare @sql nvarchar(100) = N'select 11, N''eleven'''\ndeclare @rc int = -1\n"
+                                   "insert #r exec sp_executesql @sql\ninsert #r exec @rc = dbo.TwoSets\n"
+                                   "select @rc, count(*) from #r");
+    ASSERT_TRUE(forms.ok) << ::testing::PrintToString(messages(forms));
+    EXPECT_EQ(forms.order, (Strings{"count:1", "count:3", "result"}));
+    EXPECT_EQ(forms.results.at(0).rows, (Rows{{"0", "8"}}));
 }
 
 TEST_F(SharedTablesOverOdbc, InsertExecFailsWholeOnAMismatchAConversionOrANestedInsertExec) {
