@@ -173,6 +173,12 @@ TEST_F(SharedTablesOverOdbc, InsertExecTakesTheRowsOfEveryResultSet) {
     EXPECT_EQ(ran("rollback"), Strings{});
     EXPECT_EQ(firstColumn("select count(*) from #r"), (Strings{"4"}));
     EXPECT_EQ(firstColumn("select count(*) from Regions"), (Strings{"4"}));
+    // Into a permanent table, whose identity numbers the new rows.
+    ASSERT_TRUE(m_sa->exec("begin tran\ninsert Regions (name) exec ('select N''Nord'' select N''Süd''')").ok);
+    EXPECT_EQ(firstColumn("select cast(id as varchar) + ':' + name from Regions where id > 4 order by id"),
+              (Strings{"5:Nord", "6:Süd"}));
+    EXPECT_EQ(ran("rollback"), Strings{});
+    EXPECT_EQ(firstColumn("select count(*) from Regions"), (Strings{"4"}));
     // The text in a variable, and a procedure whose return code is kept.
     OdbcOutcome forms = m_sa->exec("declare @sql nvarchar(100) = N'select 11, N''eleven'''\ndeclare @rc int = -1\n"
                                    "insert #r exec sp_executesql @sql\ninsert #r exec @rc = dbo.TwoSets\n"
