@@ -44,6 +44,7 @@ struct Session {
     int tranCount = 0;          // @@TRANCOUNT
     std::string tranName;       // the outermost transaction's name
     uint64_t transactionId = 0; // the descriptor the client is told for the current transaction
+    int tempScope = 0;          // procedures and dynamic texts running: each sees its own #tables first
 };
 
 } // namespace sqlsim

@@ -229,6 +229,13 @@ void BatchRunner::waitForReaders(size_t begin, size_t end) {
             }
             break;
         }
+        if (parts.size() <= 3 && TempTables::isGlobal(parts.back())) {
+            // A global temporary table is shared like a user table: its readers wait the same way.
+            if (TempTables::find(m_ctx.instance, parts.back(), m_ctx.session) && Transactions::waitToRead(m_ctx)) {
+                return;
+            }
+            continue;
+        }
         if (parts.size() > 3 || TempTables::isTemp(parts.back())) {
             continue;
         }

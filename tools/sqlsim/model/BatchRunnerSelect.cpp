@@ -184,7 +184,7 @@ EvalScope BatchRunner::scope(const std::vector<std::pair<std::string, const Rela
                 const auto parts = splitName(a[0].toText());
                 if (parts.size() < 3 && !sameName(ctx->session.database, "tempdb"))
                     return SqlValue::null();
-                ObjectDef* t = TempTables::find(ctx->instance, temp, ctx->session.spid);
+                ObjectDef* t = TempTables::find(ctx->instance, temp, ctx->session);
                 return t ? SqlValue(int64_t(t->id)) : SqlValue::null();
             }
             int id = ctx->db().objectId(a[0].toText());
@@ -288,7 +288,7 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
         return r;
     }
     if (!parts.empty() && TempTables::isTemp(parts.back())) {
-        ObjectDef* t = TempTables::find(m_ctx.instance, parts.back(), m_ctx.session.spid);
+        ObjectDef* t = TempTables::find(m_ctx.instance, parts.back(), m_ctx.session);
         if (!t) {
             throw SqlError(208, 16, "Invalid object name '" + parts.back() + "'.");
         }
@@ -400,11 +400,11 @@ Relation BatchRunner::select(size_t& pos) {
     ObjectDef* table = nullptr;
     if (TempTables::isTemp(parts.back())) {
         const std::string temp = TempTables::tempName(parts);
-        if (temp.empty() || parts.back().rfind("##", 0) == 0 || !makesTempTables()) {
+        if (temp.empty() || !makesTempTables()) {
             notSupported();
         }
         prepareToWrite();
-        table = &TempTables::create(m_ctx.instance, temp, m_ctx.session.spid, std::move(columns));
+        table = &TempTables::create(m_ctx.instance, temp, m_ctx.session, std::move(columns));
     } else {
         Database* db =
             parts.size() == 3 && !parts[0].empty() ? m_ctx.instance.findDatabase(parts[0]) : &m_ctx.db();

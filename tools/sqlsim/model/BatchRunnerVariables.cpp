@@ -154,11 +154,7 @@ std::map<std::string, Param> BatchRunner::runNested(const std::string& text, std
     const std::string database = m_ctx.session.database;
     std::map<std::string, Param> result;
     // The temporary tables the text makes go when it ends.
-    struct TempTablesOfText {
-        Context& ctx;
-        std::set<int> before;
-        ~TempTablesOfText() { TempTables::dropAllBut(ctx.instance, ctx.session.spid, before); }
-    } tempTables{m_ctx, TempTables::ids(m_ctx.instance, m_ctx.session.spid)};
+    TempTables::Scope tempTables(m_ctx);
     try {
         BatchRunner inner(m_ctx, m_procedures, request);
         inner.m_nested = true;

@@ -47,6 +47,7 @@ struct ObjectDef {
     bool primaryKeyClustered = true;
     std::vector<Row> rows;
     int64_t identityNext = 1;
+    int creatorSpid = 0; // a global temporary table: the session that made it
 
     // Views, procedures, functions, triggers, and the defining text of a default constraint
     std::string source;

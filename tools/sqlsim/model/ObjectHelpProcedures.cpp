@@ -71,10 +71,8 @@ bool numeric(SqlType t) {
     }
 }
 
-void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
-    Response& out = ctx.response;
-    out.resultSet(objectHead(db, t));
-
+// The columns of a table, a view or a table-valued function.
+ResultSet columnsOf(const ObjectDef& t) {
     ResultSet cols;
     const ColumnType yesNo = ColumnType::of(SqlType::VarChar, 35);
     cols.column("Column_name", kSysname)
@@ -103,8 +101,11 @@ void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
                   c.type.isCharacter() ? SqlValue(std::string("SQL_Latin1_General_CP1_CI_AS"))
                                        : SqlValue::null()});
     }
-    out.resultSet(std::move(cols));
+    return cols;
+}
 
+// Its identity column, or the row that says it has none.
+ResultSet identityOf(const ObjectDef& t) {
     ResultSet identity;
     const ColumnType seedType = ColumnType::of(SqlType::Numeric, 0, 38, 0);
     identity.column("Identity", kSysname)
@@ -119,11 +120,21 @@ void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
         identity.row({SqlValue(std::string("No identity column defined.")), SqlValue::null(),
                       SqlValue::null(), SqlValue::null()});
     }
-    out.resultSet(std::move(identity));
+    return identity;
+}
 
+ResultSet noRowGuid() {
     ResultSet rowGuid;
     rowGuid.column("RowGuidCol", kSysname).row({SqlValue(std::string("No rowguidcol column defined."))});
-    out.resultSet(std::move(rowGuid));
+    return rowGuid;
+}
+
+void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
+    Response& out = ctx.response;
+    out.resultSet(objectHead(db, t));
+    out.resultSet(columnsOf(t));
+    out.resultSet(identityOf(t));
+    out.resultSet(noRowGuid());
     ResultSet fileGroup;
     fileGroup.column("Data_located_on_filegroup", kSysname).row({SqlValue(std::string("PRIMARY"))});
     out.resultSet(std::move(fileGroup));
@@ -223,6 +234,8 @@ void describeTable(Context& ctx, Database& db, const ObjectDef& t) {
 }
 
 // A procedure or scalar function: its head, then its parameters (a function's result first, unnamed).
+// A view or table-valued function: its head and its columns (for a view or a multi-statement
+// function, then the identity and rowguid sets as for a table), then a function's parameters.
 void describeModule(Context& ctx, Database& db, const ObjectDef& o) {
     std::vector<Token> tokens = SqlLexer::tokenize(o.source);
     size_t head = 0;
@@ -234,6 +247,13 @@ void describeModule(Context& ctx, Database& db, const ObjectDef& o) {
         throw SqlError(50000, 16, "__not_supported__");
     }
     ctx.response.resultSet(objectHead(db, o));
+    if (o.type == "V" || o.type == "IF" || o.type == "TF") {
+        ctx.response.resultSet(columnsOf(o));
+        if (o.type != "IF") {
+            ctx.response.resultSet(identityOf(o));
+            ctx.response.resultSet(noRowGuid());
+        }
+    }
     if (def->parameters.empty()) {
         return;
     }
@@ -295,10 +315,11 @@ int help(Context& ctx, const std::vector<SqlValue>& a) {
     }
     if (o->isTable()) {
         describeTable(ctx, db, *o);
-    } else if (o->type == "P" || o->type == "FN") {
+    } else if (o->type == "P" || o->type == "FN" || o->type == "V" || o->type == "IF" ||
+               (o->type == "TF" && !o->columns.empty())) {
         describeModule(ctx, db, *o);
     } else {
-        throw SqlError(50000, 16, "__not_supported__"); // views, table functions, triggers, constraints
+        throw SqlError(50000, 16, "__not_supported__"); // triggers, constraints
     }
     return 0;
 }

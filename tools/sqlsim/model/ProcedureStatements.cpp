@@ -202,7 +202,7 @@ void ProcedureStatements::drop(Context& ctx, const std::vector<Token>& tokens, s
         pos += 2;
     }
     Database& db = ctx.db();
-    std::vector<int> ids;
+    std::vector<std::pair<std::string, std::string>> names; // as looked up, as shown
     while (true) {
         if (!at(pos).isName()) {
             syntaxError(at(pos));
@@ -221,24 +221,28 @@ void ProcedureStatements::drop(Context& ctx, const std::vector<Token>& tokens, s
         if (o && !ofKind(*o, word)) {
             refuse(); // dropping an object of another kind
         }
-        if (!o || !Permissions::dbRole(ctx, db, "db_ddladmin")) {
-            if (!o && ifExists) {
-                // nothing to drop
-            } else {
-                throw SqlError(3701, 11,
-                               "Cannot drop the " + word + " '" + parts.back() +
-                                   "', because it does not exist or you do not have permission.");
-            }
-        } else {
-            ids.push_back(o->id);
-        }
+        names.emplace_back(name, parts.back());
         if (!at(pos).isSymbol(",")) {
             break;
         }
         ++pos;
     }
-    for (int id : ids) {
-        db.dropObject(id);
+    // Each object goes in turn; one that cannot go is reported and the others still go.
+    std::vector<SqlError> failed;
+    for (const auto& [name, shown] : names) {
+        ObjectDef* o = db.findObject(name);
+        if (o && Permissions::dbRole(ctx, db, "db_ddladmin")) {
+            db.dropObject(o->id);
+        } else if (o || !ifExists) {
+            failed.emplace_back(3701, 11,
+                                "Cannot drop the " + word + " '" + shown +
+                                    "', because it does not exist or you do not have permission.");
+        }
+    }
+    if (!failed.empty()) {
+        SqlError first = failed.front();
+        first.following.insert(first.following.end(), failed.begin() + 1, failed.end());
+        throw first;
     }
 }
 

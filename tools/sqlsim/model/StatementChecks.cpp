@@ -71,7 +71,9 @@ void truncate(BatchCompiler& c, size_t& pos) {
     BatchCompiler::expectEnd(c.at(pos));
 }
 
-// insert [into] name [(columns)] values (...)[, (...)]
+void exec(BatchCompiler& c, size_t& pos);
+
+// insert [into] name [(columns)] values (...)[, (...)] | select ... | exec ...
 void insert(BatchCompiler& c, size_t& pos) {
     ++pos;
     if (c.at(pos).isWord("into")) {
@@ -96,8 +98,12 @@ void insert(BatchCompiler& c, size_t& pos) {
         select(c, pos);
         return;
     }
+    if (c.at(pos).isWord("exec") || c.at(pos).isWord("execute")) {
+        exec(c, pos);
+        return;
+    }
     if (!c.at(pos).isWord("values")) {
-        notSupported(); // insert ... exec, default values
+        notSupported(); // default values
     }
     ++pos;
     while (true) {

@@ -265,16 +265,16 @@ void TableDefinitions::create(Context& ctx, Cursor& c, bool tempAllowed) {
     c.pos += 2;
     std::string name = c.name();
     auto parts = splitName(name);
-    // A local temporary table lives in tempdb under its session's name; anyone may make one.
+    // A temporary table lives in tempdb (a local one under its session's name); anyone may make one.
     const bool isTemp = TempTables::isTemp(parts.back());
     const std::string temp = TempTables::tempName(parts);
     Database* tempdb = ctx.instance.findDatabase("tempdb");
-    if (isTemp && (temp.empty() || !tempAllowed || !tempdb || parts.back().rfind("##", 0) == 0)) {
+    if (isTemp && (temp.empty() || !tempAllowed || !tempdb)) {
         throw SqlError(50000, 16, "__not_supported__");
     }
     Database& db = isTemp ? *tempdb : ctx.db();
     if (isTemp) {
-        if (TempTables::find(ctx.instance, temp, ctx.session.spid)) {
+        if (TempTables::madeHere(ctx.instance, temp, ctx.session)) {
             throw SqlError(2714, 16, "There is already an object named '" + temp + "' in the database.", 6);
         }
     } else {
@@ -296,8 +296,13 @@ void TableDefinitions::create(Context& ctx, Cursor& c, bool tempAllowed) {
         }
         uid = owner->uid;
     }
-    defineTable(c, db, isTemp ? TempTables::storedName(temp, ctx.session.spid) : parts.back(),
+    defineTable(c, db, isTemp ? TempTables::storedName(temp, ctx.session) : parts.back(),
                 isTemp ? temp : parts.back(), uid, !isTemp);
+    if (isTemp) {
+        if (ObjectDef* made = TempTables::find(ctx.instance, temp, ctx.session)) {
+            TempTables::own(*made, ctx.session);
+        }
+    }
 }
 
 void TableDefinitions::declareTable(Cursor& c, Database& store, const std::string& name) {
@@ -310,17 +315,39 @@ void TableDefinitions::drop(Context& ctx, Cursor& c) {
     if (ifExists) {
         c.pos += 2;
     }
-    std::string name = c.name();
-    auto parts = splitName(name);
-    if (c.at().isSymbol(",")) {
-        throw SqlError(50000, 16, "__not_supported__"); // several tables in one statement
+    std::vector<std::string> names;
+    while (true) {
+        names.push_back(c.name());
+        const auto parts = splitName(names.back());
+        if (TempTables::isTemp(parts.back()) && TempTables::tempName(parts).empty()) {
+            throw SqlError(50000, 16, "__not_supported__"); // a temporary name in another database
+        }
+        if (!c.at().isSymbol(",")) {
+            break;
+        }
+        ++c.pos;
     }
+    // Each table goes in turn; one that cannot go is reported and the others still go.
+    std::vector<SqlError> failed;
+    for (const std::string& name : names) {
+        try {
+            dropOne(ctx, name, ifExists);
+        } catch (const SqlError& e) {
+            failed.push_back(e);
+        }
+    }
+    if (!failed.empty()) {
+        SqlError first = failed.front();
+        first.following.insert(first.following.end(), failed.begin() + 1, failed.end());
+        throw first;
+    }
+}
+
+void TableDefinitions::dropOne(Context& ctx, const std::string& name, bool ifExists) {
+    const auto parts = splitName(name);
     if (TempTables::isTemp(parts.back())) {
         const std::string temp = TempTables::tempName(parts);
-        if (temp.empty() || parts.back().rfind("##", 0) == 0) {
-            throw SqlError(50000, 16, "__not_supported__");
-        }
-        ObjectDef* o = TempTables::find(ctx.instance, temp, ctx.session.spid);
+        ObjectDef* o = TempTables::find(ctx.instance, temp, ctx.session);
         if (o) {
             ctx.instance.findDatabase("tempdb")->dropObject(o->id);
         } else if (!ifExists) {
@@ -338,7 +365,7 @@ void TableDefinitions::drop(Context& ctx, Cursor& c) {
     }
     if (!o || !o->isTable() || !Permissions::dbRole(ctx, db, "db_ddladmin")) {
         throw SqlError(3701, 11,
-                       "Cannot drop the table '" + splitName(name).back() +
+                       "Cannot drop the table '" + parts.back() +
                            "', because it does not exist or you do not have permission.",
                        5);
     }

@@ -1,5 +1,6 @@
 #include "TableStatements.h"
 
+#include "InsertExec.h"
 #include "TableDefinitions.h"
 #include "Triggers.h"
 #include "TokenCursor.h"
@@ -57,10 +58,10 @@ std::optional<Target> findTarget(BatchRunner& runner, Context& ctx, const std::s
     }
     if (TempTables::isTemp(parts.back())) {
         const std::string temp = TempTables::tempName(parts);
-        if (temp.empty() || parts.back().rfind("##", 0) == 0) {
+        if (temp.empty()) {
             throw SqlError(50000, 16, "__not_supported__");
         }
-        ObjectDef* o = TempTables::find(ctx.instance, temp, ctx.session.spid);
+        ObjectDef* o = TempTables::find(ctx.instance, temp, ctx.session);
         if (!o) {
             return std::nullopt;
         }
@@ -168,14 +169,17 @@ void expectEnd(const Cursor& c) {
     BatchCompiler::expectEnd(c.at());
 }
 
+void writeRows(BatchRunner& runner, Context& ctx, const Target& target, const std::vector<int>& targets,
+               std::vector<Row> newRows, InsertExec* capture);
+
 void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     ++c.pos;
     if (c.at().isWord("into")) {
         ++c.pos;
     }
-    const Target target = userTable(runner, ctx, targetName(c));
+    const std::string targetText = targetName(c);
+    const Target target = userTable(runner, ctx, targetText);
     ObjectDef& t = target.table;
-    Database& db = target.db;
     require(ctx, target, Permissions::kInsert);
     std::vector<int> targets;
     if (c.at().isSymbol("(")) {
@@ -217,6 +221,24 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
                                "number of INSERT columns.");
         }
         newRows = std::move(rows.rows);
+    } else if (c.at().isWord("exec") || c.at().isWord("execute")) {
+        // insert ... exec: the rows of the result sets the procedure or text sends. It may have
+        // changed the tables, so the target is looked up again when it is done.
+        InsertExec capture(runner, ctx);
+        std::optional<std::vector<Row>> rows = capture.run(c.pos, targets.size());
+        if (!rows) {
+            return;
+        }
+        const Target again = [&] {
+            try {
+                return userTable(runner, ctx, targetText);
+            } catch (const SqlError&) {
+                capture.undo();
+                throw;
+            }
+        }();
+        writeRows(runner, ctx, again, targets, std::move(*rows), &capture);
+        return;
     } else if (!c.at().isWord("values")) {
         throw SqlError(50000, 16, "__not_supported__");
     }
@@ -260,6 +282,15 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
         }
     }
     expectEnd(c);
+    writeRows(runner, ctx, target, targets, std::move(newRows), nullptr);
+}
+
+// Inserts the rows, each holding the values of the targets' columns, with the column rules, keys
+// and triggers of the table; on an error none stays (nor what capture's exec changed).
+void writeRows(BatchRunner& runner, Context& ctx, const Target& target, const std::vector<int>& targets,
+               std::vector<Row> newRows, InsertExec* capture) {
+    ObjectDef& t = target.table;
+    Database& db = target.db;
     bool identityInsert = ctx.session.options["identity_insert"] == lower(db.name + "." + db.fullName(t));
     int identity = t.identityColumn();
     int64_t count = 0;
@@ -317,6 +348,9 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
             t.rows.pop_back();
         }
         terminated(ctx, e);
+        if (capture) {
+            capture->undo();
+        }
         return;
     }
     if (instead) {

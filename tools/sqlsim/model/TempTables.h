@@ -1,7 +1,9 @@
 #pragma once
-// Local temporary tables (#name): kept in tempdb under the name the server gives them (the name
-// padded with underscores, then a suffix of the session), seen only by the session that made them
-// and dropped when it disconnects.
+// Temporary tables. A local one (#name) is kept in tempdb under the name the server gives it (the
+// name padded with underscores, then a suffix of the session and of the procedure or dynamic text
+// that made it), seen only by its session, the innermost of that name first, and dropped when what
+// made it ends. A global one (##name) is kept under its own name, seen by every session and dropped
+// when the session that made it disconnects.
 #include "Context.h"
 
 #include <set>
@@ -13,22 +15,41 @@ namespace sqlsim::model {
 class TempTables {
 public:
     static bool isTemp(const std::string& name) { return !name.empty() && name[0] == '#'; }
-    // The name tempdb keeps the session's table under.
-    static std::string storedName(const std::string& name, int spid);
-    // The session's table, or nullptr.
-    static ObjectDef* find(Instance& instance, const std::string& name, int spid);
-    // Creates the session's table; 2714 when it has one of that name already.
-    static ObjectDef& create(Instance& instance, const std::string& name, int spid,
+    static bool isGlobal(const std::string& name) { return name.size() > 1 && name[0] == '#' && name[1] == '#'; }
+    // The name tempdb keeps the table under, made at the session's current scope.
+    static std::string storedName(const std::string& name, const Session& session);
+    // The table the session sees by that name (its innermost local one, or the global one), or nullptr.
+    static ObjectDef* find(Instance& instance, const std::string& name, const Session& session);
+    // Creates the table at the session's current scope; 2714 when that scope (for a global name,
+    // the instance) has one of that name already.
+    static ObjectDef& create(Instance& instance, const std::string& name, const Session& session,
                              std::vector<TableColumn> columns);
-    // Drops every table of the session.
+    // Whether the session's current scope (for a global name, the instance) has a table of that name.
+    static bool madeHere(Instance& instance, const std::string& name, const Session& session);
+    // Marks a global table made by the session as its own (to go when it disconnects).
+    static void own(ObjectDef& table, const Session& session);
+    // Drops every local table of the session and the global ones it made.
     static void dropAll(Instance& instance, int spid);
-    // The ids of the session's tables in tempdb.
-    static std::set<int> ids(Instance& instance, int spid);
-    // Drops the session's tables that are not among before (those a procedure made, as it ends).
-    static void dropAllBut(Instance& instance, int spid, const std::set<int>& before);
     // A name of the form [tempdb.][schema.]#name, or #name; "" when the name is not a temporary one
     // (or names another database than tempdb).
     static std::string tempName(const std::vector<std::string>& parts);
+
+    // While a procedure or a dynamic text runs: the local tables it makes hide its caller's of the
+    // same name, and go when it ends, however it ends.
+    class Scope {
+    public:
+        explicit Scope(Context& ctx);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        Context& m_ctx;
+    };
+
+private:
+    // The local tables of the session made at scope depth or deeper.
+    static std::set<int> localIds(Instance& instance, int spid, int depth);
 };
 
 } // namespace sqlsim::model

@@ -159,11 +159,7 @@ UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable&
     inner.m_tryDepth = callerTryDepth;
     ctx.response.add(ProcedureStart{});
     // The temporary tables the procedure makes go when it ends, however it ends.
-    struct TempTablesOfCall {
-        Context& ctx;
-        std::set<int> before;
-        ~TempTablesOfCall() { TempTables::dropAllBut(ctx.instance, ctx.session.spid, before); }
-    } tempTables{ctx, TempTables::ids(ctx.instance, ctx.session.spid)};
+    TempTables::Scope tempTables(ctx);
     if (std::optional<SqlError> escaped = runBody(ctx, inner, def.bodyAt, name)) {
         if (callerTryDepth > 0) {
             ctx.response.add(ReturnStatus{inner.m_returnStatus});

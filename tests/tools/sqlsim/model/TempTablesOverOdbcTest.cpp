@@ -153,7 +153,7 @@ TEST_F(TempTablesOverOdbc, RollbackUndoesTheirRowsAndTheirCreation) {
     ASSERT_TRUE(m_sa->exec("begin tran\ntruncate table #t\ndrop table #t\nrollback").ok);
     EXPECT_EQ(firstColumn("select a from #t"), (Strings{"1"}));
     // A batch refused part way changes nothing, the temporary table included.
-    OdbcOutcome refusedBatch = m_sa->exec("insert #t values (5)\ninsert #t exec sp_who");
+    OdbcOutcome refusedBatch = m_sa->exec("insert #t values (5)\ninsert #t default values");
     EXPECT_TRUE(refused(refusedBatch)) << ::testing::PrintToString(messages(refusedBatch));
     EXPECT_EQ(firstColumn("select count(*) from #t"), (Strings{"1"}));
 }
@@ -218,8 +218,8 @@ TEST_F(TempTablesOverOdbc, SelectIntoMakesAPermanentTable) {
 
 TEST_F(TempTablesOverOdbc, WhatIsNotAnsweredIsRefusedBeforeAnythingChanges) {
     for (const char* statement :
-         {"create table #f (a int references Regions(id))", "create table ##g (a int)",
-          "select id into ##g from Regions", "drop table #a, #b"}) {
+         {"create table #f (a int references Regions(id))", "create table master.dbo.#g (a int)",
+          "select id into master..#g from Regions", "drop table #a, master.dbo.#b"}) {
         OdbcOutcome out = m_sa->exec(std::string("insert Regions (name) values (N'X')\n") + statement);
         EXPECT_TRUE(refused(out)) << statement << ::testing::PrintToString(messages(out));
     }
