@@ -67,6 +67,27 @@ TEST_F(CommonTableWritesOverOdbc, DeletesFollowTheQuerysOrderAndWindowFunctions)
     EXPECT_EQ(tasks(), (Strings{"1:a", "3:c"}));
 }
 
+TEST_F(CommonTableWritesOverOdbc, TopLimitsTheRowsAPlainUpdateOrDeleteChanges) {
+    OdbcOutcome deleted = m_sa->exec("delete top (2) from Tasks where grp = 2\nselect @@rowcount");
+    ASSERT_TRUE(deleted.ok) << ::testing::PrintToString(messages(deleted));
+    EXPECT_EQ(column(deleted, 0), (Strings{"2"}));
+    OdbcOutcome updated = m_sa->exec("update top (1) Tasks set note = N't' where note is not null\n"
+                                     "select @@rowcount, count(*) from Tasks where note = N't'");
+    ASSERT_TRUE(updated.ok) << ::testing::PrintToString(messages(updated));
+    EXPECT_EQ(column(updated, 0), (Strings{"1"}));
+    EXPECT_EQ(column(updated, 1), (Strings{"1"}));
+    OdbcOutcome none = m_sa->exec("declare @n int = 0\ndelete top (@n) Tasks\nselect count(*) from Tasks");
+    ASSERT_TRUE(none.ok) << ::testing::PrintToString(messages(none));
+    EXPECT_EQ(column(none, 0), (Strings{"4"}));
+    EXPECT_EQ(messages(m_sa->exec("declare @n int = -1\ndelete top (@n) Tasks")),
+              (Strings{"1060: The number of rows provided for a TOP or FETCH clauses row count parameter must be "
+                       "an integer."}));
+    OdbcOutcome percent = m_sa->exec("delete top (50) percent from Tasks");
+    ASSERT_EQ(percent.messages.size(), 1u);
+    EXPECT_NE(percent.messages[0].text.find("not supported by the simulator"), std::string::npos);
+    EXPECT_EQ(column(m_sa->exec("select count(*) from Tasks"), 0), (Strings{"4"}));
+}
+
 TEST_F(CommonTableWritesOverOdbc, InsertsGoToTheTableThroughTheColumnsNamed) {
     OdbcOutcome out = m_sa->exec("with c (k, g, n) as (select id, grp, note from Tasks where grp = 9)\n"
                                  "insert into c (n, k, g) values (N'new', 7, 9)");
