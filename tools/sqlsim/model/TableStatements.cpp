@@ -83,6 +83,15 @@ Target userTable(BatchRunner& runner, Context& ctx, const std::string& name) {
     throw SqlError(208, 16, "Invalid object name '" + shownName(name) + "'.");
 }
 
+// The table a common table expression's query reads. Its query ran, so the name is there: when it
+// is not a table the simulator writes (a view, a table of another database), it is refused.
+Target throughTable(BatchRunner& runner, Context& ctx, const CommonTableWrite& through) {
+    if (auto target = findTarget(runner, ctx, through.tableName())) {
+        return *target;
+    }
+    throw SqlError(50000, 16, "__not_supported__");
+}
+
 // A statement's permission on its table; the session owns its temporary tables.
 void require(Context& ctx, const Target& t, int permission) {
     if (!t.temp) {
@@ -179,7 +188,7 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     const std::string name = targetName(c);
     // Into a common table expression: into its table, through its columns.
     std::unique_ptr<CommonTableWrite> through = CommonTableWrite::find(runner, name, false);
-    const Target target = userTable(runner, ctx, through ? through->tableName() : name);
+    const Target target = through ? throughTable(runner, ctx, *through) : userTable(runner, ctx, name);
     ObjectDef& t = target.table;
     Database& db = target.db;
     require(ctx, target, Permissions::kInsert);
@@ -423,7 +432,7 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     const std::string name = targetName(c);
     // Written through a common table expression: its table, its columns and rows.
     std::unique_ptr<CommonTableWrite> through = CommonTableWrite::find(runner, name, !isUpdate);
-    const Target target = userTable(runner, ctx, through ? through->tableName() : name);
+    const Target target = through ? throughTable(runner, ctx, *through) : userTable(runner, ctx, name);
     ObjectDef& t = target.table;
     Database& db = target.db;
     require(ctx, target, isUpdate ? Permissions::kUpdate : Permissions::kDelete);
