@@ -20,7 +20,8 @@ public:
     // name is none. Throws the server's error when the expression cannot be written through (a delete
     // may go through computed columns, an update or insert may not), and refuses what the simulator
     // does not model.
-    static std::unique_ptr<CommonTableWrite> find(BatchRunner& runner, const std::string& name, bool isDelete);
+    static std::unique_ptr<CommonTableWrite> find(BatchRunner& runner, const std::string& name,
+                                                  bool isDelete);
 
     // The table written, as the query names it.
     const std::string& tableName() const;

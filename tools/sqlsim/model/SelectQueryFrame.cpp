@@ -107,15 +107,18 @@ void checkFrame(const Frame& frame, const std::string& function, bool ordered, i
     }
     if (function == "row_number" || function == "rank" || function == "dense_rank" || function == "ntile" ||
         function == "lag" || function == "lead") {
-        throw SqlError(10752, 15, "The function '" + function + "' may not have a window frame.", 1, {}, line);
+        throw SqlError(10752, 15, "The function '" + function + "' may not have a window frame.", 1, {},
+                       line);
     }
     if (!ordered) {
-        throw SqlError(10756, 15, "Window frame with ROWS or RANGE must have an ORDER BY clause.", 1, {}, line);
+        throw SqlError(10756, 15, "Window frame with ROWS or RANGE must have an ORDER BY clause.", 1, {},
+                       line);
     }
     auto offset = [](Bound b) { return b == Bound::Preceding || b == Bound::Following; };
     if (frame.range && (offset(frame.start) || offset(frame.end))) {
-        throw SqlError(4194, 16, "RANGE is only supported with UNBOUNDED and CURRENT ROW window frame delimiters.",
-                       1, {}, line);
+        throw SqlError(4194, 16,
+                       "RANGE is only supported with UNBOUNDED and CURRENT ROW window frame delimiters.", 1,
+                       {}, line);
     }
 }
 

@@ -236,8 +236,40 @@ void SelectQuery::computeWindows(Pass& p) {
             }
             const size_t n = end - first;
             int64_t rank = 1, dense = 1;
+            auto add = [&](Accumulator& into, size_t at) {
+                if (f.args.empty() || f.args[0]->kind == Expr::Kind::Star) {
+                    ++into.count;
+                } else {
+                    into.add(f, in(order[at], parts + orders), argType);
+                }
+            };
+            auto frameOf = [&](size_t i) {
+                return frameRows(frame, i, n, [&](size_t a, size_t b) {
+                    return peers(order[first + a], order[first + b]);
+                });
+            };
             Accumulator acc;
             size_t added = first; // rows of the partition already in acc
+            // Frames to the partition's end only grow from the last row back: one running total, read
+            // backwards, serves them.
+            std::vector<SqlValue> toEnd;
+            if (Evaluator::isAggregate(f) && frame.start != Frame::Bound::UnboundedPreceding &&
+                frame.end == Frame::Bound::UnboundedFollowing) {
+                toEnd.resize(n);
+                Accumulator back;
+                size_t from = end; // rows of the partition already in back: from .. end
+                for (size_t i = n; i-- > 0;) {
+                    const auto [lo, hi] = frameOf(i);
+                    if (lo >= hi) {
+                        toEnd[i] = Accumulator{}.result(f, type);
+                        continue;
+                    }
+                    for (; from > first + lo; --from) {
+                        add(back, from - 1);
+                    }
+                    toEnd[i] = back.result(f, type);
+                }
+            }
             for (size_t k = first; k < end; ++k) {
                 const size_t row = order[k];
                 SqlValue& out = rows[row][column];
@@ -281,20 +313,14 @@ void SelectQuery::computeWindows(Pass& p) {
                     out = out.isNull() ? out : Evaluator::coerce(out, type);
                 } else {
                     // An aggregate, first_value or last_value over the rows of this row's frame.
-                    const auto [lo, hi] = frameRows(frame, i, n, [&](size_t a, size_t b) {
-                        return peers(order[first + a], order[first + b]);
-                    });
-                    auto add = [&](Accumulator& into, size_t at) {
-                        if (f.args.empty() || f.args[0]->kind == Expr::Kind::Star) {
-                            ++into.count;
-                        } else {
-                            into.add(f, in(order[at], parts + orders), argType);
-                        }
-                    };
+                    const auto [lo, hi] = frameOf(i);
                     if (framedValue(f.name)) {
                         out = lo >= hi ? SqlValue::null()
-                                       : in(order[first + (f.name == "first_value" ? lo : hi - 1)], parts + orders);
+                                       : in(order[first + (f.name == "first_value" ? lo : hi - 1)],
+                                            parts + orders);
                         out = out.isNull() ? out : Evaluator::coerce(out, type);
+                    } else if (!toEnd.empty()) {
+                        out = toEnd[i];
                     } else if (frame.start == Frame::Bound::UnboundedPreceding) {
                         // Frames from the partition's start only grow: one running total serves them.
                         for (; added < first + hi; ++added) {

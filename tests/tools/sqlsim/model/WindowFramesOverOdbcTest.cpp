@@ -17,9 +17,10 @@ protected:
     void SetUp() override {
         DemoServerFixture::SetUp();
         m_sa = connect("sa", "Secret1", "Sales");
-        OdbcOutcome made = m_sa->exec("create table Frames (id int primary key, g int not null, v int null)\n"
-                                      "insert into Frames (id, g, v) values (1, 1, 10), (2, 1, NULL), (3, 1, 30),"
-                                      " (4, 2, 5), (5, 2, 5), (6, 2, 7)");
+        OdbcOutcome made =
+            m_sa->exec("create table Frames (id int primary key, g int not null, v int null)\n"
+                       "insert into Frames (id, g, v) values (1, 1, 10), (2, 1, NULL), (3, 1, 30),"
+                       " (4, 2, 5), (5, 2, 5), (6, 2, 7)");
         ASSERT_TRUE(made.ok) << ::testing::PrintToString(messages(made));
     }
     testsupport::OdbcResult result(const std::string& sql) {
@@ -32,18 +33,19 @@ protected:
 };
 
 TEST_F(WindowFramesOverOdbc, RowFramesSumCountAverageAndBoundEachRowsNeighbours) {
-    testsupport::OdbcResult r = result(
-        "select id,\n"
-        "sum(v) over (partition by g order by id rows between 1 preceding and current row) s2,\n"
-        "sum(v) over (order by id rows between current row and unbounded following) rest,\n"
-        "count(v) over (order by id rows 2 preceding) c3,\n"
-        "avg(v) over (partition by g order by id rows between 1 preceding and 1 following) a,\n"
-        "min(v) over (order by id rows between 1 following and 2 following) mn,\n"
-        "max(v) over (partition by g order by id rows between unbounded preceding and unbounded following) mx,\n"
-        "sum(v) over (order by id rows unbounded preceding) running\n"
-        "from Frames order by id");
-    EXPECT_EQ(r.types, (std::vector<SQLSMALLINT>{SQL_INTEGER, SQL_INTEGER, SQL_INTEGER, SQL_INTEGER, SQL_INTEGER,
-                                                 SQL_INTEGER, SQL_INTEGER, SQL_INTEGER}));
+    testsupport::OdbcResult r =
+        result("select id,\n"
+               "sum(v) over (partition by g order by id rows between 1 preceding and current row) s2,\n"
+               "sum(v) over (order by id rows between current row and unbounded following) rest,\n"
+               "count(v) over (order by id rows 2 preceding) c3,\n"
+               "avg(v) over (partition by g order by id rows between 1 preceding and 1 following) a,\n"
+               "min(v) over (order by id rows between 1 following and 2 following) mn,\n"
+               "max(v) over (partition by g order by id rows between unbounded preceding and unbounded "
+               "following) mx,\n"
+               "sum(v) over (order by id rows unbounded preceding) running\n"
+               "from Frames order by id");
+    EXPECT_EQ(r.types, (std::vector<SQLSMALLINT>{SQL_INTEGER, SQL_INTEGER, SQL_INTEGER, SQL_INTEGER,
+                                                 SQL_INTEGER, SQL_INTEGER, SQL_INTEGER, SQL_INTEGER}));
     EXPECT_EQ(r.rows, (Rows{{"1", "10", "57", "1", "10", "30", "30", "10"},
                             {"2", "10", "47", "1", "20", "5", "30", "10"},
                             {"3", "30", "47", "2", "30", "5", "30", "40"},
@@ -51,10 +53,10 @@ TEST_F(WindowFramesOverOdbc, RowFramesSumCountAverageAndBoundEachRowsNeighbours)
                             {"5", "10", "12", "3", "5", "7", "7", "50"},
                             {"6", "12", "7", "3", "6", std::nullopt, "7", "57"}}));
     // A frame wholly before the partition's rows is empty: NULL for the sum, 0 for the count.
-    testsupport::OdbcResult before =
-        result("select id, sum(v) over (partition by g order by id rows between 3 preceding and 2 preceding) s,\n"
-               "count(*) over (partition by g order by id rows between 3 preceding and 2 preceding) c\n"
-               "from Frames order by id");
+    testsupport::OdbcResult before = result(
+        "select id, sum(v) over (partition by g order by id rows between 3 preceding and 2 preceding) s,\n"
+        "count(*) over (partition by g order by id rows between 3 preceding and 2 preceding) c\n"
+        "from Frames order by id");
     EXPECT_EQ(before.rows, (Rows{{"1", std::nullopt, "0"},
                                  {"2", std::nullopt, "0"},
                                  {"3", "10", "1"},
@@ -71,7 +73,8 @@ TEST_F(WindowFramesOverOdbc, RangeFramesTakeInPeersAndValueFunctionsReadTheFrame
                "sum(v) over (order by g) dflt,\n"
                "first_value(v) over (partition by g order by id) f,\n"
                "last_value(v) over (partition by g order by id) l,\n"
-               "last_value(v) over (partition by g order by id rows between current row and unbounded following) ll,\n"
+               "last_value(v) over (partition by g order by id rows between current row and unbounded "
+               "following) ll,\n"
                "first_value(v) over (order by id rows between 1 following and 1 following) nxt\n"
                "from Frames order by id");
     EXPECT_EQ(r.rows, (Rows{{"1", "57", "40", "40", "10", "10", "30", std::nullopt},
@@ -84,23 +87,28 @@ TEST_F(WindowFramesOverOdbc, RangeFramesTakeInPeersAndValueFunctionsReadTheFrame
 }
 
 TEST_F(WindowFramesOverOdbc, FramesTheServerRefuses) {
-    EXPECT_EQ(messages(m_sa->exec("select sum(v) over (order by id range 1 preceding) from Frames")),
-              (Strings{"4194: RANGE is only supported with UNBOUNDED and CURRENT ROW window frame delimiters."}));
-    EXPECT_EQ(messages(m_sa->exec(
-                  "select sum(v) over (order by id range between current row and 2 following) from Frames")),
-              (Strings{"4194: RANGE is only supported with UNBOUNDED and CURRENT ROW window frame delimiters."}));
-    EXPECT_EQ(messages(m_sa->exec("select sum(v) over (partition by g rows unbounded preceding) from Frames")),
-              (Strings{"10756: Window frame with ROWS or RANGE must have an ORDER BY clause."}));
-    EXPECT_EQ(messages(m_sa->exec("select row_number() over (order by id rows unbounded preceding) from Frames")),
-              (Strings{"10752: The function 'row_number' may not have a window frame."}));
+    EXPECT_EQ(
+        messages(m_sa->exec("select sum(v) over (order by id range 1 preceding) from Frames")),
+        (Strings{"4194: RANGE is only supported with UNBOUNDED and CURRENT ROW window frame delimiters."}));
+    EXPECT_EQ(
+        messages(m_sa->exec(
+            "select sum(v) over (order by id range between current row and 2 following) from Frames")),
+        (Strings{"4194: RANGE is only supported with UNBOUNDED and CURRENT ROW window frame delimiters."}));
+    EXPECT_EQ(
+        messages(m_sa->exec("select sum(v) over (partition by g rows unbounded preceding) from Frames")),
+        (Strings{"10756: Window frame with ROWS or RANGE must have an ORDER BY clause."}));
+    EXPECT_EQ(
+        messages(m_sa->exec("select row_number() over (order by id rows unbounded preceding) from Frames")),
+        (Strings{"10752: The function 'row_number' may not have a window frame."}));
     EXPECT_EQ(messages(m_sa->exec("select lag(v) over (order by id rows 1 preceding) from Frames")),
               (Strings{"10752: The function 'lag' may not have a window frame."}));
     EXPECT_EQ(messages(m_sa->exec("select first_value(v) over (partition by g) from Frames")),
               (Strings{"4112: The function 'first_value' must have an OVER clause with ORDER BY."}));
     EXPECT_EQ(messages(m_sa->exec("select sum(v) over (order by id rows 1 following) from Frames")),
               (Strings{"102: Incorrect syntax near 'following'."}));
-    EXPECT_EQ(messages(m_sa->exec("select sum(v) over (order by id rows between current row and) from Frames")),
-              (Strings{"102: Incorrect syntax near ')'."}));
+    EXPECT_EQ(
+        messages(m_sa->exec("select sum(v) over (order by id rows between current row and) from Frames")),
+        (Strings{"102: Incorrect syntax near ')'."}));
     // A frame that ends before it starts is not answered.
     OdbcOutcome backwards =
         m_sa->exec("select sum(v) over (order by id rows between current row and 1 preceding) from Frames");
