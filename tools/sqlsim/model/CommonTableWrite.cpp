@@ -56,15 +56,25 @@ void CommonTableWrite::parse(size_t pos, bool isDelete) {
     pos += at(pos).isWord("all") ? 1 : 0;
     if (at(pos).isWord("top")) {
         ++pos;
-        if (!at(pos).isSymbol("(")) {
-            refuse(); // top n without parentheses
+        if (at(pos).kind == Token::Kind::Number &&
+            std::all_of(at(pos).text.begin(), at(pos).text.end(),
+                        [](char c) { return c >= '0' && c <= '9'; }) &&
+            at(pos).text.size() < 19) {
+            // top n: a whole number without parentheses.
+            m_top = std::make_unique<Expr>();
+            m_top->value = SqlValue(int64_t(std::stoll(at(pos).text)));
+            ++pos;
+        } else {
+            if (!at(pos).isSymbol("(")) {
+                refuse();
+            }
+            ++pos;
+            m_top = expression();
+            if (!at(pos).isSymbol(")")) {
+                refuse();
+            }
+            ++pos;
         }
-        ++pos;
-        m_top = expression();
-        if (!at(pos).isSymbol(")")) {
-            refuse();
-        }
-        ++pos;
         if (at(pos).isWord("percent") || at(pos).isWord("with")) {
             refuse();
         }

@@ -56,7 +56,7 @@ TEST_F(CommonTableWritesOverOdbc, DeletesFollowTheQuerysOrderAndWindowFunctions)
     EXPECT_EQ(column(last, 0), (Strings{"2"}));
     EXPECT_EQ(tasks(), (Strings{"1:a", "2:b", "3:c", "4:d"}));
     OdbcOutcome first =
-        m_sa->exec("with c as (select top (10) * from Tasks order by note desc) delete top (1) c");
+        m_sa->exec("with c as (select top 10 * from Tasks order by note desc) delete top (1) c");
     ASSERT_TRUE(first.ok) << ::testing::PrintToString(messages(first));
     EXPECT_EQ(tasks(), (Strings{"1:a", "2:b", "3:c"}));
     // Duplicates by group: all but the first of each go.
