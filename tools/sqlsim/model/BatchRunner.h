@@ -51,6 +51,8 @@ public:
 
     // The common table expression of that name the running statement defines, or nullptr.
     const Relation* commonTable(const std::string& name) const;
+    // Where that expression's query starts in the tokens; size_t(-1) for a recursive one.
+    size_t commonTableQuery(const std::string& name) const;
     // The batch's table variables (declare @t table (...)): kept by the runner, outside the
     // instance, so a rollback leaves them as they are.
     Database& tableVariables();
@@ -175,6 +177,7 @@ private:
     SqlValue m_returnValue;    // that value
     const std::map<std::string, Relation>* m_triggerRows = nullptr; // inserted and deleted, in a trigger
     std::vector<std::pair<std::string, Relation>> m_commonTables;   // of the statement running
+    std::vector<std::pair<std::string, size_t>> m_commonTableQueries; // and where their queries start
     std::unique_ptr<Database> m_tableVariables;
     std::unique_ptr<Instance::Snapshot> m_undo;
     Session m_sessionBefore;

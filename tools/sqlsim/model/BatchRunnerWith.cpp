@@ -54,6 +54,15 @@ const Relation* BatchRunner::commonTable(const std::string& name) const {
     return nullptr;
 }
 
+size_t BatchRunner::commonTableQuery(const std::string& name) const {
+    for (auto it = m_commonTableQueries.rbegin(); it != m_commonTableQueries.rend(); ++it) {
+        if (sameName(it->first, name)) {
+            return it->second;
+        }
+    }
+    return size_t(-1);
+}
+
 Database& BatchRunner::tableVariables() {
     if (!m_tableVariables) {
         m_tableVariables = std::make_unique<Database>("tempdb", 2, Bytes{}, Instance::now());
@@ -89,6 +98,11 @@ void BatchRunner::runWith(size_t& pos) {
         size_t size;
         ~Restore() { list.resize(size); }
     } restore{m_commonTables, m_commonTables.size()};
+    struct RestoreQueries {
+        std::vector<std::pair<std::string, size_t>>& list;
+        size_t size;
+        ~RestoreQueries() { list.resize(size); }
+    } restoreQueries{m_commonTableQueries, m_commonTableQueries.size()};
     ++pos; // with
     std::vector<std::string> defined;
     std::optional<SqlError> exhausted;
@@ -126,6 +140,7 @@ void BatchRunner::runWith(size_t& pos) {
         }
         ++pos;
         expectSymbol(pos, "(");
+        const size_t query = pos;
         // A query that names itself is recursive.
         size_t close = pos;
         bool recursive = false;
@@ -154,6 +169,7 @@ void BatchRunner::runWith(size_t& pos) {
         }
         expectSymbol(pos, ")");
         m_commonTables.push_back({name, std::move(rows)});
+        m_commonTableQueries.push_back({name, recursive ? size_t(-1) : query});
         if (!at(pos).isSymbol(",")) {
             break;
         }

@@ -42,8 +42,13 @@ struct Reader {
         }
         return t[pos++].text;
     }
-    // DISK = 'path'
+    // DISK = 'path'. Tapes, URLs, named backup devices, a path held in a variable and several devices
+    // at once are well-formed but not modelled: refused before anything changes.
     std::string disk() {
+        if (!at().isWord("disk") || !at(1).isSymbol("=") || at(2).kind != Token::Kind::String ||
+            at(3).isSymbol(",")) {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
         word("disk");
         if (!at().isSymbol("=")) {
             syntaxError(at());
@@ -134,6 +139,9 @@ bool inUse(Context& ctx, const std::string& name) {
 }
 
 void restoreDatabase(Context& ctx, Reader& r) {
+    if (r.at().kind == Token::Kind::Variable) {
+        throw SqlError(50000, 16, "__not_supported__"); // the database's name in a variable
+    }
     std::string name = r.name();
     checkName(name);
     if (r.at().isWord("with")) {
@@ -309,6 +317,9 @@ bool DatabaseStatements::run(Context& ctx, const std::vector<Token>& tokens, siz
     }
     if (r.at().isWord("backup") && r.at(1).isWord("database")) {
         pos += 2;
+        if (r.at().kind == Token::Kind::Variable) {
+            throw SqlError(50000, 16, "__not_supported__"); // the database's name in a variable
+        }
         std::string name = r.name();
         r.word("to");
         std::string path = r.disk();

@@ -37,7 +37,15 @@ bool isReservedWord(const Token& t) {
 
 void syntaxError(const Token& t) {
     if (t.kind == Token::Kind::End) {
-        throw SqlError(102, 15, "Incorrect syntax near ')'.", 1, {}, int(t.line));
+        // A statement cut off by the end of the batch: the error names the last token there was.
+        if (t.lastKind == Token::Kind::End) {
+            throw SqlError(102, 15, "Incorrect syntax near ')'.", 1, {}, int(t.line));
+        }
+        Token last;
+        last.kind = t.lastKind;
+        last.text = t.lastText;
+        last.line = t.lastLine;
+        syntaxError(last);
     }
     if (isReservedWord(t)) {
         throw SqlError(156, 15, "Incorrect syntax near the keyword '" + lower(t.text) + "'.", 1, {},

@@ -356,6 +356,12 @@ Relation SelectQuery::executeCore(Core& core) {
     Pass p{core, makeScope(core)};
     p.width = std::max<size_t>(core.sources.size(), 1);
     p.single = m_cores.size() == 1;
+    // top (n) of rows that go out as they are made ends the scan once n rows passed the where
+    // clause: later rows are never tested (nor fail).
+    if (p.single && core.top && !core.percent && !core.withTies && m_order.empty() && !core.distinct &&
+        !m_offset && !core.grouped && !core.windows) {
+        p.stopAfter = topCount(core);
+    }
     join(p);
     filter(p);
     // The result rows, each with what its order by keys are computed from.

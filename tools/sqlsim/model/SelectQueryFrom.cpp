@@ -225,6 +225,9 @@ void SelectQuery::join(Pass& p) {
         const bool filterNow = core.sources.size() == 1 && core.where;
         tuples.reserve(filterNow ? 0 : rows.size());
         for (const Row& r : rows) {
+            if (core.sources.size() == 1 && tuples.size() >= p.stopAfter) {
+                break;
+            }
             const Row* p = &r;
             if (filterNow) {
                 setTuple(&p);
@@ -352,7 +355,7 @@ void SelectQuery::filter(Pass& p) {
     const size_t rowCount = core.sources.empty() ? 1 : p.tuples.size() / p.width;
     kept.reserve(rowCount);
     const bool filtered = core.sources.size() == 1;
-    for (size_t n = 0; n < rowCount; ++n) {
+    for (size_t n = 0; n < rowCount && kept.size() < p.stopAfter; ++n) {
         if (core.where && !filtered) {
             setTuple(p.tupleAt(n));
             if (!Evaluator::isTrue(*core.where, scope)) {

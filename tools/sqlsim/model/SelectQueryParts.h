@@ -2,7 +2,9 @@
 // The pieces of a select statement shared by the files that read, bind and run it: its table
 // sources, one select core (a query between unions) and the state of one run of a core.
 #include "SelectQuery.h"
+#include "SqlLexer.h"
 
+#include <cstdint>
 #include <functional>
 
 namespace sqlsim::model {
@@ -16,12 +18,27 @@ struct SelectQuery::Source {
     bool owns = false;                      // rows points at owned.rows
 };
 
-// function(...) over ([partition by ...] [order by ...]) in a select list.
+namespace selectparts {
+
+// The rows of a partition a window aggregate reads for each row: rows|range between start and end.
+struct Frame {
+    enum class Bound { UnboundedPreceding, Preceding, CurrentRow, Following, UnboundedFollowing };
+    bool given = false; // written out; otherwise the default frame applies
+    bool range = false; // range: current row takes in its peers
+    Bound start = Bound::UnboundedPreceding;
+    Bound end = Bound::CurrentRow;
+    int64_t startRows = 0, endRows = 0; // n of n preceding|following
+};
+
+} // namespace selectparts
+
+// function(...) over ([partition by ...] [order by ...] [rows|range ...]) in a select list.
 struct SelectQuery::Window {
     std::unique_ptr<Expr> function;
     std::vector<std::unique_ptr<Expr>> partition;
     std::vector<std::unique_ptr<Expr>> order;
     std::vector<bool> descending;
+    selectparts::Frame frame;
 };
 
 struct SelectQuery::Core {
@@ -64,6 +81,7 @@ struct SelectQuery::Pass {
     std::vector<std::vector<SqlValue>> keys; // each result row's order by keys
     bool single = true;                      // the only core (no union)
     std::vector<std::vector<SqlValue>> windowInputs; // each result row's, for its window functions
+    size_t stopAfter = SIZE_MAX;             // the scan ends once the where clause kept this many
 
     void setTuple(const Row* const* t) {
         scope.tuple = t;
@@ -92,6 +110,14 @@ uint64_t hashRow(const Row& r);
 void removeDuplicates(std::vector<Row>& rows, std::vector<size_t>* kept = nullptr);
 // Order by comparison: NULLs first.
 int compareForSort(const SqlValue& x, const SqlValue& y);
+// Reads rows|range <bound> or rows|range between <bound> and <bound> at pos (on rows or range).
+Frame parseFrame(const std::vector<Token>& t, size_t& pos);
+// Checks a frame against its function and order by, as the statement compiles; line is the over's.
+void checkFrame(const Frame& frame, const std::string& function, bool ordered, int line);
+// The first and one past the last position of the frame of row i in a partition of n rows, where
+// peers(a, b) tells whether the rows at positions a and b order alike. An empty frame has first >= last.
+std::pair<size_t, size_t> frameRows(const Frame& frame, size_t i, size_t n,
+                                    const std::function<bool(size_t, size_t)>& peers);
 
 } // namespace selectparts
 

@@ -1,6 +1,7 @@
-// Window functions of a select list: row_number, rank, dense_rank, ntile, lag, lead and the
-// aggregates over (partition by ... order by ...), with the default frame (the partition's rows up to
-// the current row and its peers when ordered; the whole partition when not).
+// Window functions of a select list: row_number, rank, dense_rank, ntile, lag, lead, first_value,
+// last_value and the aggregates over (partition by ... order by ... [frame]). Without a frame the
+// default one applies: the partition's rows up to the current row and its peers when ordered, the
+// whole partition when not.
 #include "SelectQueryAccumulator.h"
 
 #include "BatchRunner.h"
@@ -23,6 +24,10 @@ bool offsetting(const std::string& f) {
     return f == "lag" || f == "lead";
 }
 
+bool framedValue(const std::string& f) {
+    return f == "first_value" || f == "last_value";
+}
+
 } // namespace
 
 std::shared_ptr<SelectQuery::Window> SelectQuery::parseWindow(size_t& pos, std::unique_ptr<Expr> function) {
@@ -31,7 +36,8 @@ std::shared_ptr<SelectQuery::Window> SelectQuery::parseWindow(size_t& pos, std::
     const size_t overAt = pos;
     ++pos; // over
     if (function->kind != Expr::Kind::Function ||
-        !(ranking(function->name) || offsetting(function->name) || Evaluator::isAggregate(*function))) {
+        !(ranking(function->name) || offsetting(function->name) || framedValue(function->name) ||
+          Evaluator::isAggregate(*function))) {
         notSupported(); // other functions over a window, and window names
     }
     if (function->negated) {
@@ -72,14 +78,15 @@ std::shared_ptr<SelectQuery::Window> SelectQuery::parseWindow(size_t& pos, std::
         list(true);
     }
     if (at(pos).isWord("rows") || at(pos).isWord("range")) {
-        notSupported(); // frames other than the default
+        window->frame = parseFrame(t, pos);
     }
     if (!at(pos).isSymbol(")")) {
         syntaxError(at(pos));
     }
     ++pos;
     const std::string& name = window->function->name;
-    if ((ranking(name) || offsetting(name)) && window->order.empty()) {
+    checkFrame(window->frame, name, !window->order.empty(), int(at(overAt).line));
+    if ((ranking(name) || offsetting(name) || framedValue(name)) && window->order.empty()) {
         throw SqlError(4112, 15, "The function '" + name + "' must have an OVER clause with ORDER BY.", 1, {},
                        int(at(overAt).line));
     }
@@ -118,6 +125,12 @@ void SelectQuery::bindWindows(Core& core) {
             } else if (f.name == "count") {
                 c.type = ColumnType::of(SqlType::Int);
                 c.nullable = false;
+            } else if (framedValue(f.name)) {
+                if (f.args.size() != 1) {
+                    throw SqlError(174, 15, "The " + f.name + " function requires 1 argument(s).");
+                }
+                c.type = Evaluator::typeOf(*f.args[0], s);
+                c.nullable = true;
             } else if (offsetting(f.name)) {
                 if (f.args.empty() || f.args.size() > 3) {
                     throw SqlError(174, 15, "The " + f.name + " function requires 1 to 3 argument(s).");
@@ -206,6 +219,13 @@ void SelectQuery::computeWindows(Pass& p) {
             return true;
         };
         const ColumnType type = p.out.columns[column].type;
+        // Without a frame: up to the current row and its peers when ordered, else the whole partition.
+        Frame frame = w.frame;
+        if (!frame.given) {
+            frame.range = true;
+            frame.start = Frame::Bound::UnboundedPreceding;
+            frame.end = orders > 0 ? Frame::Bound::CurrentRow : Frame::Bound::UnboundedFollowing;
+        }
         const ColumnType argType = args > 0 && f.args[0]->kind != Expr::Kind::Star
                                        ? Evaluator::typeOf(*f.args[0], p.scope)
                                        : ColumnType::of(SqlType::Int);
@@ -216,8 +236,40 @@ void SelectQuery::computeWindows(Pass& p) {
             }
             const size_t n = end - first;
             int64_t rank = 1, dense = 1;
+            auto add = [&](Accumulator& into, size_t at) {
+                if (f.args.empty() || f.args[0]->kind == Expr::Kind::Star) {
+                    ++into.count;
+                } else {
+                    into.add(f, in(order[at], parts + orders), argType);
+                }
+            };
+            auto frameOf = [&](size_t i) {
+                return frameRows(frame, i, n, [&](size_t a, size_t b) {
+                    return peers(order[first + a], order[first + b]);
+                });
+            };
             Accumulator acc;
             size_t added = first; // rows of the partition already in acc
+            // Frames to the partition's end only grow from the last row back: one running total, read
+            // backwards, serves them.
+            std::vector<SqlValue> toEnd;
+            if (Evaluator::isAggregate(f) && frame.start != Frame::Bound::UnboundedPreceding &&
+                frame.end == Frame::Bound::UnboundedFollowing) {
+                toEnd.resize(n);
+                Accumulator back;
+                size_t from = end; // rows of the partition already in back: from .. end
+                for (size_t i = n; i-- > 0;) {
+                    const auto [lo, hi] = frameOf(i);
+                    if (lo >= hi) {
+                        toEnd[i] = Accumulator{}.result(f, type);
+                        continue;
+                    }
+                    for (; from > first + lo; --from) {
+                        add(back, from - 1);
+                    }
+                    toEnd[i] = back.result(f, type);
+                }
+            }
             for (size_t k = first; k < end; ++k) {
                 const size_t row = order[k];
                 SqlValue& out = rows[row][column];
@@ -260,22 +312,28 @@ void SelectQuery::computeWindows(Pass& p) {
                               : (args > 2 ? in(row, parts + orders + 2) : SqlValue::null());
                     out = out.isNull() ? out : Evaluator::coerce(out, type);
                 } else {
-                    // An aggregate: over the partition, or up to this row and its peers when ordered.
-                    size_t upTo = end;
-                    if (orders > 0) {
-                        upTo = k + 1;
-                        while (upTo < end && peers(order[upTo - 1], order[upTo])) {
-                            ++upTo;
+                    // An aggregate, first_value or last_value over the rows of this row's frame.
+                    const auto [lo, hi] = frameOf(i);
+                    if (framedValue(f.name)) {
+                        out = lo >= hi ? SqlValue::null()
+                                       : in(order[first + (f.name == "first_value" ? lo : hi - 1)],
+                                            parts + orders);
+                        out = out.isNull() ? out : Evaluator::coerce(out, type);
+                    } else if (!toEnd.empty()) {
+                        out = toEnd[i];
+                    } else if (frame.start == Frame::Bound::UnboundedPreceding) {
+                        // Frames from the partition's start only grow: one running total serves them.
+                        for (; added < first + hi; ++added) {
+                            add(acc, added);
                         }
-                    }
-                    for (; added < upTo; ++added) {
-                        if (f.args.empty() || f.args[0]->kind == Expr::Kind::Star) {
-                            ++acc.count;
-                        } else {
-                            acc.add(f, in(order[added], parts + orders), argType);
+                        out = acc.result(f, type);
+                    } else {
+                        Accumulator window;
+                        for (size_t at = first + lo; at < first + hi; ++at) {
+                            add(window, at);
                         }
+                        out = window.result(f, type);
                     }
-                    out = acc.result(f, type);
                 }
             }
             first = end;

@@ -183,6 +183,11 @@ std::vector<Token> SqlLexer::tokenize(const std::string& s) {
     Token end;
     end.offset = s.size();
     end.line = line;
+    if (!out.empty()) {
+        end.lastKind = out.back().kind;
+        end.lastText = out.back().text;
+        end.lastLine = out.back().line;
+    }
     out.push_back(end);
     return out;
 }

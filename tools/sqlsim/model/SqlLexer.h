@@ -12,6 +12,10 @@ struct Token {
     bool unicode = false; // N'...'
     size_t offset = 0;    // where it starts in the source
     size_t line = 1;
+    // On the end token: the last token of the text, which a syntax error at the end names.
+    Kind lastKind = Kind::End;
+    std::string lastText;
+    size_t lastLine = 1;
 
     bool isWord(const char* word) const; // a plain name equal to word, ignoring case
     bool isSymbol(const char* symbol) const { return kind == Kind::Symbol && text == symbol; }

@@ -117,10 +117,18 @@ void insert(BatchCompiler& c, size_t& pos) {
     BatchCompiler::expectEnd(c.at(pos));
 }
 
-// update name set [alias.]column = expr, ... [where expr] | delete [from] name [where expr]
+// update [top (n) [percent]] name set [alias.]column = expr, ... [where expr] |
+// delete [top (n) [percent]] [from] name [where expr]
 void updateOrDelete(BatchCompiler& c, size_t& pos) {
     const bool isUpdate = c.at(pos).isWord("update");
     ++pos;
+    if (c.at(pos).isWord("top")) {
+        ++pos;
+        expect(c, pos, "(");
+        c.expression(pos);
+        expect(c, pos, ")");
+        pos += c.at(pos).isWord("percent") ? 1 : 0;
+    }
     if (!isUpdate && c.at(pos).isWord("from")) {
         ++pos;
     }

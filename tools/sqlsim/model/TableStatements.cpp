@@ -1,5 +1,6 @@
 #include "TableStatements.h"
 
+#include "CommonTableWrite.h"
 #include "InsertExec.h"
 #include "TableDefinitions.h"
 #include "Triggers.h"
@@ -11,7 +12,9 @@
 #include "TextTemplate.h"
 #include "TypeInfo.h"
 
+#include <algorithm>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <set>
 
@@ -79,6 +82,15 @@ Target userTable(BatchRunner& runner, Context& ctx, const std::string& name) {
         return *target;
     }
     throw SqlError(208, 16, "Invalid object name '" + shownName(name) + "'.");
+}
+
+// The table a common table expression's query reads. Its query ran, so the name is there: when it
+// is not a table the simulator writes (a view, a table of another database), it is refused.
+Target throughTable(BatchRunner& runner, Context& ctx, const CommonTableWrite& through) {
+    if (auto target = findTarget(runner, ctx, through.tableName())) {
+        return *target;
+    }
+    throw SqlError(50000, 16, "__not_supported__");
 }
 
 // A statement's permission on its table; the session owns its temporary tables.
@@ -178,9 +190,14 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
         ++c.pos;
     }
     const std::string targetText = targetName(c);
-    const Target target = userTable(runner, ctx, targetText);
+    // Into a common table expression: into its table, through its columns.
+    std::unique_ptr<CommonTableWrite> through = CommonTableWrite::find(runner, targetText, false);
+    const Target target = through ? throughTable(runner, ctx, *through) : userTable(runner, ctx, targetText);
     ObjectDef& t = target.table;
     require(ctx, target, Permissions::kInsert);
+    if (through) {
+        through->bind(t);
+    }
     std::vector<int> targets;
     if (c.at().isSymbol("(")) {
         ++c.pos;
@@ -188,7 +205,7 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
             if (!c.at().isName()) {
                 syntaxError(c.at());
             }
-            int i = t.columnIndex(c.at().text);
+            int i = through ? through->tableColumn(c.at().text) : t.columnIndex(c.at().text);
             if (i < 0) {
                 throw SqlError(207, 16, "Invalid column name '" + c.at().text + "'.");
             }
@@ -200,6 +217,12 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
             }
             c.expect(")");
             break;
+        }
+    } else if (through) {
+        for (int i : through->allTableColumns()) {
+            if (!t.columns[size_t(i)].identity && !t.columns[size_t(i)].isComputed()) {
+                targets.push_back(i);
+            }
         }
     } else {
         for (size_t i = 0; i < t.columns.size(); ++i) {
@@ -423,14 +446,33 @@ void deleteWithReferences(Database& db, ObjectDef& t, const std::vector<size_t>&
 
 void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate) {
     ++c.pos;
+    // top (n): the first n rows found (in the order of a common table expression's query).
+    std::unique_ptr<Expr> top;
+    if (c.at().isWord("top")) {
+        ++c.pos;
+        c.expect("(");
+        static const std::string none;
+        ExpressionParser p(c.t, c.pos, none);
+        top = p.parse();
+        c.expect(")");
+        if (c.at().isWord("percent")) {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
+    }
     if (!isUpdate && c.at().isWord("from")) {
         ++c.pos;
     }
-    const Target target = userTable(runner, ctx, targetName(c));
+    const std::string name = targetName(c);
+    // Written through a common table expression: its table, its columns and rows.
+    std::unique_ptr<CommonTableWrite> through = CommonTableWrite::find(runner, name, !isUpdate);
+    const Target target = through ? throughTable(runner, ctx, *through) : userTable(runner, ctx, name);
     ObjectDef& t = target.table;
     Database& db = target.db;
     require(ctx, target, isUpdate ? Permissions::kUpdate : Permissions::kDelete);
-    std::string alias = t.name;
+    if (through) {
+        through->bind(t);
+    }
+    std::string alias = through ? splitName(name).back() : t.name;
     std::vector<std::pair<int, std::unique_ptr<Expr>>> sets;
     if (isUpdate) {
         if (!c.at().isWord("set")) {
@@ -443,7 +485,7 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
                 c.pos += 2;
                 column = c.at().text;
             }
-            int i = t.columnIndex(column);
+            int i = through ? through->tableColumn(column) : t.columnIndex(column);
             if (i < 0) {
                 throw SqlError(207, 16, "Invalid column name '" + column + "'.");
             }
@@ -472,11 +514,40 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     for (const auto& col : t.columns) {
         rel.columns.push_back(Column{col.name, col.type, col.nullable, col.identity, col.isComputed()});
     }
-    std::vector<size_t> hit;
-    for (size_t r = 0; r < t.rows.size(); ++r) {
-        if (!where || Evaluator::isTrue(*where, runner.scope({{alias, &rel}}, &t.rows[r]))) {
-            hit.push_back(r);
+    // The statement reads the table's rows, or the expression's rows it writes through.
+    const Relation& read = through ? through->relation() : rel;
+    auto readRow = [&](size_t r) -> const Row* { return through ? &read.rows[r] : &t.rows[r]; };
+    auto tableRow = [&](size_t r) { return through ? through->tableRow(r) : r; };
+    int64_t limit = -1;
+    if (top) {
+        const SqlValue n = Evaluator::eval(*top, runner.scope({}, nullptr));
+        limit = n.isNull() ? 0 : n.toInt();
+        if (limit < 0) {
+            throw SqlError(1060, 16,
+                           "The number of rows provided for a TOP or FETCH clauses row count parameter must "
+                           "be an integer.");
         }
+    }
+    std::vector<size_t> hit, readHit; // rows of the table, and the rows read they are
+    const size_t readCount = through ? read.rows.size() : t.rows.size();
+    for (size_t r = 0; r < readCount && (limit < 0 || int64_t(hit.size()) < limit); ++r) {
+        if (!where || Evaluator::isTrue(*where, runner.scope({{alias, &read}}, readRow(r)))) {
+            hit.push_back(tableRow(r));
+            readHit.push_back(r);
+        }
+    }
+    if (through) {
+        // In the table's order, as the rows are changed.
+        std::vector<size_t> byRow(hit.size());
+        std::iota(byRow.begin(), byRow.end(), size_t(0));
+        std::sort(byRow.begin(), byRow.end(), [&](size_t a, size_t b) { return hit[a] < hit[b]; });
+        std::vector<size_t> h, rh;
+        for (size_t k : byRow) {
+            h.push_back(hit[k]);
+            rh.push_back(readHit[k]);
+        }
+        hit = std::move(h);
+        readHit = std::move(rh);
     }
     const char* action = isUpdate ? "update" : "delete";
     const bool instead = Triggers::hasInstead(db, t, action);
@@ -491,12 +562,9 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     }
     if (instead) {
         // The trigger gets the rows as they were and (for an update) as they would become.
-        for (size_t r : hit) {
-            if (!isUpdate) {
-                break;
-            }
-            Row row = t.rows[r];
-            EvalScope s = runner.scope({{alias, &rel}}, &t.rows[r]);
+        for (size_t k = 0; k < hit.size() && isUpdate; ++k) {
+            Row row = t.rows[hit[k]];
+            EvalScope s = runner.scope({{alias, &read}}, readRow(readHit[k]));
             for (const auto& [i, e] : sets) {
                 row[size_t(i)] = Evaluator::eval(*e, s);
             }
@@ -510,9 +578,10 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     try {
         if (isUpdate) {
             std::vector<Row> updated;
-            for (size_t r : hit) {
+            for (size_t k = 0; k < hit.size(); ++k) {
+                const size_t r = hit[k];
                 Row row = t.rows[r];
-                EvalScope s = runner.scope({{alias, &rel}}, &t.rows[r]);
+                EvalScope s = runner.scope({{alias, &read}}, readRow(readHit[k]));
                 for (const auto& [i, e] : sets) {
                     row[size_t(i)] = Evaluator::eval(*e, s);
                 }

@@ -125,7 +125,14 @@ TEST_F(DefinitionChecksOverOdbc, WellFormedShapesTheSimulatorDoesNotAnswerAreRef
           "alter table Regions with nocheck check constraint all",
           "backup log Sales to disk = 'D:\\Backup\\s.trn' with compression, description = N'x'",
           "restore database Sales with recovery",
-          "restore database Sales from disk = 'D:\\Backup\\none.bak' with checksum"}) {
+          "restore database Sales from disk = 'D:\\Backup\\none.bak' with checksum",
+          "backup database Sales to url = 'https://store.example/backups/s.bak'",
+          "backup database Sales to tape = '\\\\.\\tape0'",
+          "backup database Sales to SalesDevice with init",
+          "backup database Sales to disk = 'D:\\Backup\\a.bak', disk = 'D:\\Backup\\b.bak'",
+          "restore database Sales from SalesDevice with replace",
+          "restore database Sales from url = 'https://store.example/backups/s.bak'",
+          "restore filelistonly from tape = '\\\\.\\tape0'"}) {
         OdbcOutcome out = m_sa->exec(std::string("select 1 as a\nwaitfor delay '00:00:00.050'\n") + statement);
         ASSERT_EQ(out.messages.size(), 1u) << statement << ::testing::PrintToString(messages(out));
         EXPECT_EQ(messages(out)[0].rfind("50000: Statement not supported by the simulator", 0), 0u)

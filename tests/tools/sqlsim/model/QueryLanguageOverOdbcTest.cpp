@@ -384,9 +384,8 @@ TEST_F(QueryLanguageOverOdbc, HelpProceduresDescribeObjectsAndDatabases) {
 TEST_F(QueryLanguageOverOdbc, WhatTheSimulatorCannotAnswerIsRefusedBeforeAnythingChanges) {
     for (const char* text :
          {"insert into Regions (name) values (N'X')\nselect name from Regions for xml auto",
-          "insert into Regions (name) values (N'X')\nselect sum(id) over (order by id rows unbounded "
-          "preceding) "
-          "from Regions",
+          "insert into Regions (name) values (N'X')\nselect sum(id) over (order by id rows between current "
+          "row and 1 preceding) from Regions",
           "insert into Regions (name) values (N'X')\nselect id from Regions intersect select 1"}) {
         OdbcOutcome out = m_sa->exec(text);
         EXPECT_FALSE(out.ok) << text;
