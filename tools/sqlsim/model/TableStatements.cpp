@@ -67,10 +67,18 @@ std::optional<Target> findTarget(BatchRunner& runner, Context& ctx, const std::s
         return Target{*ctx.instance.findDatabase("tempdb"), *o, true};
     }
     ObjectDef* o = ctx.db().findObject(name);
-    if (!o || !o->isTable()) {
+    if (!o || (!o->isTable() && o->type != "V")) {
         return std::nullopt;
     }
     return Target{ctx.db(), *o, false};
+}
+
+// A view is written only through its instead of trigger for the action; the simulator does not
+// write through a view's select.
+void requireInsteadOfView(Database& db, const ObjectDef& t, const char* action) {
+    if (t.type == "V" && !Triggers::hasInstead(db, t, action)) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
 }
 
 Target userTable(BatchRunner& runner, Context& ctx, const std::string& name) {
@@ -176,6 +184,7 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     const Target target = userTable(runner, ctx, targetName(c));
     ObjectDef& t = target.table;
     Database& db = target.db;
+    requireInsteadOfView(db, t, "insert");
     require(ctx, target, Permissions::kInsert);
     std::vector<int> targets;
     if (c.at().isSymbol("(")) {
@@ -395,6 +404,8 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     const Target target = userTable(runner, ctx, targetName(c));
     ObjectDef& t = target.table;
     Database& db = target.db;
+    const char* action = isUpdate ? "update" : "delete";
+    requireInsteadOfView(db, t, action);
     require(ctx, target, isUpdate ? Permissions::kUpdate : Permissions::kDelete);
     std::string alias = t.name;
     std::vector<std::pair<int, std::unique_ptr<Expr>>> sets;
@@ -438,13 +449,15 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     for (const auto& col : t.columns) {
         rel.columns.push_back(Column{col.name, col.type, col.nullable, col.identity, col.isComputed()});
     }
+    // A view's rows are those its select shows now.
+    const std::vector<Row> viewRows = t.type == "V" ? Triggers::viewRows(runner, db, t) : std::vector<Row>{};
+    const std::vector<Row>& current = t.type == "V" ? viewRows : t.rows;
     std::vector<size_t> hit;
-    for (size_t r = 0; r < t.rows.size(); ++r) {
-        if (!where || Evaluator::isTrue(*where, runner.scope({{alias, &rel}}, &t.rows[r]))) {
+    for (size_t r = 0; r < current.size(); ++r) {
+        if (!where || Evaluator::isTrue(*where, runner.scope({{alias, &rel}}, &current[r]))) {
             hit.push_back(r);
         }
     }
-    const char* action = isUpdate ? "update" : "delete";
     const bool instead = Triggers::hasInstead(db, t, action);
     const bool triggered = !instead && Triggers::has(db, t, action);
     const std::vector<Row> before = triggered ? t.rows : std::vector<Row>{};
@@ -452,7 +465,7 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     std::vector<Row> deleted, inserted;
     if (triggered || instead) {
         for (size_t r : hit) {
-            deleted.push_back(t.rows[r]);
+            deleted.push_back(current[r]);
         }
     }
     if (instead) {
@@ -461,8 +474,8 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
             if (!isUpdate) {
                 break;
             }
-            Row row = t.rows[r];
-            EvalScope s = runner.scope({{alias, &rel}}, &t.rows[r]);
+            Row row = current[r];
+            EvalScope s = runner.scope({{alias, &rel}}, &current[r]);
             for (const auto& [i, e] : sets) {
                 row[size_t(i)] = Evaluator::eval(*e, s);
             }
@@ -510,7 +523,7 @@ void truncate(BatchRunner& runner, Context& ctx, Cursor& c) {
     const std::string name = c.name();
     expectEnd(c);
     auto target = findTarget(runner, ctx, name);
-    if (!target || (!target->temp && !Permissions::dbRole(ctx, target->db, "db_ddladmin"))) {
+    if (!target || target->table.type == "V" || (!target->temp && !Permissions::dbRole(ctx, target->db, "db_ddladmin"))) {
         throw SqlError(4701, 16,
                        "Cannot find the object \"" + shownName(name) +
                            "\" because it does not exist or you do not have permissions.",
