@@ -88,9 +88,10 @@ Target userTable(BatchRunner& runner, Context& ctx, const std::string& name) {
     throw SqlError(208, 16, "Invalid object name '" + shownName(name) + "'.");
 }
 
-// A statement's permission on its table; the session owns its temporary tables.
-void require(Context& ctx, const Target& t, int permission) {
-    if (!t.temp) {
+// A statement's permission on its table; the session owns its temporary tables, and a module's
+// owner the tables its statements write.
+void require(BatchRunner& runner, Context& ctx, const Target& t, int permission) {
+    if (!t.temp && Triggers::checksPermissions(runner)) {
         Permissions::requireOnObject(ctx, t.db, t.table, permission);
     }
 }
@@ -185,7 +186,7 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     ObjectDef& t = target.table;
     Database& db = target.db;
     requireInsteadOfView(db, t, "insert");
-    require(ctx, target, Permissions::kInsert);
+    require(runner, ctx, target, Permissions::kInsert);
     std::vector<int> targets;
     if (c.at().isSymbol("(")) {
         ++c.pos;
@@ -406,7 +407,7 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     Database& db = target.db;
     const char* action = isUpdate ? "update" : "delete";
     requireInsteadOfView(db, t, action);
-    require(ctx, target, isUpdate ? Permissions::kUpdate : Permissions::kDelete);
+    require(runner, ctx, target, isUpdate ? Permissions::kUpdate : Permissions::kDelete);
     std::string alias = t.name;
     std::vector<std::pair<int, std::unique_ptr<Expr>>> sets;
     if (isUpdate) {
@@ -443,7 +444,7 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     expectEnd(c);
     if (where) {
         // Rows chosen by their values are read: that takes the select permission too.
-        require(ctx, target, Permissions::kSelect);
+        require(runner, ctx, target, Permissions::kSelect);
     }
     Relation rel;
     for (const auto& col : t.columns) {

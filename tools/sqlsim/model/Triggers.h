@@ -13,6 +13,9 @@ public:
     // Whether an instead of trigger of the table takes the action's place; one that is running
     // does not take it again (its own statement on the table changes the rows).
     static bool hasInstead(Database& db, const ObjectDef& table, const char* action);
+    // Whether the statements a runner runs check the session's permissions: not inside a trigger (or
+    // another module), whose owner's rights cover the tables its statements write.
+    static bool checksPermissions(const BatchRunner& runner) { return runner.m_checkPermissions; }
     // The rows a view shows now, which an update or delete on it chooses from for its instead of
     // trigger. Reading them takes no select permission of its own.
     static std::vector<Row> viewRows(BatchRunner& runner, Database& db, const ObjectDef& view);
