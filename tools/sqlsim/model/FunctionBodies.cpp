@@ -1,5 +1,7 @@
 #include "FunctionBodies.h"
 
+#include "BatchRunner.h"
+
 #include "Database.h"
 #include "Instance.h"
 #include "Names.h"
@@ -14,6 +16,7 @@ struct StatementCheck {
     const std::vector<Token>& tokens;
     const CompiledStatement& statement;
     const std::string& function;
+    bool returnsTable;
 
     const Token& at(size_t k) const {
         const size_t p = statement.begin + k;
@@ -45,6 +48,13 @@ struct StatementCheck {
             target(at(1).isWord("from") ? 2 : 1, "DELETE");
         } else if (first.isWord("truncate")) {
             sideEffect("TRUNCATE TABLE");
+        } else if (first.isWord("return")) {
+            const Token& value = at(1);
+            if (returnsTable && statement.end > statement.begin + 1 && value.kind != Token::Kind::End &&
+                !value.isSymbol(";") && !BatchRunner::startsStatement(value)) {
+                throw SqlError(178, 15, "A RETURN statement with a return value cannot be used in this context.", 1,
+                               function, statement.line);
+            }
         } else if (first.isWord("print")) {
             sideEffect("PRINT");
         } else if (first.isWord("raiserror")) {
@@ -73,12 +83,12 @@ struct StatementCheck {
 };
 
 void walk(const std::vector<Token>& tokens, const std::vector<CompiledStatement>& statements,
-          const std::string& function) {
+          const std::string& function, bool returnsTable) {
     for (const CompiledStatement& s : statements) {
         if (s.kind == CompiledStatement::Kind::Simple) {
-            StatementCheck{tokens, s, function}.run();
+            StatementCheck{tokens, s, function, returnsTable}.run();
         } else {
-            walk(tokens, s.body, function);
+            walk(tokens, s.body, function, returnsTable);
         }
     }
 }
@@ -86,8 +96,8 @@ void walk(const std::vector<Token>& tokens, const std::vector<CompiledStatement>
 } // namespace
 
 void FunctionBodies::check(const std::vector<Token>& tokens, const std::vector<CompiledStatement>& body,
-                           const std::string& function) {
-    walk(tokens, body, function);
+                           const std::string& function, bool returnsTable) {
+    walk(tokens, body, function, returnsTable);
 }
 
 std::vector<TableColumn> FunctionBodies::returnColumns(const std::vector<Token>& tokens,

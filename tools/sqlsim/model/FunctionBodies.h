@@ -13,8 +13,9 @@ public:
     // 443 for a statement with a side effect (writing a table other than a table variable, print,
     // raiserror, transaction statements), 444 for a select that would return rows, 2772 for a
     // temporary table; procedures run from a function are refused as not supported.
+    // In a multi-statement table-valued function (returnsTable) a return with a value gives 178.
     static void check(const std::vector<Token>& tokens, const std::vector<CompiledStatement>& body,
-                      const std::string& function);
+                      const std::string& function, bool returnsTable);
     // The columns of the table a multi-statement function returns.
     static std::vector<TableColumn> returnColumns(const std::vector<Token>& tokens, const ModuleDefinition& def);
 };

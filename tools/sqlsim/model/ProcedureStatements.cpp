@@ -133,7 +133,7 @@ void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::s
         // it uses are looked up only when it runs.
         const CompiledBatch body = BatchCompiler(runner, ctx).compile(def->bodyAt);
         if (def->type == "FN" || def->type == "TF") {
-            FunctionBodies::check(tokens, body.statements, def->name);
+            FunctionBodies::check(tokens, body.statements, def->name, def->type == "TF");
         }
     }
     const std::string source = rawText.substr(rawOffset(rawText, tokens[pos].offset));

@@ -127,6 +127,8 @@ TEST_F(TableFunctionsAndViewTriggersOverOdbc, AFunctionsBodyMayNotChangeAnything
               (Strings{"443: Invalid use of a side-effecting operator 'PRINT' within a function."}));
     EXPECT_EQ(says(head + "  select * from Regions\n  return\nend"),
               (Strings{"444: Select statements included within a function cannot return data to a client."}));
+    EXPECT_EQ(says(head + "  return 1\nend"),
+              (Strings{"178: A RETURN statement with a return value cannot be used in this context."}));
     // A scalar function meets the same checks.
     EXPECT_EQ(says("create function dbo.f_BadScalar() returns int as\nbegin\n  delete Regions\n  return 1\nend"),
               (Strings{"443: Invalid use of a side-effecting operator 'DELETE' within a function."}));
