@@ -259,7 +259,7 @@ std::optional<Relation> CatalogViews::read(Context& ctx, Database& db, const std
             col(r, "is_identity", kBit, false);
             col(r, "is_computed", kBit, false);
             for (const auto& [id, o] : db.objects) {
-                if (o.type != "U" && o.type != "V") {
+                if (o.type != "U" && o.type != "V" && o.type != "IF" && o.type != "TF") {
                     continue;
                 }
                 for (size_t k = 0; k < o.columns.size(); ++k) {

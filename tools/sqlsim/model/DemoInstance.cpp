@@ -162,11 +162,12 @@ void salesDatabase(Instance& inst, Login& owner) {
         "FN", "fn_OrderTotal",
         "create function dbo.fn_OrderTotal(@orderId int) returns money\r\nas\r\nbegin\r\n  return (select "
         "sum(qty * price) from OrderLines where orderId = @orderId)\r\nend\r\n");
-    db.addModule(
+    ObjectDef& customerOrders = db.addModule(
         "TF", "fn_CustomerOrders",
         "create function dbo.fn_CustomerOrders(@customerId int)\r\nreturns @t table (id "
         "int)\r\nas\r\nbegin\r\n"
         "  insert into @t select id from Orders where customerId = @customerId\r\n  return\r\nend\r\n");
+    customerOrders.columns = {column("id", kInt)}; // the table it returns
     db.addModule("TR", "tr_Orders_Insert",
                  "create trigger dbo.tr_Orders_Insert on dbo.Orders for insert\r\nas\r\nset nocount on\r\n",
                  ordersId);

@@ -187,7 +187,21 @@ std::optional<ModuleDefinition> ModuleDefinition::read(const std::vector<Token>&
             d.type = "IF";
             ++r.pos;
         } else if (r.at().kind == Token::Kind::Variable) {
-            refuse(); // multi-statement table-valued functions
+            d.type = "TF";
+            d.returnTable = r.at().text;
+            ++r.pos;
+            r.expectWord("table");
+            if (!r.at().isSymbol("(")) {
+                syntaxError(r.at());
+            }
+            d.returnTableAt = r.pos;
+            for (int depth = 0; r.at().kind != Token::Kind::End; ++r.pos) {
+                depth += r.at().isSymbol("(") ? 1 : r.at().isSymbol(")") ? -1 : 0;
+                if (depth == 0) {
+                    ++r.pos;
+                    break;
+                }
+            }
         } else {
             d.type = "FN";
             ModuleParameter result;
@@ -197,6 +211,10 @@ std::optional<ModuleDefinition> ModuleDefinition::read(const std::vector<Token>&
         }
         if (r.at().isWord("with")) {
             refuse();
+        }
+        if (d.type != "IF" && r.at().isWord("begin")) {
+            d.bodyAt = r.pos; // "as" may be left out before a function's begin
+            return d;
         }
     } else {
         d.type = "TR";

@@ -31,6 +31,9 @@ struct ModuleDefinition {
     std::string parentTable; // a trigger's table
     std::vector<std::string> events; // a trigger's insert, update, delete
     bool insteadOf = false;          // a trigger that runs in place of its statement
+    bool onDatabase = false;         // a trigger on the database's definition statements
+    std::string returnTable;         // a multi-statement function's table variable, with its "@"
+    size_t returnTableAt = 0;        // the "(" that opens that table's definition
     size_t bodyAt = 0;    // first token of the body (after "as")
 
     // The module statement that starts at pos, or nullopt when the tokens there start something

@@ -1,8 +1,10 @@
 #include "ProcedureStatements.h"
 
 #include "BatchRunner.h"
+#include "FunctionBodies.h"
 #include "Names.h"
 #include "Permissions.h"
+#include "SqlLexer.h"
 #include "UserProcedures.h"
 
 namespace sqlsim::model {
@@ -68,6 +70,44 @@ int ownerUid(Database& db, const std::string& schema) {
     return p->uid;
 }
 
+std::string upperWord(std::string s) {
+    for (char& ch : s) {
+        ch = char(std::toupper(static_cast<unsigned char>(ch)));
+    }
+    return s;
+}
+
+// An object has at most one instead of trigger for each of insert, update and delete: 2111 for a
+// second one (self: the trigger being altered, which may keep its own).
+void checkOneInsteadOf(Database& db, const ModuleDefinition& def, const ObjectDef& parent, int self) {
+    for (const auto& [id, o] : db.objects) {
+        if (o.type != "TR" || o.parentId != parent.id || id == self) {
+            continue;
+        }
+        std::vector<Token> tokens = SqlLexer::tokenize(o.source);
+        size_t head = 0;
+        while (head < tokens.size() && tokens[head].isSymbol(";")) {
+            ++head;
+        }
+        std::optional<ModuleDefinition> other = ModuleDefinition::read(tokens, head);
+        if (!other || !other->insteadOf) {
+            continue;
+        }
+        for (const std::string& e : def.events) {
+            for (const std::string& taken : other->events) {
+                if (e == taken) {
+                    throw SqlError(2111, 16,
+                                   std::string("Cannot ") + (def.verb == ModuleDefinition::Verb::Create ? "CREATE" : "ALTER") +
+                                       " trigger '" + def.name + "' on " + (parent.type == "V" ? "view" : "table") +
+                                       " '" + def.parentTable + "' because an INSTEAD OF " + upperWord(e) +
+                                       " trigger already exists on this object.",
+                                   1);
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 
 bool ProcedureStatements::handles(const std::vector<Token>& tokens, size_t pos) {
@@ -91,7 +131,10 @@ void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::s
     if (def->type != "V" && def->type != "IF") {
         // The body is parsed as the module is created: a syntax error fails the create. The names
         // it uses are looked up only when it runs.
-        BatchCompiler(runner, ctx).compile(def->bodyAt);
+        const CompiledBatch body = BatchCompiler(runner, ctx).compile(def->bodyAt);
+        if (def->type == "FN" || def->type == "TF") {
+            FunctionBodies::check(tokens, body.statements, def->name, def->type == "TF");
+        }
     }
     const std::string source = rawText.substr(rawOffset(rawText, tokens[pos].offset));
     pos = tokens.size() - 1; // the rest of the batch is the body
@@ -121,17 +164,24 @@ void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::s
     }
     int parentId = 0;
     if (def->type == "TR") {
+        // A table takes after and instead of triggers, a view only instead of ones.
         ObjectDef* table = db.findObject(def->parentTable);
-        if (table && table->type == "V" && def->insteadOf) {
-            refuse(); // instead of triggers on views
-        }
-        if (!table || !table->isTable()) {
+        if (!table || !(table->isTable() || (table->type == "V" && def->insteadOf))) {
             throw SqlError(8197, 16,
                            "The object '" + def->parentTable + "' does not exist or is invalid for this operation.");
         }
+        if (altering && existing->parentId != table->id) {
+            refuse(); // moving a trigger to another table
+        }
         parentId = table->id;
+        if (def->insteadOf) {
+            checkOneInsteadOf(db, *def, *table, altering ? existing->id : 0);
+        }
     }
     std::vector<TableColumn> columns;
+    if (def->type == "TF") {
+        columns = FunctionBodies::returnColumns(tokens, *def);
+    }
     if (def->type == "V" || def->type == "IF") {
         // The select compiles as the view or inline function is created: what it reads must exist,
         // and its columns become the object's. A function's parameters are NULL for it.

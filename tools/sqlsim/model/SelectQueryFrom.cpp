@@ -103,8 +103,13 @@ void SelectQuery::parseSource(size_t& pos, Core& core) {
             ++pos;
             std::vector<std::unique_ptr<Expr>> args;
             while (!at(pos).isSymbol(")")) {
-                ExpressionParser p(t, pos, m_runner.text());
-                args.push_back(p.parse());
+                if (at(pos).isWord("default") && (at(pos + 1).isSymbol(",") || at(pos + 1).isSymbol(")"))) {
+                    args.push_back(nullptr); // the parameter's declared default
+                    ++pos;
+                } else {
+                    ExpressionParser p(t, pos, m_runner.text());
+                    args.push_back(p.parse());
+                }
                 if (!at(pos).isSymbol(",")) {
                     break;
                 }
@@ -115,9 +120,10 @@ void SelectQuery::parseSource(size_t& pos, Core& core) {
             }
             ++pos;
             if (!m_checkOnly) {
-                std::vector<SqlValue> values;
+                std::vector<std::optional<SqlValue>> values;
                 for (const auto& a : args) {
-                    values.push_back(Evaluator::eval(*a, m_runner.scope({}, nullptr)));
+                    values.push_back(a ? std::optional<SqlValue>(Evaluator::eval(*a, m_runner.scope({}, nullptr)))
+                                       : std::nullopt);
                 }
                 s.owned = UserProcedures::readFunction(m_runner, name, values);
             }

@@ -71,10 +71,18 @@ std::optional<Target> findTarget(BatchRunner& runner, Context& ctx, const std::s
         return Target{*ctx.instance.findDatabase("tempdb"), *o, true};
     }
     ObjectDef* o = ctx.db().findObject(name);
-    if (!o || !o->isTable()) {
+    if (!o || (!o->isTable() && o->type != "V")) {
         return std::nullopt;
     }
     return Target{ctx.db(), *o, false};
+}
+
+// A view is written only through its instead of trigger for the action; the simulator does not
+// write through a view's select.
+void requireInsteadOfView(Database& db, const ObjectDef& t, const char* action) {
+    if (t.type == "V" && !Triggers::hasInstead(db, t, action)) {
+        throw SqlError(50000, 16, "__not_supported__");
+    }
 }
 
 Target userTable(BatchRunner& runner, Context& ctx, const std::string& name) {
@@ -88,14 +96,17 @@ Target userTable(BatchRunner& runner, Context& ctx, const std::string& name) {
 // is not a table the simulator writes (a view, a table of another database), it is refused.
 Target throughTable(BatchRunner& runner, Context& ctx, const CommonTableWrite& through) {
     if (auto target = findTarget(runner, ctx, through.tableName())) {
-        return *target;
+        if (target->table.type != "V") {
+            return *target;
+        }
     }
     throw SqlError(50000, 16, "__not_supported__");
 }
 
-// A statement's permission on its table; the session owns its temporary tables.
-void require(Context& ctx, const Target& t, int permission) {
-    if (!t.temp) {
+// A statement's permission on its table; the session owns its temporary tables, and a module's
+// owner the tables its statements write.
+void require(BatchRunner& runner, Context& ctx, const Target& t, int permission) {
+    if (!t.temp && Triggers::checksPermissions(runner)) {
         Permissions::requireOnObject(ctx, t.db, t.table, permission);
     }
 }
@@ -194,7 +205,8 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     std::unique_ptr<CommonTableWrite> through = CommonTableWrite::find(runner, targetText, false);
     const Target target = through ? throughTable(runner, ctx, *through) : userTable(runner, ctx, targetText);
     ObjectDef& t = target.table;
-    require(ctx, target, Permissions::kInsert);
+    requireInsteadOfView(target.db, t, "insert");
+    require(runner, ctx, target, Permissions::kInsert);
     if (through) {
         through->bind(t);
     }
@@ -247,6 +259,9 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
     } else if (c.at().isWord("exec") || c.at().isWord("execute")) {
         // insert ... exec: the rows of the result sets the procedure or text sends. It may have
         // changed the tables, so the target is looked up again when it is done.
+        if (through) {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
         InsertExec capture(runner, ctx);
         std::optional<std::vector<Row>> rows = capture.run(c.pos, targets.size());
         if (!rows) {
@@ -468,7 +483,9 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     const Target target = through ? throughTable(runner, ctx, *through) : userTable(runner, ctx, name);
     ObjectDef& t = target.table;
     Database& db = target.db;
-    require(ctx, target, isUpdate ? Permissions::kUpdate : Permissions::kDelete);
+    const char* action = isUpdate ? "update" : "delete";
+    requireInsteadOfView(db, t, action);
+    require(runner, ctx, target, isUpdate ? Permissions::kUpdate : Permissions::kDelete);
     if (through) {
         through->bind(t);
     }
@@ -508,15 +525,18 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     expectEnd(c);
     if (where) {
         // Rows chosen by their values are read: that takes the select permission too.
-        require(ctx, target, Permissions::kSelect);
+        require(runner, ctx, target, Permissions::kSelect);
     }
     Relation rel;
     for (const auto& col : t.columns) {
         rel.columns.push_back(Column{col.name, col.type, col.nullable, col.identity, col.isComputed()});
     }
+    // A view's rows are those its select shows now.
+    const std::vector<Row> viewRows = t.type == "V" ? Triggers::viewRows(runner, db, t) : std::vector<Row>{};
+    const std::vector<Row>& current = t.type == "V" ? viewRows : t.rows;
     // The statement reads the table's rows, or the expression's rows it writes through.
     const Relation& read = through ? through->relation() : rel;
-    auto readRow = [&](size_t r) -> const Row* { return through ? &read.rows[r] : &t.rows[r]; };
+    auto readRow = [&](size_t r) -> const Row* { return through ? &read.rows[r] : &current[r]; };
     auto tableRow = [&](size_t r) { return through ? through->tableRow(r) : r; };
     int64_t limit = -1;
     if (top) {
@@ -529,7 +549,7 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
         }
     }
     std::vector<size_t> hit, readHit; // rows of the table, and the rows read they are
-    const size_t readCount = through ? read.rows.size() : t.rows.size();
+    const size_t readCount = through ? read.rows.size() : current.size();
     for (size_t r = 0; r < readCount && (limit < 0 || int64_t(hit.size()) < limit); ++r) {
         if (!where || Evaluator::isTrue(*where, runner.scope({{alias, &read}}, readRow(r)))) {
             hit.push_back(tableRow(r));
@@ -549,7 +569,6 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
         hit = std::move(h);
         readHit = std::move(rh);
     }
-    const char* action = isUpdate ? "update" : "delete";
     const bool instead = Triggers::hasInstead(db, t, action);
     const bool triggered = !instead && Triggers::has(db, t, action);
     const std::vector<Row> before = triggered ? t.rows : std::vector<Row>{};
@@ -557,13 +576,13 @@ void updateOrDelete(BatchRunner& runner, Context& ctx, Cursor& c, bool isUpdate)
     std::vector<Row> deleted, inserted;
     if (triggered || instead) {
         for (size_t r : hit) {
-            deleted.push_back(t.rows[r]);
+            deleted.push_back(current[r]);
         }
     }
     if (instead) {
         // The trigger gets the rows as they were and (for an update) as they would become.
         for (size_t k = 0; k < hit.size() && isUpdate; ++k) {
-            Row row = t.rows[hit[k]];
+            Row row = current[hit[k]];
             EvalScope s = runner.scope({{alias, &read}}, readRow(readHit[k]));
             for (const auto& [i, e] : sets) {
                 row[size_t(i)] = Evaluator::eval(*e, s);
@@ -613,7 +632,7 @@ void truncate(BatchRunner& runner, Context& ctx, Cursor& c) {
     const std::string name = c.name();
     expectEnd(c);
     auto target = findTarget(runner, ctx, name);
-    if (!target || (!target->temp && !Permissions::dbRole(ctx, target->db, "db_ddladmin"))) {
+    if (!target || target->table.type == "V" || (!target->temp && !Permissions::dbRole(ctx, target->db, "db_ddladmin"))) {
         throw SqlError(4701, 16,
                        "Cannot find the object \"" + shownName(name) +
                            "\" because it does not exist or you do not have permissions.",

@@ -1,6 +1,8 @@
 #include "UserProcedures.h"
 
+#include "TableDefinitions.h"
 #include "TempTables.h"
+#include "TokenCursor.h"
 
 #include "BatchRunner.h"
 #include "ExpressionParser.h"
@@ -329,7 +331,7 @@ Relation UserProcedures::inlineSelect(BatchRunner& inner, const ModuleDefinition
 }
 
 Relation UserProcedures::readFunction(BatchRunner& caller, const std::string& name,
-                                      const std::vector<SqlValue>& args) {
+                                      const std::vector<std::optional<SqlValue>>& args) {
     Context& ctx = caller.m_ctx;
     auto parts = splitName(name);
     Database* db = parts.size() == 3 && !parts[0].empty() ? ctx.instance.findDatabase(parts[0]) : &ctx.db();
@@ -339,10 +341,7 @@ Relation UserProcedures::readFunction(BatchRunner& caller, const std::string& na
         f = db->findObject(owner.empty() ? bracketed(parts.back())
                                          : bracketed(owner) + "." + bracketed(parts.back()));
     }
-    if (f && f->type == "TF") {
-        throw SqlError(50000, 16, "__not_supported__"); // multi-statement table-valued functions
-    }
-    if (!f || f->type != "IF") {
+    if (!f || (f->type != "IF" && f->type != "TF")) {
         std::string shown;
         for (const std::string& part : parts) {
             shown += (shown.empty() ? "" : ".") + part;
@@ -372,17 +371,59 @@ Relation UserProcedures::readFunction(BatchRunner& caller, const std::string& na
                            shown + ".",
                        3);
     }
+    // "default" takes the parameter's declared default, evaluated as the function starts.
+    std::vector<SqlValue> values;
+    for (size_t k = 0; k < args.size(); ++k) {
+        if (args[k]) {
+            values.push_back(*args[k]);
+            continue;
+        }
+        const ModuleParameter& d = def.parameters[k];
+        if (!d.hasDefault()) {
+            throw SqlError(50000, 16, "__not_supported__"); // default for a parameter that has none
+        }
+        size_t at = d.defaultAt;
+        ExpressionParser ep(inner.m_tokens, at, inner.m_text);
+        values.push_back(Evaluator::eval(*ep.parse(), inner.scope({}, nullptr)));
+    }
     ++g_nesting;
     Scope scope{ctx, ctx.session.database, ctx.session.options};
     ctx.session.database = db->name;
     inner.m_nested = true;
     inner.m_checkPermissions = false; // its owner's rights cover the tables it reads, as a view's
+    if (def.type == "TF") {
+        return runTableFunction(ctx, inner, def, *f, values);
+    }
     size_t pos = def.bodyAt;
-    Relation r = inlineSelect(inner, def, pos, args);
+    Relation r = inlineSelect(inner, def, pos, values);
     // The function's columns as it declared them when it was made.
     for (size_t k = 0; k < r.columns.size() && k < f->columns.size(); ++k) {
         r.columns[k].name = f->columns[k].name;
     }
+    return r;
+}
+
+Relation UserProcedures::runTableFunction(Context& ctx, BatchRunner& inner, const ModuleDefinition& def,
+                                          const ObjectDef& f, const std::vector<SqlValue>& args) {
+    for (size_t k = 0; k < def.parameters.size(); ++k) {
+        const ModuleParameter& d = def.parameters[k];
+        inner.m_variables[lower(d.name)] = Param{d.name, d.type, BatchRunner::stored(args[k], d.type), false};
+    }
+    // The table it returns starts empty each time it is called; its body fills it.
+    size_t at = def.returnTableAt;
+    Cursor c{inner.m_tokens, at};
+    TableDefinitions::declareTable(c, inner.tableVariables(), def.returnTable);
+    inner.m_procedure = f.name;
+    inner.m_inFunction = true;
+    if (std::optional<SqlError> escaped = runBody(ctx, inner, def.bodyAt, f.name)) {
+        throw *escaped;
+    }
+    const ObjectDef* table = inner.tableVariable(def.returnTable);
+    Relation r;
+    for (const auto& col : table->columns) {
+        r.columns.push_back(Column{col.name, col.type, col.nullable, col.identity, col.isComputed()});
+    }
+    r.rows = table->rows;
     return r;
 }
 

@@ -36,10 +36,11 @@ public:
     // Runs a scalar function with its arguments; the value of its return as the declared result type.
     static SqlValue runFunction(Context& ctx, const ProcedureTable& procedures, Database& db, const ObjectDef& f,
                                 const std::vector<SqlValue>& args);
-    // A table-valued function named in a from clause, with its arguments: an inline function's select
-    // run over them. 208 for a name that means no inline function; a multi-statement one is not run.
+    // A table-valued function named in a from clause, with its arguments (nullopt for "default", the
+    // parameter's declared default): an inline function's select run over them, or a multi-statement
+    // function's body run and the rows of its table returned. 208 for a name that means neither.
     static Relation readFunction(BatchRunner& caller, const std::string& name,
-                                 const std::vector<SqlValue>& args);
+                                 const std::vector<std::optional<SqlValue>>& args);
     // The select of an inline function's body at pos ("return [(] select ... [)]"), its parameters
     // bound to args in order; pos moves past it.
     static Relation inlineSelect(BatchRunner& inner, const ModuleDefinition& def, size_t& pos,
@@ -48,6 +49,9 @@ public:
     static bool callRpc(Context& ctx, const ProcedureTable& procedures, const Request& request);
 
 private:
+    // A multi-statement function's body run over its arguments; the rows of the table it returns.
+    static Relation runTableFunction(Context& ctx, BatchRunner& inner, const ModuleDefinition& def,
+                                     const ObjectDef& f, const std::vector<SqlValue>& args);
     // The definition of the module whose kept text the runner holds; refused as not supported
     // when that text does not read as a module.
     static ModuleDefinition storedDefinition(BatchRunner& inner);
