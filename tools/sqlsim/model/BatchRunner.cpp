@@ -353,6 +353,7 @@ void BatchRunner::runExec(size_t& pos, bool keyword) {
             ExpressionParser p(m_tokens, pos, m_text);
             auto e = p.parse();
             a.value = Evaluator::eval(*e, scope({}, nullptr));
+            a.type = Evaluator::typeOf(*e, scope({}, nullptr));
         }
         if (at(pos).isWord("output") || at(pos).isWord("out")) {
             a.outputVariable = variable;

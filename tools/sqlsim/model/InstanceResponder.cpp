@@ -5,6 +5,7 @@
 
 #include "BatchRunner.h"
 #include "CatalogProcedures.h"
+#include "ExtendedProperties.h"
 #include "Names.h"
 #include "ScriptStatements.h"
 #include "SecurityProcedures.h"
@@ -20,6 +21,7 @@ namespace sqlsim::model {
 InstanceResponder::InstanceResponder(std::unique_ptr<Instance> instance) : m_instance(std::move(instance)) {
     SecurityProcedures::registerAll(m_procedures);
     SystemProcedures::registerAll(m_procedures);
+    ExtendedProperties::registerAll(m_procedures);
     CatalogProcedures::registerAll(m_procedures);
     HelpProcedures::registerAll(m_procedures);
     UsersStatements::registerAll(*this);

@@ -73,9 +73,10 @@ void extendedPropertyCalls(Context& ctx, const TextTemplate::Values& v, bool dou
             }
             column = "'" + o->columns[size_t(p->smallid - 1)].name + "'";
         }
-        bool quoted =
-            p->baseType.find("char") != std::string::npos || p->baseType.find("date") != std::string::npos;
-        std::string q = quoted ? "'" : "";
+        const ColumnType base = p->value.variantType();
+        const bool date = base.type == SqlType::DateTime || base.type == SqlType::SmallDateTime ||
+                          base.type == SqlType::Date || base.type == SqlType::DateTime2;
+        std::string q = base.isCharacter() || date ? "'" : "";
         lines.push_back("exec sps_UpdateExtendedProperty '" + tab + "', " + column + ", '" + p->name + "', " +
                         q + (doubleQuotes ? quoteDoubled(p->value.toText()) : p->value.toText()) + q);
     }

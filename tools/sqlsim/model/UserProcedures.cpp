@@ -3,6 +3,7 @@
 #include "TempTables.h"
 
 #include "BatchRunner.h"
+#include "BuiltinFunctions.h"
 #include "ExpressionParser.h"
 #include "Names.h"
 #include "Permissions.h"
@@ -133,6 +134,9 @@ UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable&
         SqlValue value;
         if (bound[p] && !bound[p]->isDefault) {
             value = bound[p]->value;
+            if (d.type.type == SqlType::Variant && bound[p]->type) {
+                value = BuiltinFunctions::cast(value, *bound[p]->type, d.type, -1);
+            }
         } else if (d.hasDefault()) {
             size_t at = d.defaultAt;
             const Token& t = inner.at(at);
