@@ -122,7 +122,7 @@ void InstanceResponder::respond(const Request& request, Session& session, Respon
             std::string name = RuleResponder::bareProcedureName(request.procName);
             std::vector<Argument> args;
             for (const auto& p : request.params) {
-                args.push_back(Argument{p.name, p.value, false, {}});
+                args.push_back(Argument{p.name, p.value, false, {}, p.type});
             }
             if (UserProcedures::callRpc(ctx, m_procedures, request)) {
                 return;

@@ -24,7 +24,7 @@ bool ProcedureTable::has(const std::string& name) const {
 int ProcedureTable::call(Context& ctx, const std::string& name, const std::vector<SqlValue>& args) const {
     std::vector<Argument> a;
     for (const auto& v : args) {
-        a.push_back(Argument{{}, v, false, {}});
+        a.push_back(Argument{{}, v, false, {}, std::nullopt});
     }
     return call(ctx, name, a);
 }

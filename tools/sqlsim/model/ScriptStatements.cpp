@@ -77,8 +77,10 @@ void extendedPropertyCalls(Context& ctx, const TextTemplate::Values& v, bool dou
         const bool date = base.type == SqlType::DateTime || base.type == SqlType::SmallDateTime ||
                           base.type == SqlType::Date || base.type == SqlType::DateTime2;
         std::string q = base.isCharacter() || date ? "'" : "";
+        // The joined text writes character values as N'...'.
+        std::string open = doubleQuotes && base.isCharacter() ? "N'" : q;
         lines.push_back("exec sps_UpdateExtendedProperty '" + tab + "', " + column + ", '" + p->name + "', " +
-                        q + (doubleQuotes ? quoteDoubled(p->value.toText()) : p->value.toText()) + q);
+                        open + (doubleQuotes ? quoteDoubled(p->value.toText()) : p->value.toText()) + q);
     }
     textColumn(ctx, "", lines,
                doubleQuotes ? ColumnType::of(SqlType::NVarChar, 4000)

@@ -236,7 +236,7 @@ bool UserProcedures::callRpc(Context& ctx, const ProcedureTable& procedures, con
     }
     std::vector<Argument> args;
     for (const Param& p : request.params) {
-        Argument a{p.name, p.value, false, {}};
+        Argument a{p.name, p.value, false, {}, p.type};
         if (p.output) {
             a.outputVariable = p.name.empty() ? std::string("@") : p.name;
         }
