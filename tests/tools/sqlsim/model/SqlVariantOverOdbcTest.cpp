@@ -84,7 +84,7 @@ TEST_F(SqlVariantOverOdbc, AValueKeepsItsBaseTypeAndTheDriverReadsIt) {
     EXPECT_EQ(date.at(1), "datetime");
     EXPECT_EQ(date.at(2), "23");
     EXPECT_EQ(date.at(3), "3");
-    EXPECT_EQ(date.at(0).rfind("2024-01-02 10:30:00", 0), 0u) << date.at(0);
+    EXPECT_EQ(date.at(0), "Jan  2 2024 10:30AM"); // converted from the datetime, in style 0
 
     // The columns are sql_variants for the driver (the property too); text inside one reads as text.
     OdbcOutcome r = m_sa->exec("declare @v sql_variant = 7\nselect @v, sql_variant_property(@v, 'BaseType') "
