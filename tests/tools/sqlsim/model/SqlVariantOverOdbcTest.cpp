@@ -176,6 +176,12 @@ TEST_F(SqlVariantOverOdbc, PropertiesAreAddedUpdatedAndDroppedWithTheServersErro
     EXPECT_FALSE(database.ok);
     ASSERT_FALSE(database.messages.empty());
     EXPECT_NE(database.messages[0].text.find("not supported by the simulator"), std::string::npos);
+    OdbcOutcome listed = m_sa->exec("select * from sys.fn_listextendedproperty(default, N'SCHEMA', N'dbo', "
+                                    "N'TABLE', N'Props', default, default)");
+    EXPECT_FALSE(listed.ok);
+    ASSERT_FALSE(listed.messages.empty());
+    EXPECT_NE(listed.messages[0].text.find("not supported by the simulator"), std::string::npos)
+        << listed.messages[0].text;
 }
 
 TEST_F(SqlVariantOverOdbc, ARollbackOrADroppedTableTakesThePropertiesWithIt) {
