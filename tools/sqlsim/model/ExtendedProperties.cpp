@@ -29,7 +29,8 @@ std::string text(const SqlValue& v) {
 }
 
 [[noreturn]] void invalidParameter(const std::string& procedure) {
-    throw SqlError(15600, 15, "An invalid parameter or option was specified for procedure '" + procedure + "'.");
+    throw SqlError(15600, 15,
+                   "An invalid parameter or option was specified for procedure '" + procedure + "'.");
 }
 
 bool typeMatches(const std::string& level1type, const ObjectDef& o) {
@@ -63,11 +64,11 @@ Target resolve(Context& ctx, const std::string& procedure, const std::vector<Sql
         }
         invalidParameter(procedure);
     }
-    const bool known = sameName(l1type, "table") || sameName(l1type, "view") || sameName(l1type, "procedure") ||
-                       sameName(l1type, "function");
+    const bool known = sameName(l1type, "table") || sameName(l1type, "view") ||
+                       sameName(l1type, "procedure") || sameName(l1type, "function");
     if (!known) {
-        for (const char* other : {"aggregate", "default", "logical file name", "queue", "rule", "synonym",
-                                  "sequence", "type"}) {
+        for (const char* other :
+             {"aggregate", "default", "logical file name", "queue", "rule", "synonym", "sequence", "type"}) {
             if (sameName(l1type, other)) {
                 notSupported();
             }
@@ -114,9 +115,10 @@ Target resolve(Context& ctx, const std::string& procedure, const std::vector<Sql
 }
 
 std::vector<ExtendedProperty>::iterator find(Database& db, const Target& t, const std::string& name) {
-    return std::find_if(db.extendedProperties.begin(), db.extendedProperties.end(), [&](const ExtendedProperty& p) {
-        return p.id == t.object->id && p.smallid == t.column && sameName(p.name, name);
-    });
+    return std::find_if(db.extendedProperties.begin(), db.extendedProperties.end(),
+                        [&](const ExtendedProperty& p) {
+                            return p.id == t.object->id && p.smallid == t.column && sameName(p.name, name);
+                        });
 }
 
 // A property's name and value as the procedures take them: a name of at most 128 characters, and a
@@ -139,8 +141,8 @@ void checkValue(const SqlValue& value) {
         bytes = value.base().get<Bytes>().size();
     }
     if (bytes > 7500) {
-        throw SqlError(15097, 16, "The size associated with an extended property cannot be more than 7,500 bytes.",
-                       1);
+        throw SqlError(15097, 16,
+                       "The size associated with an extended property cannot be more than 7,500 bytes.", 1);
     }
 }
 
@@ -171,32 +173,32 @@ void ExtendedProperties::registerAll(ProcedureTable& table) {
         checkValue(a[1]);
         Database& db = ctx.db();
         if (find(db, t, name) != db.extendedProperties.end()) {
-            throw SqlError(15233, 16,
-                           "Property cannot be added. Property '" + name + "' already exists for '" + t.shown +
-                               "'.",
-                           1);
+            throw SqlError(
+                15233, 16,
+                "Property cannot be added. Property '" + name + "' already exists for '" + t.shown + "'.", 1);
         }
         beforeChange(ctx);
         db.extendedProperties.push_back(ExtendedProperty{t.object->id, t.column, name, a[1]});
         return 0;
     });
-    table.add("sp_updateextendedproperty", parameters(true), [](Context& ctx, const std::vector<SqlValue>& a) {
-        const char* proc = "sp_updateextendedproperty";
-        const std::string name = propertyName(proc, a[0]);
-        Target t = resolve(ctx, proc, a, 2);
-        checkValue(a[1]);
-        Database& db = ctx.db();
-        auto it = find(db, t, name);
-        if (it == db.extendedProperties.end()) {
-            throw SqlError(15217, 16,
-                           "Property cannot be updated or deleted. Property '" + name + "' does not exist for '" +
-                               t.shown + "'.",
-                           1);
-        }
-        beforeChange(ctx);
-        it->value = a[1];
-        return 0;
-    });
+    table.add("sp_updateextendedproperty", parameters(true),
+              [](Context& ctx, const std::vector<SqlValue>& a) {
+                  const char* proc = "sp_updateextendedproperty";
+                  const std::string name = propertyName(proc, a[0]);
+                  Target t = resolve(ctx, proc, a, 2);
+                  checkValue(a[1]);
+                  Database& db = ctx.db();
+                  auto it = find(db, t, name);
+                  if (it == db.extendedProperties.end()) {
+                      throw SqlError(15217, 16,
+                                     "Property cannot be updated or deleted. Property '" + name +
+                                         "' does not exist for '" + t.shown + "'.",
+                                     1);
+                  }
+                  beforeChange(ctx);
+                  it->value = a[1];
+                  return 0;
+              });
     table.add("sp_dropextendedproperty", parameters(false), [](Context& ctx, const std::vector<SqlValue>& a) {
         const char* proc = "sp_dropextendedproperty";
         const std::string name = propertyName(proc, a[0]);
@@ -205,8 +207,8 @@ void ExtendedProperties::registerAll(ProcedureTable& table) {
         auto it = find(db, t, name);
         if (it == db.extendedProperties.end()) {
             throw SqlError(15217, 16,
-                           "Property cannot be updated or deleted. Property '" + name + "' does not exist for '" +
-                               t.shown + "'.",
+                           "Property cannot be updated or deleted. Property '" + name +
+                               "' does not exist for '" + t.shown + "'.",
                            1);
         }
         beforeChange(ctx);

@@ -39,20 +39,21 @@ protected:
     // The value of @v, set from expression, with its properties.
     Strings described(const std::string& expression) {
         // Read as text: the driver reads a number inside a sql_variant column only in one piece.
-        return row("declare @v sql_variant\nset @v = " + expression +
-                   "\nselect convert(nvarchar(100), @v), convert(sysname, sql_variant_property(@v, 'BaseType')), "
-                   "convert(int, sql_variant_property(@v, 'Precision')), "
-                   "convert(int, sql_variant_property(@v, 'scale')), "
-                   "convert(int, sql_variant_property(@v, 'MAXLENGTH')), "
-                   "convert(sysname, sql_variant_property(@v, 'Collation')), "
-                   "convert(sysname, sql_variant_property(@v, 'Nonsense'))");
+        return row(
+            "declare @v sql_variant\nset @v = " + expression +
+            "\nselect convert(nvarchar(100), @v), convert(sysname, sql_variant_property(@v, 'BaseType')), "
+            "convert(int, sql_variant_property(@v, 'Precision')), "
+            "convert(int, sql_variant_property(@v, 'scale')), "
+            "convert(int, sql_variant_property(@v, 'MAXLENGTH')), "
+            "convert(sysname, sql_variant_property(@v, 'Collation')), "
+            "convert(sysname, sql_variant_property(@v, 'Nonsense'))");
     }
     // name = value rows of the object's properties (column id, name, value as text, base type).
     Strings properties(const std::string& object) {
-        OdbcOutcome r = m_sa->exec(
-            "select minor_id, name, convert(nvarchar(200), value), convert(sysname, sql_variant_property(value, 'BaseType')) "
-            "from sys.extended_properties where major_id = object_id('" +
-            object + "') order by minor_id, name");
+        OdbcOutcome r = m_sa->exec("select minor_id, name, convert(nvarchar(200), value), convert(sysname, "
+                                   "sql_variant_property(value, 'BaseType')) "
+                                   "from sys.extended_properties where major_id = object_id('" +
+                                   object + "') order by minor_id, name");
         EXPECT_TRUE(r.ok) << ::testing::PrintToString(messages(r));
         Strings out;
         if (!r.results.empty()) {
@@ -92,15 +93,17 @@ TEST_F(SqlVariantOverOdbc, AValueKeepsItsBaseTypeAndTheDriverReadsIt) {
     ASSERT_TRUE(r.ok) << ::testing::PrintToString(messages(r));
     ASSERT_EQ(r.results.size(), 1u);
     EXPECT_EQ(r.results[0].types, (std::vector<SQLSMALLINT>{kVariantType, kVariantType}));
-    OdbcOutcome text = m_sa->exec("declare @v sql_variant = N'Справочники'\nselect @v, cast(null as sql_variant)");
+    OdbcOutcome text =
+        m_sa->exec("declare @v sql_variant = N'Справочники'\nselect @v, cast(null as sql_variant)");
     ASSERT_TRUE(text.ok) << ::testing::PrintToString(messages(text));
     EXPECT_EQ(column(text, 0), (Strings{"Справочники"}));
     EXPECT_EQ(column(text, 1), (Strings{"NULL"}));
 }
 
 TEST_F(SqlVariantOverOdbc, ConversionsGoThroughTheBaseTypeAndImplicitOnesAreRefused) {
-    EXPECT_EQ(row("declare @v sql_variant = N'12'\nselect convert(int, @v) + 1, cast(@v as nvarchar(5)) + N'!'"),
-              (Strings{"13", "12!"}));
+    EXPECT_EQ(
+        row("declare @v sql_variant = N'12'\nselect convert(int, @v) + 1, cast(@v as nvarchar(5)) + N'!'"),
+        (Strings{"13", "12!"}));
     EXPECT_EQ(says("declare @v sql_variant = N'abc'\nselect convert(int, @v)"),
               (Strings{"245: Conversion failed when converting the nvarchar value 'abc' to data type int."}));
     EXPECT_EQ(says("declare @v sql_variant = 'x1'\nselect cast(@v as datetime)"),
@@ -128,15 +131,16 @@ TEST_F(SqlVariantOverOdbc, ValuesCompareByTypeFamilyThenValueAndLiveInColumns) {
     ok("insert into dbo.Vals (id, v) values (2, N'x')");
     ok("insert into dbo.Vals (id, v) values (3, cast('2020-05-06' as datetime))");
     ok("insert into dbo.Vals (id, v) values (4, null)");
-    OdbcOutcome r = m_sa->exec("select id, convert(sysname, sql_variant_property(v, 'BaseType')) from dbo.Vals "
-                               "where v is not null order by v");
+    OdbcOutcome r =
+        m_sa->exec("select id, convert(sysname, sql_variant_property(v, 'BaseType')) from dbo.Vals "
+                   "where v is not null order by v");
     ASSERT_TRUE(r.ok) << ::testing::PrintToString(messages(r));
     EXPECT_EQ(column(r, 0), (Strings{"2", "1", "3"}));
     EXPECT_EQ(column(r, 1), (Strings{"nvarchar", "int", "datetime"}));
     EXPECT_EQ(column(m_sa->exec("select id from dbo.Vals where v = 10"), 0), (Strings{"1"}));
-    EXPECT_EQ(column(m_sa->exec("select xtype from syscolumns where id = object_id('dbo.Vals') and name = 'v'"),
-                     0),
-              (Strings{"98"}));
+    EXPECT_EQ(
+        column(m_sa->exec("select xtype from syscolumns where id = object_id('dbo.Vals') and name = 'v'"), 0),
+        (Strings{"98"}));
 }
 
 TEST_F(SqlVariantOverOdbc, PropertiesAreAddedUpdatedAndDroppedWithTheServersErrors) {
@@ -148,8 +152,9 @@ TEST_F(SqlVariantOverOdbc, PropertiesAreAddedUpdatedAndDroppedWithTheServersErro
        "@level2name = N'b'");
     EXPECT_EQ(properties("dbo.Props"), (Strings{"0|Caption|Props table|nvarchar", "2|Caption|7|int"}));
 
-    EXPECT_EQ(says("exec sp_addextendedproperty N'caption', N'again', N'SCHEMA', N'dbo', N'TABLE', N'Props'"),
-              (Strings{"15233: Property cannot be added. Property 'caption' already exists for 'dbo.Props'."}));
+    EXPECT_EQ(
+        says("exec sp_addextendedproperty N'caption', N'again', N'SCHEMA', N'dbo', N'TABLE', N'Props'"),
+        (Strings{"15233: Property cannot be added. Property 'caption' already exists for 'dbo.Props'."}));
     EXPECT_EQ(says("exec sp_updateextendedproperty N'Missing', 1, N'SCHEMA', N'dbo', N'TABLE', N'Props'"),
               (Strings{"15217: Property cannot be updated or deleted. Property 'Missing' does not exist for "
                        "'dbo.Props'."}));
@@ -166,7 +171,8 @@ TEST_F(SqlVariantOverOdbc, PropertiesAreAddedUpdatedAndDroppedWithTheServersErro
     EXPECT_EQ(properties("dbo.Props"), (Strings{"0|Caption|Props table|nvarchar", "2|Caption|7|int"}));
 
     // Updated with a value of another type, then dropped.
-    ok("exec sp_updateextendedproperty N'Caption', 12.5, N'SCHEMA', N'dbo', N'TABLE', N'Props', N'COLUMN', N'b'");
+    ok("exec sp_updateextendedproperty N'Caption', 12.5, N'SCHEMA', N'dbo', N'TABLE', N'Props', N'COLUMN', "
+       "N'b'");
     EXPECT_EQ(properties("dbo.Props"), (Strings{"0|Caption|Props table|nvarchar", "2|Caption|12.5|numeric"}));
     ok("exec sp_dropextendedproperty N'Caption', N'SCHEMA', N'dbo', N'TABLE', N'Props', N'COLUMN', N'b'");
     EXPECT_EQ(properties("dbo.Props"), (Strings{"0|Caption|Props table|nvarchar"}));
@@ -209,13 +215,14 @@ TEST_F(SqlVariantOverOdbc, ARollbackOrADroppedTableTakesThePropertiesWithIt) {
 TEST_F(SqlVariantOverOdbc, OnlyTheOwnerOrTheDatabasesOwnersChangeProperties) {
     auto clerk = connect("clerk", "clerk", "Sales");
     // Orders the clerk may read but not alter; Customers it cannot see at all.
-    EXPECT_EQ(messages(clerk->exec(
-                  "exec sp_addextendedproperty N'X', 1, N'SCHEMA', N'dbo', N'TABLE', N'Orders'")),
-              (Strings{"15247: User does not have permission to perform this action."}));
-    EXPECT_EQ(messages(clerk->exec(
-                  "exec sp_updateextendedproperty N'Category', N'x', N'SCHEMA', N'dbo', N'TABLE', N'Customers'")),
-              (Strings{"15135: Object is invalid. Extended properties are not permitted on 'dbo.Customers', or "
-                       "the object does not exist."}));
+    EXPECT_EQ(
+        messages(clerk->exec("exec sp_addextendedproperty N'X', 1, N'SCHEMA', N'dbo', N'TABLE', N'Orders'")),
+        (Strings{"15247: User does not have permission to perform this action."}));
+    EXPECT_EQ(
+        messages(clerk->exec(
+            "exec sp_updateextendedproperty N'Category', N'x', N'SCHEMA', N'dbo', N'TABLE', N'Customers'")),
+        (Strings{"15135: Object is invalid. Extended properties are not permitted on 'dbo.Customers', or "
+                 "the object does not exist."}));
     // What the clerk sees of sys.extended_properties: only the properties of Orders.
     EXPECT_EQ(column(clerk->exec("select distinct object_name(major_id) from sys.extended_properties"), 0),
               (Strings{"Orders"}));
@@ -228,9 +235,8 @@ TEST_F(SqlVariantOverOdbc, TheDemosProcedureAddsOrUpdatesAnObjectsOrAColumnsProp
     ok("exec dbo.sps_UpdateExtendedProperty 'dbo.Orders', 'note', 'Caption', 5");
     ok("exec dbo.sps_UpdateExtendedProperty @object = 'Orders', @column = null, @name = 'Added', "
        "@value = 'plain'");
-    EXPECT_EQ(properties("dbo.Orders"),
-              (Strings{"0|Added|plain|varchar", "0|Category|Продажи|nvarchar", "4|Caption|5|int",
-                       "4|MS_Description|Free text|nvarchar"}));
+    EXPECT_EQ(properties("dbo.Orders"), (Strings{"0|Added|plain|varchar", "0|Category|Продажи|nvarchar",
+                                                 "4|Caption|5|int", "4|MS_Description|Free text|nvarchar"}));
     EXPECT_EQ(says("exec dbo.sps_UpdateExtendedProperty 'dbo.Nothing', null, 'Category', N'x'"),
               (Strings{"15135: Object is invalid. Extended properties are not permitted on 'dbo.Nothing', or "
                        "the object does not exist."}));
