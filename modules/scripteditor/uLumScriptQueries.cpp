@@ -230,12 +230,13 @@ where o.id = object_id(@tab)
 order by a.sUser)sql";
 
 // An outer join to the columns (the object itself has column id 0); values as Unicode text with
-// the quotes inside quoted values doubled, so that every call runs and gives back the same value.
+// the quotes inside quoted values doubled, character values as N'...' literals and dates as '...',
+// so that every call runs and gives back the same value.
 const char* const kProp = R"sql(declare @tab sysname
 set @tab = :tab
 select 'exec sps_UpdateExtendedProperty ''' + @tab + ''', '
   + case when smallid = 0 then 'null' else '''' + c.name + '''' end + ', ''' + p.name + ''', ' 
-  + case when charindex('char', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
+  + case when charindex('char', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then 'N''' 
          when charindex('date', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
          else '' end 
   + replace(convert(nvarchar(4000), p.value), '''', '''''')

@@ -1,6 +1,8 @@
 #include "SqlValue.h"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -120,6 +122,8 @@ std::string ColumnType::sqlName() const {
         return withLength("varbinary");
     case SqlType::Image:
         return "image";
+    case SqlType::Variant:
+        return "sql_variant";
     }
     return "sql_variant";
 }
@@ -391,6 +395,8 @@ int64_t SqlValue::toInt() const {
         return int64_t(std::get<DecimalValue>(m_v).rescaled(0).unscaled);
     case 5:
         return std::strtoll(std::get<std::string>(m_v).c_str(), nullptr, 10);
+    case 9:
+        return base().toInt();
     default:
         return 0;
     }
@@ -408,6 +414,8 @@ double SqlValue::toDouble() const {
         return std::get<DecimalValue>(m_v).toDouble();
     case 5:
         return std::strtod(std::get<std::string>(m_v).c_str(), nullptr);
+    case 9:
+        return base().toDouble();
     default:
         return 0;
     }
@@ -443,8 +451,54 @@ std::string SqlValue::toText() const {
         return std::get<DateTimeValue>(m_v).text();
     case 8:
         return std::get<GuidValue>(m_v).text();
+    case 9:
+        return base().toText();
     }
     return {};
+}
+
+bool VariantValue::operator==(const VariantValue& other) const {
+    return type == other.type && *value == *other.value;
+}
+
+ColumnType SqlValue::variantType() const {
+    if (is<VariantValue>()) {
+        return get<VariantValue>().type;
+    }
+    if (is<bool>()) {
+        return ColumnType::of(SqlType::Bit);
+    }
+    if (is<int64_t>()) {
+        int64_t n = get<int64_t>();
+        return ColumnType::of(n >= INT32_MIN && n <= INT32_MAX ? SqlType::Int : SqlType::BigInt);
+    }
+    if (is<double>()) {
+        return ColumnType::of(SqlType::Float);
+    }
+    if (is<DecimalValue>()) {
+        return ColumnType::of(SqlType::Numeric, 0, 38, get<DecimalValue>().scale);
+    }
+    if (is<DateTimeValue>()) {
+        return ColumnType::of(SqlType::DateTime);
+    }
+    if (is<GuidValue>()) {
+        return ColumnType::of(SqlType::UniqueIdentifier);
+    }
+    if (is<Bytes>()) {
+        return ColumnType::of(SqlType::VarBinary, int(std::max<size_t>(1, get<Bytes>().size())));
+    }
+    size_t chars = 0;
+    for (unsigned char c : toText()) {
+        chars += (c & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return ColumnType::of(SqlType::NVarChar, int(std::max<size_t>(1, chars)));
+}
+
+SqlValue SqlValue::variant(const SqlValue& v, const ColumnType& type) {
+    if (v.isNull() || v.is<VariantValue>()) {
+        return v;
+    }
+    return SqlValue(VariantValue{std::make_shared<const SqlValue>(v), type});
 }
 
 } // namespace sqlsim

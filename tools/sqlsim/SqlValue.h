@@ -2,6 +2,7 @@
 // Typed values and column types as the simulator stores, receives and sends them.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
@@ -35,6 +36,7 @@ enum class SqlType {
     Binary,
     VarBinary,
     Image,
+    Variant, // sql_variant: each value keeps the type it was stored with
 };
 
 // length: characters for char types, bytes for binary types, kMax for (max).
@@ -57,6 +59,7 @@ struct ColumnType {
     }
     // SQL text of the type, e.g. "nvarchar(50)", "decimal(18,2)", "varchar(max)".
     std::string sqlName() const;
+    bool operator==(const ColumnType&) const = default;
 };
 
 // Calendar value; days counted from 1900-01-01 (negative before it).
@@ -94,11 +97,20 @@ struct GuidValue {
 
 using Bytes = std::vector<uint8_t>;
 
-// NULL, bit, integer, float, exact numeric, text (UTF-8), binary, date/time, guid.
+class SqlValue;
+
+// A sql_variant's value: a value that is not NULL and the type it was stored as.
+struct VariantValue {
+    std::shared_ptr<const SqlValue> value;
+    ColumnType type;
+    bool operator==(const VariantValue& other) const;
+};
+
+// NULL, bit, integer, float, exact numeric, text (UTF-8), binary, date/time, guid, sql_variant.
 class SqlValue {
 public:
     using Storage = std::variant<std::monostate, bool, int64_t, double, DecimalValue, std::string, Bytes,
-                                 DateTimeValue, GuidValue>;
+                                 DateTimeValue, GuidValue, VariantValue>;
 
     SqlValue() = default;
     SqlValue(bool v) : m_v(v) {}
@@ -111,6 +123,14 @@ public:
     SqlValue(Bytes v) : m_v(std::move(v)) {}
     SqlValue(DateTimeValue v) : m_v(v) {}
     SqlValue(GuidValue v) : m_v(v) {}
+    SqlValue(VariantValue v) : m_v(std::move(v)) {}
+    // A sql_variant holding the value as the given type (NULL stays NULL, a variant stays itself).
+    static SqlValue variant(const SqlValue& v, const ColumnType& type);
+    // The value inside a sql_variant; any other value as it is.
+    const SqlValue& base() const { return is<VariantValue>() ? *get<VariantValue>().value : *this; }
+    // The type a sql_variant keeps for the value: its own for a sql_variant, else the one its
+    // storage implies (text as nvarchar, an integer as int or bigint).
+    ColumnType variantType() const;
 
     static SqlValue null() { return SqlValue(); }
     bool isNull() const { return std::holds_alternative<std::monostate>(m_v); }

@@ -45,6 +45,7 @@ enum : uint8_t {
     kText = 0x23,
     kImage = 0x22,
     kNText = 0x63,
+    kSqlVariant = 0x62,
 };
 
 inline constexpr int64_t kMicrosPerDay = 86400LL * 1000000;

@@ -2,6 +2,7 @@
 #include "TdsTypeCodes.h"
 #include "TdsTypes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -81,6 +82,89 @@ void writeLegacyText(TdsWriter& w, const uint8_t* data, size_t size) {
     w.raw(timestamp, 8);
     w.u32(uint32_t(size));
     w.raw(data, size);
+}
+
+// SQL_VARIANT: total length, the base type, its properties, then the value's bytes without their
+// length prefix.
+void writeVariant(TdsWriter& w, const SqlValue& v) {
+    if (v.isNull()) {
+        w.u32(0);
+        return;
+    }
+    ColumnType t = v.variantType();
+    if (t.length == ColumnType::kMax) {
+        t.length = 8000;
+    }
+    TdsWriter data;
+    writeValue(data, t, v.base());
+    std::vector<uint8_t> props;
+    uint8_t code = 0;
+    size_t prefix = 1; // the value's own length byte
+    auto maxLength = [&](int bytes) {
+        props.push_back(uint8_t(bytes & 0xFF));
+        props.push_back(uint8_t(bytes >> 8));
+    };
+    switch (t.type) {
+    case SqlType::Bit: code = kBit; break;
+    case SqlType::TinyInt: code = kInt1; break;
+    case SqlType::SmallInt: code = kInt2; break;
+    case SqlType::Int: code = kInt4; break;
+    case SqlType::BigInt: code = kInt8; break;
+    case SqlType::Real: code = kFlt4; break;
+    case SqlType::Float: code = kFlt8; break;
+    case SqlType::Money: code = kMoney; break;
+    case SqlType::SmallMoney: code = kMoney4; break;
+    case SqlType::DateTime: code = kDateTime; break;
+    case SqlType::SmallDateTime: code = kDateTim4; break;
+    case SqlType::UniqueIdentifier: code = kGuid; break;
+    case SqlType::Date: code = kDateN; break;
+    case SqlType::Time:
+    case SqlType::DateTime2:
+        code = t.type == SqlType::Time ? kTimeN : kDateTime2N;
+        props.push_back(7);
+        break;
+    case SqlType::Decimal:
+    case SqlType::Numeric:
+        code = t.type == SqlType::Decimal ? kDecimalN : kNumericN;
+        props.push_back(t.precision ? t.precision : 18);
+        props.push_back(t.scale);
+        break;
+    case SqlType::Char:
+    case SqlType::VarChar:
+    case SqlType::Text:
+        code = t.type == SqlType::Char ? kBigChar : kBigVarChr;
+        props.insert(props.end(), kCollation, kCollation + 5);
+        maxLength(std::min(std::max(t.length, 1), 8000));
+        prefix = 2;
+        break;
+    case SqlType::NChar:
+    case SqlType::NVarChar:
+    case SqlType::NText:
+        code = t.type == SqlType::NChar ? kNChar : kNVarChar;
+        props.insert(props.end(), kCollation, kCollation + 5);
+        maxLength(std::min(std::max(t.length, 1), 4000) * 2);
+        prefix = 2;
+        break;
+    case SqlType::Binary:
+    case SqlType::VarBinary:
+    case SqlType::Image:
+        code = t.type == SqlType::Binary ? kBigBinary : kBigVarBin;
+        maxLength(std::min(std::max(t.length, 1), 8000));
+        prefix = 2;
+        break;
+    case SqlType::Variant:
+        w.u32(0); // a sql_variant never holds another
+        return;
+    }
+    const auto& bytes = data.bytes();
+    const size_t size = bytes.size() > prefix ? bytes.size() - prefix : 0;
+    w.u32(uint32_t(2 + props.size() + size));
+    w.u8(code);
+    w.u8(uint8_t(props.size()));
+    w.raw(props.data(), props.size());
+    if (size > 0) {
+        w.raw(bytes.data() + prefix, size);
+    }
 }
 
 } // namespace
@@ -189,6 +273,10 @@ void writeTypeInfo(TdsWriter& w, const ColumnType& t) {
             w.raw(kCollation, 5);
         }
         w.u8(0); // no table name parts
+        break;
+    case SqlType::Variant:
+        w.u8(kSqlVariant);
+        w.u32(8009);
         break;
     }
 }
@@ -399,6 +487,9 @@ void writeValue(TdsWriter& w, const ColumnType& t, const SqlValue& v) {
         w.raw(wire, 16);
         return;
     }
+    case SqlType::Variant:
+        writeVariant(w, v);
+        return;
     }
 }
 

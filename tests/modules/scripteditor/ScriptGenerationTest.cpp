@@ -79,7 +79,7 @@ TEST_F(ScriptGenerationTest, EveryPartGoesInAtTheCaretInItsOrder) {
     const auto at = [&](const QString& line) { return lines.indexOf(line); };
     const int create = at("create table dbo.Orders(");
     const int dbGrant = at("grant select, insert, update, delete on dbo.Orders to SalesReaders");
-    const int property = at("exec sps_UpdateExtendedProperty 'dbo.Orders', null, 'Category', 'Sales'");
+    const int property = at("exec sps_UpdateExtendedProperty 'dbo.Orders', null, 'Category', N'Sales'");
     const int identityOn = at("set identity_insert dbo.Orders on");
     const int identityOff = at("set identity_insert dbo.Orders off");
     ASSERT_GT(create, 2);
@@ -93,7 +93,7 @@ TEST_F(ScriptGenerationTest, EveryPartGoesInAtTheCaretInItsOrder) {
                            "grant select, insert, update, delete on dbo.Orders to SalesReaders", "GO"}));
     EXPECT_EQ(property, dbGrant + 6);
     EXPECT_EQ(lines[property + 1],
-              "exec sps_UpdateExtendedProperty 'dbo.Orders', 'note', 'MS_Description', 'Free text'");
+              "exec sps_UpdateExtendedProperty 'dbo.Orders', 'note', 'MS_Description', N'Free text'");
     EXPECT_EQ(lines[property + 2], "GO");
     EXPECT_EQ(identityOn, property + 3);
     // Where id <= 2: two rows between the identity switches, the identity column included.
@@ -110,9 +110,9 @@ TEST_F(ScriptGenerationTest, PropertyValuesWithQuotesGiveCallsThatRun) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
     EXPECT_EQ(
         form->re1->text(),
-        QString::fromUtf8("exec sps_UpdateExtendedProperty 'dbo.Customers', null, 'Category', 'Справочники'\n"
+        QString::fromUtf8("exec sps_UpdateExtendedProperty 'dbo.Customers', null, 'Category', N'Справочники'\n"
                           "exec sps_UpdateExtendedProperty 'dbo.Customers', 'name', 'MS_Description', "
-                          "'Customer''s name'\n"
+                          "N'Customer''s name'\n"
                           "GO\n"));
 }
 
@@ -202,4 +202,83 @@ TEST_F(ScriptGenerationTest, ATablesWholeScriptRunsBackIntoAnotherDatabase) {
     manager.Open();
     EXPECT_EQ(columnOf(manager, count.arg("Orders")), columnOf(*connection, count.arg("Orders")));
     EXPECT_THROW(manager.Execute(count.arg("Customers")), std::exception);
+}
+
+TEST_F(ScriptGenerationTest, ExtendedPropertiesRunBackIntoAnotherDatabaseWithTheirTypes) {
+    // The parts of four tables with their extended properties: text (Cyrillic too), a quote, an int.
+    for (const char* table : {"dbo.Regions", "dbo.Customers", "dbo.Orders", "dbo.Products"}) {
+        setOptions(table, true);
+        generate(form);
+    }
+    ASSERT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    const QString script = form->re1->text();
+    ASSERT_TRUE(script.contains(QString::fromUtf8("'Category', N'Справочники'"))) << script.toStdString();
+    ASSERT_TRUE(script.contains("exec sps_UpdateExtendedProperty 'dbo.Products', null, 'Version', 3"))
+        << script.toStdString();
+
+    connection->Execute("create database PropTrip");
+    TADOConnection target;
+    target.SetConnectionString(SaConnectionString(QStringLiteral("PropTrip")));
+    target.Open();
+    target.Execute("exec sp_addrole 'SalesReaders'");
+    target.Execute("exec sp_grantdbaccess 'manager'");
+    // The database's own view of the properties and its procedure that adds or updates one.
+    target.Execute("create view dbo.vs_ExtProps\nas\nselect major_id as id, minor_id as smallid, name, value\n"
+                   "from sys.extended_properties");
+    target.Execute(
+        "create procedure dbo.sps_UpdateExtendedProperty @object sysname, @column sysname, @name sysname, "
+        "@value sql_variant\nas\nset nocount on\n"
+        "declare @schema sysname, @table sysname, @colid int\n"
+        "set @schema = left(@object, charindex('.', @object) - 1)\n"
+        "set @table = substring(@object, charindex('.', @object) + 1, 128)\n"
+        "set @colid = 0\n"
+        "if @column is not null\n"
+        "  select @colid = colid from syscolumns where id = object_id(@object) and name = @column\n"
+        "if exists (select * from sys.extended_properties where major_id = object_id(@object) "
+        "and minor_id = @colid and name = @name)\n"
+        "begin\n"
+        "  if @column is null\n"
+        "    exec sp_updateextendedproperty @name = @name, @value = @value, @level0type = 'SCHEMA', "
+        "@level0name = @schema, @level1type = 'TABLE', @level1name = @table\n"
+        "  else\n"
+        "    exec sp_updateextendedproperty @name = @name, @value = @value, @level0type = 'SCHEMA', "
+        "@level0name = @schema, @level1type = 'TABLE', @level1name = @table, @level2type = 'COLUMN', "
+        "@level2name = @column\n"
+        "end\n"
+        "else if @column is null\n"
+        "  exec sp_addextendedproperty @name = @name, @value = @value, @level0type = 'SCHEMA', "
+        "@level0name = @schema, @level1type = 'TABLE', @level1name = @table\n"
+        "else\n"
+        "  exec sp_addextendedproperty @name = @name, @value = @value, @level0type = 'SCHEMA', "
+        "@level0name = @schema, @level1type = 'TABLE', @level1name = @table, @level2type = 'COLUMN', "
+        "@level2name = @column");
+
+    TLumScriptRunner runner;
+    runner.SetConnection(&target);
+    QStringList failed;
+    runner.OnError = [&](QObject*, const QString& err, bool& aBreak, bool& aAsk) {
+        failed << err;
+        aBreak = false;
+        aAsk = false;
+    };
+    runner.OnMessage = [](QObject*, const QString&) {};
+    runner.SetScriptText(script);
+    EXPECT_TRUE(runner.Execute());
+    EXPECT_TRUE(failed.isEmpty()) << failed.join("\n").toStdString();
+
+    // Every property of the four tables, with its value and base type, as in the source.
+    const QString query = QStringLiteral(
+        "select object_name(p.id) + '.' + isnull(c.name, '') + '.' + p.name + '=' + "
+        "convert(nvarchar(200), p.value) + ':' + convert(sysname, sql_variant_property(p.value, 'BaseType')) "
+        "from vs_ExtProps p left outer join syscolumns c on p.id = c.id and p.smallid = c.colid "
+        "where object_name(p.id) in ('Regions', 'Customers', 'Orders', 'Products') "
+        "order by object_name(p.id), p.smallid, p.name");
+    const QStringList source = columnOf(*connection, query);
+    const QStringList copied = columnOf(target, query);
+    EXPECT_EQ(copied, source);
+    EXPECT_TRUE(copied.contains(QString::fromUtf8("Customers..Category=Справочники:nvarchar")))
+        << copied.join("\n").toStdString();
+    EXPECT_TRUE(copied.contains("Products..Version=3:int")) << copied.join("\n").toStdString();
+    EXPECT_TRUE(copied.contains("Customers.name.MS_Description=Customer's name:nvarchar"))
+        << copied.join("\n").toStdString();
 }

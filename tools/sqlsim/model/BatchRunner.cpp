@@ -353,6 +353,11 @@ void BatchRunner::runExec(size_t& pos, bool keyword) {
             ExpressionParser p(m_tokens, pos, m_text);
             auto e = p.parse();
             a.value = Evaluator::eval(*e, scope({}, nullptr));
+            try {
+                a.type = Evaluator::typeOf(*e, scope({}, nullptr)); // a sql_variant parameter keeps it
+            } catch (const SqlError&) {
+                a.type.reset(); // the value's own storage tells it then
+            }
         }
         if (at(pos).isWord("output") || at(pos).isWord("out")) {
             a.outputVariable = variable;

@@ -144,6 +144,8 @@ private:
     // Returns the inner batch's variables and parameters as they ended.
     std::map<std::string, Param> runNested(const std::string& text, std::vector<Param> params);
     void assign(const std::string& name, const SqlValue& value);
+    // The value of an expression for a variable of the target type (a sql_variant keeps its type).
+    SqlValue typedValue(const Expr& e, const ColumnType& target);
     // Before a statement that may change something: waits for another session's transaction, and
     // keeps the state the batch started from so that a batch refused later changes nothing.
     void prepareToWrite();

@@ -5,6 +5,7 @@
 #include "SystemProcedures.h"
 
 #include "CatalogViews.h"
+#include "ExtendedProperties.h"
 #include "Names.h"
 #include "ModuleCatalog.h"
 #include "SecurityProcedures.h"
@@ -323,6 +324,9 @@ Relation BatchRunner::read(const std::string& name, std::string* resolvedDatabas
     }
     std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
     if (auto r = ModuleCatalog::read(*db, owner, parts.back())) {
+        return *r;
+    }
+    if (auto r = ExtendedProperties::read(m_ctx, *db, owner, parts.back())) {
         return *r;
     }
     if (sameName(owner, "sys") || sameName(owner, "information_schema")) {

@@ -1,6 +1,7 @@
 // Local variables and dynamic SQL: declare, set @v = ..., exec (text) and exec sp_executesql. The
 // text built at run time is compiled and run as a batch of its own, by the same runner.
 #include "BatchRunner.h"
+#include "BuiltinFunctions.h"
 #include "TableDefinitions.h"
 #include "TempTables.h"
 
@@ -30,9 +31,6 @@ ColumnType BatchRunner::readType(const std::vector<Token>& t, size_t& pos) {
         ++pos;
     }
     ColumnType type;
-    if (sameName(text, "sql_variant")) {
-        throw SqlError(50000, 16, "__not_supported__"); // values that keep their own base type
-    }
     if (!TypeInfo::parse(text, type)) {
         throw SqlError(2715, 16,
                        "Column, parameter, or variable #1: Cannot find data type " +
@@ -101,7 +99,7 @@ void BatchRunner::runDeclare(size_t& pos) {
             ++pos;
             ExpressionParser p(m_tokens, pos, m_text);
             auto e = p.parse();
-            assign(name, Evaluator::eval(*e, scope({}, nullptr)));
+            assign(name, typedValue(*e, type));
         }
         if (!at(pos).isSymbol(",")) {
             break;
@@ -119,7 +117,22 @@ void BatchRunner::runSetVariable(size_t& pos) {
     ++pos;
     ExpressionParser p(m_tokens, pos, m_text);
     auto e = p.parse();
+    auto it = m_variables.find(lower(name));
+    if (it != m_variables.end()) {
+        assign(name, typedValue(*e, it->second.type));
+        return;
+    }
     assign(name, Evaluator::eval(*e, scope({}, nullptr)));
+}
+
+SqlValue BatchRunner::typedValue(const Expr& e, const ColumnType& target) {
+    const EvalScope s = scope({}, nullptr);
+    SqlValue v = Evaluator::eval(e, s);
+    if (target.type == SqlType::Variant) {
+        // A sql_variant keeps the type of the expression assigned to it.
+        return BuiltinFunctions::cast(v, Evaluator::typeOf(e, s), target, -1);
+    }
+    return v;
 }
 
 void BatchRunner::assign(const std::string& name, const SqlValue& value) {

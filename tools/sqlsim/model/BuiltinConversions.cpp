@@ -3,6 +3,9 @@
 #include "FunctionSupport.h"
 #include "Names.h"
 #include "SqlError.h"
+#include "TypeInfo.h"
+
+#include "../TdsBuffer.h"
 
 #include <cerrno>
 #include <cmath>
@@ -53,7 +56,99 @@ bool parseDate(const std::string& text, int style, DateTimeValue& out) {
     return mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h < 24 && mi < 60 && s < 60;
 }
 
+// Whether a value's storage is what a value of the type holds (the static type of an expression is
+// not always known exactly).
+bool holds(const SqlValue& v, const ColumnType& t) {
+    if (t.isCharacter()) {
+        return v.is<std::string>();
+    }
+    if (t.isBinary()) {
+        return v.is<Bytes>();
+    }
+    if (isIntegerType(t.type)) {
+        return v.is<int64_t>() || v.is<bool>();
+    }
+    if (isDateType(t.type)) {
+        return v.is<DateTimeValue>();
+    }
+    switch (t.type) {
+    case SqlType::Real:
+    case SqlType::Float:
+        return v.is<double>();
+    case SqlType::Decimal:
+    case SqlType::Numeric:
+    case SqlType::Money:
+    case SqlType::SmallMoney:
+        return v.is<DecimalValue>();
+    case SqlType::UniqueIdentifier:
+        return v.is<GuidValue>();
+    default:
+        return false;
+    }
+}
+
 } // namespace
+
+SqlValue BuiltinFunctions::toVariant(const SqlValue& v, const ColumnType& from) {
+    ColumnType t = holds(v, from) ? from : v.variantType();
+    // Large values and sql_variant itself cannot be kept in a sql_variant.
+    if (isMax(t) || t.type == SqlType::Text || t.type == SqlType::NText || t.type == SqlType::Image) {
+        throw SqlError(206, 16, "Operand type clash: " + t.sqlName() + " is incompatible with sql_variant");
+    }
+    if ((t.isCharacter() || t.isBinary()) && t.length <= 0) {
+        t.length = v.variantType().length;
+    }
+    if ((t.type == SqlType::Decimal || t.type == SqlType::Numeric) && t.precision == 0) {
+        t.precision = 18;
+    }
+    return SqlValue::variant(v, t);
+}
+
+SqlValue BuiltinFunctions::variantProperty(const SqlValue& v, const SqlValue& property) {
+    if (v.isNull() || property.isNull()) {
+        return SqlValue::null();
+    }
+    const ColumnType t = v.variantType();
+    const std::string p = lower(property.toText());
+    const bool sized = t.isCharacter() || t.isBinary();
+    const auto integer = [](int n) { return SqlValue::variant(SqlValue(int64_t(n)), kInt()); };
+    if (p == "basetype") {
+        return SqlValue::variant(SqlValue(TypeInfo::name(t)), nvarchar(128));
+    }
+    if (p == "precision") {
+        return integer(sized || t.type == SqlType::UniqueIdentifier ? 0 : TypeInfo::precision(t));
+    }
+    if (p == "scale") {
+        return integer(TypeInfo::scale(t));
+    }
+    if (p == "maxlength") {
+        return integer(TypeInfo::storageLength(t));
+    }
+    if (p == "collation") {
+        return t.isCharacter() ? SqlValue::variant(SqlValue("SQL_Latin1_General_CP1_CI_AS"), nvarchar(128))
+                               : SqlValue::null();
+    }
+    if (p == "totalbytes") {
+        // The value's bytes, its base type and the properties kept with it.
+        const SqlValue& b = v.base();
+        int data = TypeInfo::storageLength(t);
+        int props = 0;
+        if (t.isCharacter()) {
+            const std::string text = b.toText();
+            data = t.isUnicode() ? int(utf16Units(text)) * 2 : int(toCp1252(text).size());
+            props = 7;
+        } else if (t.isBinary()) {
+            data = int(b.is<Bytes>() ? b.get<Bytes>().size() : 0);
+            props = 2;
+        } else if (t.type == SqlType::Decimal || t.type == SqlType::Numeric) {
+            props = 2;
+        } else if (t.type == SqlType::Time || t.type == SqlType::DateTime2) {
+            props = 1;
+        }
+        return integer(2 + props + data);
+    }
+    return SqlValue::null();
+}
 
 SqlValue BuiltinFunctions::convert(const SqlValue& v, const ColumnType& to, int style) {
     if (v.isNull()) {
@@ -73,6 +168,13 @@ SqlValue BuiltinFunctions::convert(const SqlValue& v, const ColumnType& to, int 
 SqlValue BuiltinFunctions::cast(const SqlValue& v, const ColumnType& from, const ColumnType& to, int style) {
     if (v.isNull()) {
         return v;
+    }
+    if (v.is<VariantValue>()) {
+        // Out of a sql_variant, the value converts from the type it keeps.
+        return to.type == SqlType::Variant ? v : cast(v.base(), v.variantType(), to, style);
+    }
+    if (to.type == SqlType::Variant) {
+        return toVariant(v, from);
     }
     const std::string fromWord =
         v.is<std::string>() ? (from.isUnicode() ? "nvarchar" : "varchar") : typeWord(from);

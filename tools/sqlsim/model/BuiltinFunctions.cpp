@@ -65,6 +65,8 @@ int precedence(SqlType t) {
         return 7;
     case SqlType::Binary:
         return 6;
+    case SqlType::Variant:
+        return 40;
     }
     return 0;
 }
@@ -225,6 +227,8 @@ std::optional<ColumnType> BuiltinFunctions::type(const Expr& e, const EvalScope&
         return nvarchar(128);
     if (f == "serverproperty")
         return nvarchar(128);
+    if (f == "sql_variant_property")
+        return ColumnType::of(SqlType::Variant);
     if (f == "scope_identity" || f == "ident_current")
         return ColumnType::of(SqlType::Numeric, 0, 38, 0);
     return std::nullopt;
@@ -252,6 +256,10 @@ std::optional<SqlValue> BuiltinFunctions::call(const Expr& e, const std::vector<
         requireArgs(e, 2, 2);
         auto c = Evaluator::compare(a[0], a[1]);
         return c && *c == 0 ? SqlValue::null() : a[0];
+    }
+    if (f == "sql_variant_property") {
+        requireArgs(e, 2, 2);
+        return variantProperty(cast(a[0], argType(e, 0, scope), ColumnType::of(SqlType::Variant), -1), a[1]);
     }
     if (auto v = callString(e, a, scope)) {
         return v;

@@ -40,7 +40,13 @@ public:
     // Datetime text in a convert style (0, 100, 101, 103, 112, 120, 121, 126).
     static std::string dateText(const DateTimeValue& d, int style, const ColumnType& from);
 
+    // SQL_VARIANT_PROPERTY: BaseType, Precision, Scale, TotalBytes, Collation or MaxLength of a
+    // sql_variant, itself a sql_variant; NULL for another property name.
+    static SqlValue variantProperty(const SqlValue& v, const SqlValue& property);
+
 private:
+    // cast into a sql_variant: the value keeps the type it comes with.
+    static SqlValue toVariant(const SqlValue& v, const ColumnType& from);
     // The calls of each group of functions; nullopt when the name is not one of the group.
     static std::optional<SqlValue> callString(const Expr& e, const std::vector<SqlValue>& args,
                                               const EvalScope& scope);

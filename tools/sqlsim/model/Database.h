@@ -42,8 +42,7 @@ struct ExtendedProperty {
     int id = 0;
     int smallid = 0; // column id, 0 for the object itself
     std::string name;
-    SqlValue value;
-    std::string baseType = "nvarchar"; // the sql_variant's base type
+    SqlValue value; // a sql_variant, or NULL
 };
 
 class Database {

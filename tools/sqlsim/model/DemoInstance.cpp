@@ -7,6 +7,54 @@ namespace sqlsim::model {
 
 namespace {
 
+// An extended property's value: a sql_variant of the value's own type (text as nvarchar).
+SqlValue property(const SqlValue& v) {
+    return SqlValue::variant(v, v.variantType());
+}
+
+// sps_UpdateExtendedProperty 'schema.name', column or null, property, value: adds the property of
+// the object or its column, or updates it when it is there.
+const char* const kUpdateExtendedPropertyBody =
+    "declare @schema sysname, @table sysname, @type varchar(16), @colid int\r\n"
+    "if charindex('.', @object) > 0\r\n"
+    "begin\r\n"
+    "  set @schema = left(@object, charindex('.', @object) - 1)\r\n"
+    "  set @table = substring(@object, charindex('.', @object) + 1, 128)\r\n"
+    "end\r\n"
+    "else\r\n"
+    "begin\r\n"
+    "  set @schema = 'dbo'\r\n"
+    "  set @table = @object\r\n"
+    "end\r\n"
+    "set @type = 'TABLE'\r\n"
+    "select @type = case type when 'V' then 'VIEW' when 'P' then 'PROCEDURE' when 'U' then 'TABLE' "
+    "else 'FUNCTION' end\r\n"
+    "  from sysobjects where id = object_id(@object)\r\n"
+    "if @column is null\r\n"
+    "begin\r\n"
+    "  if exists (select * from sys.extended_properties where major_id = object_id(@object) and minor_id = 0 "
+    "and name = @name)\r\n"
+    "    exec sp_updateextendedproperty @name = @name, @value = @value, @level0type = 'SCHEMA', "
+    "@level0name = @schema, @level1type = @type, @level1name = @table\r\n"
+    "  else\r\n"
+    "    exec sp_addextendedproperty @name = @name, @value = @value, @level0type = 'SCHEMA', "
+    "@level0name = @schema, @level1type = @type, @level1name = @table\r\n"
+    "end\r\n"
+    "else\r\n"
+    "begin\r\n"
+    "  set @colid = 0\r\n"
+    "  select @colid = colid from syscolumns where id = object_id(@object) and name = @column\r\n"
+    "  if exists (select * from sys.extended_properties where major_id = object_id(@object) "
+    "and minor_id = @colid and name = @name)\r\n"
+    "    exec sp_updateextendedproperty @name = @name, @value = @value, @level0type = 'SCHEMA', "
+    "@level0name = @schema, @level1type = @type, @level1name = @table, @level2type = 'COLUMN', "
+    "@level2name = @column\r\n"
+    "  else\r\n"
+    "    exec sp_addextendedproperty @name = @name, @value = @value, @level0type = 'SCHEMA', "
+    "@level0name = @schema, @level1type = @type, @level1name = @table, @level2type = 'COLUMN', "
+    "@level2name = @column\r\n"
+    "end\r\n";
+
 TableColumn column(const std::string& name, ColumnType type, bool nullable = true) {
     TableColumn c;
     c.name = name;
@@ -152,7 +200,7 @@ void salesDatabase(Instance& inst, Login& owner) {
     db.addModule(
         "P", "sps_UpdateExtendedProperty",
         "create procedure dbo.sps_UpdateExtendedProperty @object sysname, @column sysname, @name sysname, "
-        "@value sql_variant\r\nas\r\nset nocount on\r\n");
+        "@value sql_variant\r\nas\r\nset nocount on\r\n" + std::string(kUpdateExtendedPropertyBody));
     db.addModule("P", "p_CustomerOrders",
                  "create procedure dbo.p_CustomerOrders @customerId int\r\nas\r\nselect * from Orders where "
                  "customerId "
@@ -171,12 +219,12 @@ void salesDatabase(Instance& inst, Login& owner) {
     db.addModule("TR", "tr_Orders_Insert",
                  "create trigger dbo.tr_Orders_Insert on dbo.Orders for insert\r\nas\r\nset nocount on\r\n",
                  ordersId);
-    db.extendedProperties.push_back(ExtendedProperty{ordersId, 0, "Category", SqlValue("Sales"), "nvarchar"});
+    db.extendedProperties.push_back(ExtendedProperty{ordersId, 0, "Category", property(SqlValue("Sales"))});
     db.extendedProperties.push_back(
-        ExtendedProperty{ordersId, 4, "MS_Description", SqlValue("Free text"), "nvarchar"});
+        ExtendedProperty{ordersId, 4, "MS_Description", property(SqlValue("Free text"))});
     db.extendedProperties.push_back(
-        ExtendedProperty{customersId, 0, "Category", SqlValue("Справочники"), "nvarchar"});
-    db.extendedProperties.push_back(ExtendedProperty{productsId, 0, "Version", SqlValue(int64_t(3)), "int"});
+        ExtendedProperty{customersId, 0, "Category", property(SqlValue("Справочники"))});
+    db.extendedProperties.push_back(ExtendedProperty{productsId, 0, "Version", property(SqlValue(int64_t(3)))});
     Login* clerk = inst.findLogin("clerk");
     Login* manager = inst.findLogin("manager");
     DbPrincipal& u1 = db.addUser("clerk", clerk->sid);
@@ -197,7 +245,7 @@ void salesDatabase(Instance& inst, Login& owner) {
                      {SqlValue("dbo.Orders"), SqlValue("manager")},
                      {SqlValue("dbo.p_CustomerOrders"), SqlValue("clerk")}});
     db.extendedProperties.push_back(
-        ExtendedProperty{customersId, 2, "MS_Description", SqlValue("Customer's name"), "nvarchar"});
+        ExtendedProperty{customersId, 2, "MS_Description", property(SqlValue("Customer's name"))});
 }
 
 void smallDatabase(Instance& inst, Login& owner) {

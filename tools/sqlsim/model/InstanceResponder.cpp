@@ -5,6 +5,7 @@
 
 #include "BatchRunner.h"
 #include "CatalogProcedures.h"
+#include "ExtendedProperties.h"
 #include "Names.h"
 #include "ScriptStatements.h"
 #include "SecurityProcedures.h"
@@ -20,6 +21,7 @@ namespace sqlsim::model {
 InstanceResponder::InstanceResponder(std::unique_ptr<Instance> instance) : m_instance(std::move(instance)) {
     SecurityProcedures::registerAll(m_procedures);
     SystemProcedures::registerAll(m_procedures);
+    ExtendedProperties::registerAll(m_procedures);
     CatalogProcedures::registerAll(m_procedures);
     HelpProcedures::registerAll(m_procedures);
     UsersStatements::registerAll(*this);
@@ -120,7 +122,7 @@ void InstanceResponder::respond(const Request& request, Session& session, Respon
             std::string name = RuleResponder::bareProcedureName(request.procName);
             std::vector<Argument> args;
             for (const auto& p : request.params) {
-                args.push_back(Argument{p.name, p.value, false, {}});
+                args.push_back(Argument{p.name, p.value, false, {}, p.type});
             }
             if (UserProcedures::callRpc(ctx, m_procedures, request)) {
                 return;

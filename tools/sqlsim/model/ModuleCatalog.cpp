@@ -114,9 +114,6 @@ std::optional<Relation> ModuleCatalog::read(Database& db, const std::string& sch
     if (sameName(schema, "sys") && sameName(view, "sql_modules")) {
         return sqlModules(db);
     }
-    if (sameName(schema, "sys") && sameName(view, "extended_properties")) {
-        throw SqlError(50000, 16, "__not_supported__"); // its value column is a sql_variant
-    }
     if ((schema.empty() || sameName(schema, "dbo") || sameName(schema, "sys")) && sameName(view, "syscomments")) {
         return syscomments(db);
     }

@@ -1,11 +1,20 @@
 #include "ProcedureTable.h"
 
+#include "BuiltinFunctions.h"
 #include "Names.h"
 
 namespace sqlsim::model {
 
 void ProcedureTable::add(const std::string& name, std::vector<std::string> parameters, Body body) {
-    m_entries[lower(name)] = Entry{name, std::move(parameters), std::move(body), false};
+    std::vector<bool> variant(parameters.size(), false);
+    for (size_t k = 0; k < parameters.size(); ++k) {
+        const auto space = parameters[k].find(' ');
+        if (space != std::string::npos) {
+            variant[k] = sameName(parameters[k].substr(space + 1), "sql_variant");
+            parameters[k].resize(space);
+        }
+    }
+    m_entries[lower(name)] = Entry{name, std::move(parameters), std::move(variant), std::move(body), false};
 }
 
 bool ProcedureTable::has(const std::string& name) const {
@@ -15,7 +24,7 @@ bool ProcedureTable::has(const std::string& name) const {
 int ProcedureTable::call(Context& ctx, const std::string& name, const std::vector<SqlValue>& args) const {
     std::vector<Argument> a;
     for (const auto& v : args) {
-        a.push_back(Argument{{}, v, false, {}});
+        a.push_back(Argument{{}, v, false, {}, std::nullopt});
     }
     return call(ctx, name, a);
 }
@@ -30,6 +39,12 @@ int ProcedureTable::call(Context& ctx, const std::string& name, const std::vecto
         throw SqlError(50000, 16, "__not_supported__");
     }
     std::vector<SqlValue> bound(e.parameters.size());
+    auto asVariant = [&](size_t k, const Argument& a) {
+        if (e.variant[k]) {
+            bound[k] = BuiltinFunctions::cast(a.value, a.type ? *a.type : a.value.variantType(),
+                                              ColumnType::of(SqlType::Variant), -1);
+        }
+    };
     size_t position = 0;
     for (const auto& a : args) {
         if (a.name.empty()) {
@@ -38,13 +53,15 @@ int ProcedureTable::call(Context& ctx, const std::string& name, const std::vecto
                                "Procedure or function " + e.name + " has too many arguments specified.", 2,
                                e.name);
             }
-            bound[position++] = a.value;
+            bound[position] = a.value;
+            asVariant(position++, a);
             continue;
         }
         bool found = false;
         for (size_t k = 0; k < e.parameters.size(); ++k) {
             if (sameName(e.parameters[k], a.name)) {
                 bound[k] = a.value;
+                asVariant(k, a);
                 found = true;
             }
         }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,14 @@ struct Argument {
     SqlValue value;
     bool isDefault = false;     // "default" given: the parameter takes its default
     std::string outputVariable; // the caller's variable marked OUTPUT, or the RPC parameter's name
+    std::optional<ColumnType> type; // the argument expression's type, when the caller knows it
 };
 
 class ProcedureTable {
 public:
     // args holds one value per declared parameter (NULL when not given). Returns the return status.
+    // A parameter named "@value sql_variant" receives its argument as a sql_variant of the
+    // argument's own type.
     using Body = std::function<int(Context&, const std::vector<SqlValue>& args)>;
 
     void add(const std::string& name, std::vector<std::string> parameters, Body body);
@@ -36,6 +40,7 @@ private:
     struct Entry {
         std::string name;
         std::vector<std::string> parameters;
+        std::vector<bool> variant; // the parameter is a sql_variant
         Body body;
         bool refused = false;
     };

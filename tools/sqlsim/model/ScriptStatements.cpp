@@ -48,7 +48,7 @@ void textColumn(Context& ctx, const std::string& name, const std::vector<std::st
     ctx.response.resultSet(std::move(rs));
 }
 
-void extendedPropertyCalls(Context& ctx, const TextTemplate::Values& v, bool doubleQuotes) {
+void extendedPropertyCalls(Context& ctx, const TextTemplate::Values& v) {
     Database& db = ctx.db();
     if (!db.hasExtendedPropertiesView()) {
         throw SqlError(208, 16, "Invalid object name 'vs_ExtProps'.", 1, {}, 3);
@@ -73,15 +73,14 @@ void extendedPropertyCalls(Context& ctx, const TextTemplate::Values& v, bool dou
             }
             column = "'" + o->columns[size_t(p->smallid - 1)].name + "'";
         }
-        bool quoted =
-            p->baseType.find("char") != std::string::npos || p->baseType.find("date") != std::string::npos;
-        std::string q = quoted ? "'" : "";
+        const ColumnType base = p->value.variantType();
+        const bool date = base.type == SqlType::DateTime || base.type == SqlType::SmallDateTime ||
+                          base.type == SqlType::Date || base.type == SqlType::DateTime2;
+        std::string q = base.isCharacter() || date ? "'" : "";
         lines.push_back("exec sps_UpdateExtendedProperty '" + tab + "', " + column + ", '" + p->name + "', " +
-                        q + (doubleQuotes ? quoteDoubled(p->value.toText()) : p->value.toText()) + q);
+                        q + p->value.toText() + q);
     }
-    textColumn(ctx, "", lines,
-               doubleQuotes ? ColumnType::of(SqlType::NVarChar, 4000)
-                            : ColumnType::of(SqlType::VarChar, 8000));
+    textColumn(ctx, "", lines, ColumnType::of(SqlType::VarChar, 8000));
 }
 
 // The query reads ta_AccessObject (sName: an object, sUser: who gets it) and writes one grant per
@@ -345,11 +344,9 @@ void ScriptStatements::registerAll(InstanceResponder& responder) {
                 "supported even in backward-compatibility modes.",
                 1, {}, 17);
         }
-        extendedPropertyCalls(ctx, v, false);
+        extendedPropertyCalls(ctx, v);
     });
-    responder.addStatement(texts::kExtendedPropertiesJoined, [](Context& ctx, const TextTemplate::Values& v) {
-        extendedPropertyCalls(ctx, v, true);
-    });
+    // The joined text is run by the batch runner as it is written.
     responder.addStatement(texts::kAccessObjects,
                            [](Context& ctx, const TextTemplate::Values& v) { accessObjectGrants(ctx, v); });
 

@@ -98,6 +98,9 @@ void SelectQuery::parseSource(size_t& pos, Core& core) {
     } else {
         std::string name = m_runner.readNameText(pos);
         s.alias = splitName(name).back();
+        if (sameName(s.alias, "fn_listextendedproperty")) {
+            notSupported(); // the system function listing extended properties
+        }
         if (at(pos).isSymbol("(")) {
             // A table-valued function with its arguments.
             ++pos;

@@ -10,11 +10,57 @@
 
 namespace sqlsim::model {
 
+namespace {
+
+// The family a sql_variant's base type belongs to; a higher family compares greater.
+int variantFamily(SqlType t) {
+    switch (t) {
+    case SqlType::DateTime2:
+    case SqlType::DateTime:
+    case SqlType::SmallDateTime:
+    case SqlType::Date:
+    case SqlType::Time:
+        return 5;
+    case SqlType::Float:
+    case SqlType::Real:
+    case SqlType::Decimal:
+    case SqlType::Numeric:
+    case SqlType::Money:
+    case SqlType::SmallMoney:
+    case SqlType::BigInt:
+    case SqlType::Int:
+    case SqlType::SmallInt:
+    case SqlType::TinyInt:
+    case SqlType::Bit:
+        return 4;
+    case SqlType::NVarChar:
+    case SqlType::NChar:
+    case SqlType::VarChar:
+    case SqlType::Char:
+        return 3;
+    case SqlType::VarBinary:
+    case SqlType::Binary:
+        return 2;
+    default:
+        return 1; // uniqueidentifier
+    }
+}
+
+} // namespace
+
 std::optional<int> Evaluator::compare(const SqlValue& a, const SqlValue& b) {
     if (a.isNull() || b.isNull()) {
         return std::nullopt;
     }
     auto sign = [](auto d) { return d < 0 ? -1 : d > 0 ? 1 : 0; };
+    if (a.is<VariantValue>() || b.is<VariantValue>()) {
+        // Values of different families order by family; within one, as their base values do.
+        int fa = variantFamily(a.variantType().type), fb = variantFamily(b.variantType().type);
+        if (fa != fb) {
+            return sign(fa - fb);
+        }
+        return compare(a.base(), b.base());
+    }
     if (a.is<std::string>() && b.is<std::string>()) {
         return Collation::compare(a.get<std::string>(), b.get<std::string>());
     }
@@ -147,6 +193,14 @@ SqlValue Evaluator::eval(const Expr& e, const EvalScope& scope) {
             return SqlValue(int64_t(isTrue(e, scope) ? 1 : 0));
         }
         SqlValue l = eval(*e.args[0], scope), r = eval(*e.args[1], scope);
+        if (l.is<VariantValue>() || r.is<VariantValue>()) {
+            // A sql_variant takes part in arithmetic only through an explicit conversion.
+            const ColumnType other = typeOf(*e.args[l.is<VariantValue>() ? 1 : 0], scope);
+            throw SqlError(257, 16,
+                           "Implicit conversion from data type sql_variant to " +
+                               BuiltinFunctions::typeWord(other) +
+                               " is not allowed. Use the CONVERT function to run this query.");
+        }
         if (l.isNull() || r.isNull()) {
             return SqlValue::null();
         }
@@ -455,6 +509,14 @@ ColumnType Evaluator::typeOf(const Expr& e, const EvalScope& scope) {
 SqlValue Evaluator::coerce(const SqlValue& v, const ColumnType& type) {
     if (v.isNull()) {
         return v;
+    }
+    if (type.type == SqlType::Variant) {
+        return BuiltinFunctions::cast(v, v.variantType(), type, -1);
+    }
+    if (v.is<VariantValue>()) {
+        throw SqlError(257, 16,
+                       "Implicit conversion from data type sql_variant to " + BuiltinFunctions::typeWord(type) +
+                           " is not allowed. Use the CONVERT function to run this query.");
     }
     switch (type.type) {
     case SqlType::Bit:

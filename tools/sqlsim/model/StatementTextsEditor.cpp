@@ -234,7 +234,7 @@ const char* const kExtendedPropertiesJoined = R"sql(declare @tab sysname
 set @tab = :tab
 select 'exec sps_UpdateExtendedProperty ''' + @tab + ''', '
   + case when smallid = 0 then 'null' else '''' + c.name + '''' end + ', ''' + p.name + ''', ' 
-  + case when charindex('char', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
+  + case when charindex('char', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then 'N''' 
          when charindex('date', convert(sysname, SQL_VARIANT_PROPERTY(p.value, 'baseType'))) > 0 then '''' 
          else '' end 
   + replace(convert(nvarchar(4000), p.value), '''', '''''')

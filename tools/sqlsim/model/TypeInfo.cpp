@@ -43,6 +43,7 @@ const Entry kTypes[] = {
     {SqlType::Binary, "binary", 173, 0, 0},
     {SqlType::VarBinary, "varbinary", 165, 0, 0},
     {SqlType::Image, "image", 34, 16, 0},
+    {SqlType::Variant, "sql_variant", 98, 8016, 0},
 };
 
 const Entry& entry(SqlType t) {

@@ -5,6 +5,7 @@
 #include "TokenCursor.h"
 
 #include "BatchRunner.h"
+#include "BuiltinFunctions.h"
 #include "ExpressionParser.h"
 #include "Names.h"
 #include "Permissions.h"
@@ -135,6 +136,9 @@ UserProcedures::Outcome UserProcedures::call(Context& ctx, const ProcedureTable&
         SqlValue value;
         if (bound[p] && !bound[p]->isDefault) {
             value = bound[p]->value;
+            if (d.type.type == SqlType::Variant && bound[p]->type) {
+                value = BuiltinFunctions::cast(value, *bound[p]->type, d.type, -1);
+            }
         } else if (d.hasDefault()) {
             size_t at = d.defaultAt;
             const Token& t = inner.at(at);
@@ -230,7 +234,7 @@ bool UserProcedures::callRpc(Context& ctx, const ProcedureTable& procedures, con
     }
     std::vector<Argument> args;
     for (const Param& p : request.params) {
-        Argument a{p.name, p.value, false, {}};
+        Argument a{p.name, p.value, false, {}, p.type};
         if (p.output) {
             a.outputVariable = p.name.empty() ? std::string("@") : p.name;
         }

@@ -145,9 +145,9 @@ TEST_F(ScriptsOverOdbc, ExtendedPropertiesAreQuotedByTheirTypeAndNeedTheView) {
     OdbcOutcome out = run(*m_sa, texts::kExtendedPropertiesJoined, {{"tab", BoundParam::text("dbo.Orders")}});
     ASSERT_TRUE(out.ok) << ::testing::PrintToString(messages(out));
     EXPECT_EQ(column(out, 0),
-              (Strings{"exec sps_UpdateExtendedProperty 'dbo.Orders', null, 'Category', 'Sales'",
+              (Strings{"exec sps_UpdateExtendedProperty 'dbo.Orders', null, 'Category', N'Sales'",
                        "exec sps_UpdateExtendedProperty 'dbo.Orders', 'note', 'MS_Description', "
-                       "'Free text'"}));
+                       "N'Free text'"}));
     EXPECT_EQ(
         column(run(*m_sa, texts::kExtendedPropertiesJoined, {{"tab", BoundParam::text("dbo.Products")}}), 0),
         (Strings{"exec sps_UpdateExtendedProperty 'dbo.Products', null, 'Version', 3"}));
@@ -155,7 +155,7 @@ TEST_F(ScriptsOverOdbc, ExtendedPropertiesAreQuotedByTheirTypeAndNeedTheView) {
     EXPECT_EQ(
         column(run(*m_sa, texts::kExtendedPropertiesJoined, {{"tab", BoundParam::text("dbo.Customers")}}), 0)
             .at(1),
-        "exec sps_UpdateExtendedProperty 'dbo.Customers', 'name', 'MS_Description', 'Customer''s name'");
+        "exec sps_UpdateExtendedProperty 'dbo.Customers', 'name', 'MS_Description', N'Customer''s name'");
 
     // The old outer join operators are refused at every compatibility level the server has.
     OdbcOutcome old = run(*m_sa, texts::kExtendedProperties, {{"tab", BoundParam::text("dbo.Orders")}});
