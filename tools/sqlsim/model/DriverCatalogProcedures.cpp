@@ -61,10 +61,11 @@ std::optional<ModuleDefinition> definition(const ObjectDef& o) {
 }
 
 // sp_sproc_columns: the return value (COLUMN_TYPE 5) and the parameters (1 input, 2 output) of the
-// procedures and scalar functions named, each as sp_columns describes a nullable column. The lists
-// the simulator cannot give whole are refused: procedures of system schemas (an owner left out with
-// a name pattern would list them), another login's view (only what it may run), and table-valued
-// functions, whose result columns are not modelled.
+// procedures and scalar functions named, each as sp_columns describes a nullable column. A
+// table-valued function gives its table as @TABLE_RETURN_VALUE and, after its parameters, each of
+// its result columns (COLUMN_TYPE 3). The lists the simulator cannot give whole are refused:
+// procedures of system schemas (an owner left out with a name pattern would list them), and another
+// login's view (only what it may run).
 int procedureColumns(Context& ctx, const std::vector<SqlValue>& a) {
     Database& db = ctx.db();
     checkQualifier(db, a[2], 86);
@@ -113,9 +114,10 @@ int procedureColumns(Context& ctx, const std::vector<SqlValue>& a) {
         if (!ownerFits || !matches(o.name, SqlValue(name), pattern)) {
             continue;
         }
-        std::optional<ModuleDefinition> def = o.type == "P" || o.type == "FN" ? definition(o) : std::nullopt;
-        if (!def) {
-            notSupported(); // a table-valued function
+        std::optional<ModuleDefinition> def = definition(o);
+        const bool tableValued = o.type == "IF" || o.type == "TF";
+        if (!def || (tableValued && o.columns.empty())) {
+            notSupported();
         }
         const std::string shownName = o.name + (o.type == "P" ? ";1" : ";0");
         Found f{lower(objectOwner + "." + shownName), {}};
@@ -152,6 +154,16 @@ int procedureColumns(Context& ctx, const std::vector<SqlValue>& a) {
         size_t first = 0;
         if (o.type == "P") {
             add("@RETURN_VALUE", 5, ColumnType::of(SqlType::Int), false, 0);
+        } else if (tableValued) {
+            if (matches("@TABLE_RETURN_VALUE", a[3], pattern)) {
+                // The returned table itself has no ODBC type of its own: the table type's code.
+                f.rows.push_back({SqlValue(db.name), SqlValue(objectOwner), SqlValue(shownName),
+                                  SqlValue(std::string("@TABLE_RETURN_VALUE")), number(3), number(-153),
+                                  SqlValue(std::string("table type")), number(0), number(0), SqlValue::null(),
+                                  SqlValue::null(), number(0), SqlValue::null(), SqlValue::null(),
+                                  number(-153), SqlValue::null(), SqlValue::null(), number(0),
+                                  SqlValue(std::string("NO")), number(0)});
+            }
         } else {
             add("@RETURN_VALUE", 5, def->parameters.at(0).type, true, 0);
             first = 1;
@@ -159,6 +171,12 @@ int procedureColumns(Context& ctx, const std::vector<SqlValue>& a) {
         for (size_t k = first; k < def->parameters.size(); ++k) {
             const ModuleParameter& p = def->parameters[k];
             add(p.name, p.output ? 2 : 1, p.type, true, int(k + 1 - first));
+        }
+        if (tableValued) {
+            for (size_t k = 0; k < o.columns.size(); ++k) {
+                const TableColumn& c = o.columns[k];
+                add(c.name, 3, c.type, c.nullable, int(k + 1));
+            }
         }
         found.push_back(std::move(f));
     }

@@ -73,13 +73,18 @@ void truncate(BatchCompiler& c, size_t& pos) {
 
 void exec(BatchCompiler& c, size_t& pos);
 
-// insert [into] name [(columns)] values (...)[, (...)] | select ... | exec ...
+// insert [into] name [(columns)] values (...)[, (...)] | select ... | exec ... | insert [into] name default values
 void insert(BatchCompiler& c, size_t& pos) {
     ++pos;
     if (c.at(pos).isWord("into")) {
         ++pos;
     }
     tableName(c, pos);
+    if (c.at(pos).isWord("default") && c.at(pos + 1).isWord("values")) {
+        pos += 2;
+        BatchCompiler::expectEnd(c.at(pos));
+        return;
+    }
     if (c.at(pos).isSymbol("(")) {
         ++pos;
         while (true) {
@@ -103,7 +108,7 @@ void insert(BatchCompiler& c, size_t& pos) {
         return;
     }
     if (!c.at(pos).isWord("values")) {
-        notSupported(); // default values
+        notSupported(); // default values after a column list
     }
     ++pos;
     while (true) {

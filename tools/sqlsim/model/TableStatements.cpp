@@ -211,6 +211,16 @@ void insert(BatchRunner& runner, Context& ctx, Cursor& c) {
         through->bind(t);
     }
     std::vector<int> targets;
+    if (c.at().isWord("default") && c.at(1).isWord("values")) {
+        // One row, each column taking its default, its identity value or null.
+        if (through) {
+            throw SqlError(50000, 16, "__not_supported__");
+        }
+        c.pos += 2;
+        expectEnd(c);
+        writeRows(runner, ctx, target, targets, {Row{}}, nullptr);
+        return;
+    }
     if (c.at().isSymbol("(")) {
         ++c.pos;
         while (true) {

@@ -384,7 +384,11 @@ Relation UserProcedures::readFunction(BatchRunner& caller, const std::string& na
         }
         const ModuleParameter& d = def.parameters[k];
         if (!d.hasDefault()) {
-            throw SqlError(50000, 16, "__not_supported__"); // default for a parameter that has none
+            // "default" for a parameter declared without one counts as an argument left out.
+            throw SqlError(313, 16,
+                           "An insufficient number of arguments were supplied for the procedure or function " +
+                               shown + ".",
+                           3);
         }
         size_t at = d.defaultAt;
         ExpressionParser ep(inner.m_tokens, at, inner.m_text);
