@@ -157,12 +157,26 @@ int procedureColumns(Context& ctx, const std::vector<SqlValue>& a) {
         } else if (tableValued) {
             if (matches("@TABLE_RETURN_VALUE", a[3], pattern)) {
                 // The returned table itself has no ODBC type of its own: the table type's code.
-                f.rows.push_back({SqlValue(db.name), SqlValue(objectOwner), SqlValue(shownName),
-                                  SqlValue(std::string("@TABLE_RETURN_VALUE")), number(3), number(-153),
-                                  SqlValue(std::string("table type")), number(0), number(0), SqlValue::null(),
-                                  SqlValue::null(), number(0), SqlValue::null(), SqlValue::null(),
-                                  number(-153), SqlValue::null(), SqlValue::null(), number(0),
-                                  SqlValue(std::string("NO")), number(0)});
+                f.rows.push_back({SqlValue(db.name),
+                                  SqlValue(objectOwner),
+                                  SqlValue(shownName),
+                                  SqlValue(std::string("@TABLE_RETURN_VALUE")),
+                                  number(3),
+                                  number(-153),
+                                  SqlValue(std::string("table type")),
+                                  number(0),
+                                  number(0),
+                                  SqlValue::null(),
+                                  SqlValue::null(),
+                                  number(0),
+                                  SqlValue::null(),
+                                  SqlValue::null(),
+                                  number(-153),
+                                  SqlValue::null(),
+                                  SqlValue::null(),
+                                  number(0),
+                                  SqlValue(std::string("NO")),
+                                  number(0)});
             }
         } else {
             add("@RETURN_VALUE", 5, def->parameters.at(0).type, true, 0);

@@ -123,7 +123,8 @@ TEST_F(HelpAndDefaultsOverOdbc, InsertDefaultValuesFillsEveryColumnFromItsDefaul
     EXPECT_EQ(column(ok("select count(*) from Undefaulted"), 0), (Strings{"0"}));
 
     // With a column list it is refused before anything in the batch changes.
-    OdbcOutcome listed = m_sa->exec("insert Defaulted (note) values (N'a')\ninsert Defaulted (note) default values");
+    OdbcOutcome listed =
+        m_sa->exec("insert Defaulted (note) values (N'a')\ninsert Defaulted (note) default values");
     ASSERT_EQ(listed.messages.size(), 1u);
     EXPECT_NE(listed.messages[0].text.find("not supported by the simulator"), std::string::npos);
     EXPECT_EQ(column(ok("select count(*) from Defaulted"), 0), (Strings{"2"}));
