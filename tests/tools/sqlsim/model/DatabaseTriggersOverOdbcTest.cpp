@@ -104,6 +104,9 @@ TEST_F(DatabaseTriggersOverOdbc, ItIsNoObjectOfTheDatabase) {
     EXPECT_EQ(column(ok("select count(*) from sys.objects where name = 'trHidden'"), 0), (Strings{"0"}));
     EXPECT_EQ(column(ok("select count(*) from sysobjects where name = 'trHidden'"), 0), (Strings{"0"}));
     EXPECT_EQ(column(ok("select object_id('trHidden')"), 0), (Strings{"NULL"}));
+    // Its text is kept with the modules'.
+    EXPECT_EQ(column(ok("select count(*) from sys.sql_modules where definition like N'%trHidden%create[_]view%'"), 0),
+              (Strings{"1"}));
     EXPECT_EQ(says("create trigger trHidden on database for drop_view as print 'y'"),
               (Strings{"2714: There is already an object named 'trHidden' in the database."}));
     // Each database has its own.
