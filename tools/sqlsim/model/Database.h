@@ -51,7 +51,7 @@ struct ExtendedProperty {
 struct DatabaseTrigger {
     int id = 0;
     std::string name;
-    std::string source; // the create statement as sent
+    std::string source;              // the create statement as sent
     std::vector<std::string> events; // e.g. "create_table", groups already expanded
     bool disabled = false;
     DateTimeValue created;

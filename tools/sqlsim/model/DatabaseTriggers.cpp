@@ -98,11 +98,12 @@ std::string eventOf(Context& ctx, const std::vector<Token>& tokens, size_t pos) 
 void DatabaseTriggers::define(Context& ctx, const ModuleDefinition& def, const std::string& source) {
     Database& db = ctx.db();
     DatabaseTrigger* existing = findTrigger(db, def.name);
-    const bool altering =
-        def.verb == ModuleDefinition::Verb::Alter || (def.verb == ModuleDefinition::Verb::CreateOrAlter && existing);
+    const bool altering = def.verb == ModuleDefinition::Verb::Alter ||
+                          (def.verb == ModuleDefinition::Verb::CreateOrAlter && existing);
     if (!Permissions::dbRole(ctx, db, "db_ddladmin")) {
-        throw SqlError(262, 14, std::string(altering ? "ALTER" : "CREATE") + " TRIGGER permission denied in database '" +
-                                    db.name + "'.");
+        throw SqlError(262, 14,
+                       std::string(altering ? "ALTER" : "CREATE") +
+                           " TRIGGER permission denied in database '" + db.name + "'.");
     }
     if (!altering && existing) {
         throw SqlError(2714, 16, "There is already an object named '" + def.name + "' in the database.", 6);

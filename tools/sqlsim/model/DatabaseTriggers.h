@@ -18,7 +18,8 @@ public:
     // create, alter or create or alter trigger name on database; source: the statement as sent.
     static void define(Context& ctx, const ModuleDefinition& def, const std::string& source);
     // drop trigger [if exists] names on database.
-    static void drop(Context& ctx, const std::vector<std::pair<std::string, std::string>>& names, bool ifExists);
+    static void drop(Context& ctx, const std::vector<std::pair<std::string, std::string>>& names,
+                     bool ifExists);
     // Whether the tokens at pos start disable|enable trigger.
     static bool handlesEnable(const std::vector<Token>& tokens, size_t pos);
     // disable|enable trigger names on database; other forms are refused as the batch compiles.

@@ -28,7 +28,8 @@ protected:
     Strings says(const std::string& text) { return messages(m_sa->exec(text)); }
     static bool refusedAsNotSupported(const OdbcOutcome& out) {
         const Strings got = messages(out);
-        return !out.ok && !got.empty() && got[0].rfind("50000: Statement not supported by the simulator", 0) == 0;
+        return !out.ok && !got.empty() &&
+               got[0].rfind("50000: Statement not supported by the simulator", 0) == 0;
     }
     std::unique_ptr<testsupport::OdbcTestClient> m_sa;
 };
@@ -42,7 +43,8 @@ TEST_F(DatabaseTriggersOverOdbc, ARollbackInsideKeepsTheDroppedTableAndEndsTheBa
     EXPECT_FALSE(refused.ok);
     Strings got = messages(refused);
     std::sort(got.begin(), got.end());
-    EXPECT_EQ(got, (Strings{"0: tables stay", "3609: The transaction ended in the trigger. The batch has been aborted."}));
+    EXPECT_EQ(got, (Strings{"0: tables stay",
+                            "3609: The transaction ended in the trigger. The batch has been aborted."}));
     EXPECT_TRUE(column(refused, 0).empty());
     EXPECT_EQ(column(ok("select count(*) from dbo.Keep"), 0), (Strings{"2"}));
     // Inside a transaction the rollback ends it, with what it did before.
@@ -65,13 +67,13 @@ TEST_F(DatabaseTriggersOverOdbc, ALoggingTriggerRunsOncePerStatementForItsEvents
        "insert into dbo.DdlLog (what) values (N'logged')\r\n"
        "select 'trigger ran'\r\n");
     OdbcOutcome made = ok("create table dbo.T1 (id int)");
-    EXPECT_EQ(column(made, 0), (Strings{"trigger ran"})); // its select reaches the client
+    EXPECT_EQ(column(made, 0), (Strings{"trigger ran"}));                // its select reaches the client
     ok("alter table dbo.T1 add constraint DF_T1_id default (0) for id"); // alter_table: not its event
     ok("create view dbo.V1 as select id from dbo.T1");
     ok("alter view dbo.V1 as select id, id + 1 as following from dbo.T1");
     ok("create procedure dbo.P1 as select 1"); // not its event
     ok("drop view dbo.V1");
-    ok("drop table dbo.T1"); // not its event
+    ok("drop table dbo.T1");              // not its event
     ok("create table #notHere (id int)"); // temporary tables are not this database's
     EXPECT_EQ(column(ok("select count(*) from dbo.DdlLog"), 0), (Strings{"4"}));
 
@@ -93,10 +95,12 @@ TEST_F(DatabaseTriggersOverOdbc, ALoggingTriggerRunsOncePerStatementForItsEvents
     ok("create procedure dbo.P2 as select 2");
     EXPECT_EQ(column(ok("select count(*) from dbo.DdlLog"), 0), (Strings{"6"}));
     EXPECT_EQ(says("drop trigger trLog on database"),
-              (Strings{"3701: Cannot drop the trigger 'trLog', because it does not exist or you do not have permission."}));
+              (Strings{"3701: Cannot drop the trigger 'trLog', because it does not exist or you do not have "
+                       "permission."}));
     ok("drop trigger if exists trLog on database");
     EXPECT_EQ(says("disable trigger trLog on database"),
-              (Strings{"1088: Cannot find the object \"trLog\" because it does not exist or you do not have permissions."}));
+              (Strings{"1088: Cannot find the object \"trLog\" because it does not exist or you do not have "
+                       "permissions."}));
 }
 
 TEST_F(DatabaseTriggersOverOdbc, ItIsNoObjectOfTheDatabase) {
@@ -105,8 +109,10 @@ TEST_F(DatabaseTriggersOverOdbc, ItIsNoObjectOfTheDatabase) {
     EXPECT_EQ(column(ok("select count(*) from sysobjects where name = 'trHidden'"), 0), (Strings{"0"}));
     EXPECT_EQ(column(ok("select object_id('trHidden')"), 0), (Strings{"NULL"}));
     // Its text is kept with the modules'.
-    EXPECT_EQ(column(ok("select count(*) from sys.sql_modules where definition like N'%trHidden%create[_]view%'"), 0),
-              (Strings{"1"}));
+    EXPECT_EQ(
+        column(ok("select count(*) from sys.sql_modules where definition like N'%trHidden%create[_]view%'"),
+               0),
+        (Strings{"1"}));
     EXPECT_EQ(says("create trigger trHidden on database for drop_view as print 'y'"),
               (Strings{"2714: There is already an object named 'trHidden' in the database."}));
     // Each database has its own.
@@ -125,9 +131,11 @@ TEST_F(DatabaseTriggersOverOdbc, MakingOneTakesTheRightToDefineObjects) {
               (Strings{"262: CREATE TRIGGER permission denied in database 'Sales'."}));
     ok("create trigger trSa on database for create_table as print 'made'");
     EXPECT_EQ(messages(clerk->exec("drop trigger trSa on database")),
-              (Strings{"3701: Cannot drop the trigger 'trSa', because it does not exist or you do not have permission."}));
+              (Strings{"3701: Cannot drop the trigger 'trSa', because it does not exist or you do not have "
+                       "permission."}));
     EXPECT_EQ(messages(clerk->exec("disable trigger trSa on database")),
-              (Strings{"1088: Cannot find the object \"trSa\" because it does not exist or you do not have permissions."}));
+              (Strings{"1088: Cannot find the object \"trSa\" because it does not exist or you do not have "
+                       "permissions."}));
     EXPECT_EQ(messages(ok("create table dbo.StillFiring (id int)")), (Strings{"0: made"}));
 }
 
