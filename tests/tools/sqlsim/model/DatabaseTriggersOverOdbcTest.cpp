@@ -103,6 +103,21 @@ TEST_F(DatabaseTriggersOverOdbc, ALoggingTriggerRunsOncePerStatementForItsEvents
                        "permissions."}));
 }
 
+TEST_F(DatabaseTriggersOverOdbc, CreateOrAlterRaisesTheEventOfWhatItDoes) {
+    ok("create table dbo.Seen (n int identity, what nvarchar(20))");
+    ok("create trigger trMade on database for create_procedure as insert into dbo.Seen (what) values "
+       "(N'created')");
+    ok("create trigger trChanged on database for alter_procedure as insert into dbo.Seen (what) values "
+       "(N'altered')");
+    ok("create trigger trTables on database for ddl_table_events as insert into dbo.Seen (what) values "
+       "(N'table')");
+    ok("create or alter procedure dbo.pTwice as select 1");
+    ok("create or alter procedure dbo.pTwice as select 2");
+    ok("alter table dbo.Seen add constraint DF_Seen_what default (N'?') for what");
+    EXPECT_EQ(column(ok("select what from dbo.Seen order by n"), 0),
+              (Strings{"created", "altered", "table"}));
+}
+
 TEST_F(DatabaseTriggersOverOdbc, ItIsNoObjectOfTheDatabase) {
     ok("create trigger trHidden on database for create_view as print 'x'");
     EXPECT_EQ(column(ok("select count(*) from sys.objects where name = 'trHidden'"), 0), (Strings{"0"}));
