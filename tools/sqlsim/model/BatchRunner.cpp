@@ -1,5 +1,7 @@
 #include "BatchRunner.h"
 
+#include "DatabaseTriggers.h"
+
 #include "AlterDatabaseStatements.h"
 #include "DatabaseStatements.h"
 #include "ExpressionParser.h"
@@ -236,10 +238,16 @@ bool BatchRunner::runStatement(size_t& pos) {
     } else if (t.isWord("insert") || t.isWord("update") || t.isWord("delete")) {
         TableStatements::run(*this, m_ctx, pos);
     } else if (ProcedureStatements::handles(m_tokens, pos)) {
+        DatabaseTriggers::Statement definition(*this, m_ctx, pos);
         ProcedureStatements::run(*this, m_ctx, m_request.text, pos);
+        definition.fire();
     } else if ((t.isWord("create") || t.isWord("drop") || t.isWord("alter") || t.isWord("truncate")) &&
                at(pos + 1).isWord("table")) {
+        DatabaseTriggers::Statement definition(*this, m_ctx, pos);
         TableStatements::run(*this, m_ctx, pos);
+        definition.fire();
+    } else if (DatabaseTriggers::handlesEnable(m_tokens, pos)) {
+        DatabaseTriggers::runEnable(m_ctx, m_tokens, pos);
     } else if (t.isWord("alter") && at(pos + 1).isWord("database")) {
         if (!AlterDatabaseStatements::run(m_ctx, m_tokens, pos)) {
             notSupported();

@@ -64,6 +64,7 @@ public:
 private:
     friend class UserProcedures;      // runs a module's body with a runner of its own
     friend class ProcedureStatements; // reads a view's select as it is created
+    friend class DatabaseTriggers;    // runs a database trigger's body after a definition statement
     friend class Triggers;            // runs a trigger's body over the rows a statement changed
     friend class InsertExec;          // runs the exec whose result sets an insert takes
     struct TriggerRollback {};        // rollback inside a trigger: its statement and batch end

@@ -45,6 +45,18 @@ struct ExtendedProperty {
     SqlValue value; // a sql_variant, or NULL
 };
 
+// A trigger on the database's definition statements (create, alter and drop of tables, views,
+// procedures and functions). Kept apart from the objects: it belongs to no schema and has no
+// object id that object_id() or the object views would show.
+struct DatabaseTrigger {
+    int id = 0;
+    std::string name;
+    std::string source;              // the create statement as sent
+    std::vector<std::string> events; // e.g. "create_table", groups already expanded
+    bool disabled = false;
+    DateTimeValue created;
+};
+
 class Database {
 public:
     static constexpr int kFirstUserUid = 5;
@@ -66,6 +78,7 @@ public:
     std::set<std::pair<int, int>> members; // (member uid, role uid)
     std::vector<Permission> permissions;
     std::vector<ExtendedProperty> extendedProperties;
+    std::vector<DatabaseTrigger> databaseTriggers; // in the order they were made
 
     // object_id(): "name", "owner.name", "db.owner.name", "db..name"; nullptr when it names nothing here.
     ObjectDef* findObject(const std::string& name);

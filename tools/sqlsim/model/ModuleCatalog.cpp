@@ -67,6 +67,12 @@ Relation sqlModules(Database& db) {
             r.rows.back()[10] = SqlValue(true); // scalar functions may be inlined (from 2019)
         }
     }
+    // The database's own triggers are modules too, though no objects.
+    for (const DatabaseTrigger& t : db.databaseTriggers) {
+        r.rows.push_back({SqlValue(int64_t(t.id)), SqlValue(t.source), SqlValue(true), SqlValue(true),
+                          SqlValue(false), SqlValue(false), SqlValue(false), SqlValue(false),
+                          SqlValue::null(), SqlValue(false), SqlValue(false), SqlValue(false)});
+    }
     return r;
 }
 

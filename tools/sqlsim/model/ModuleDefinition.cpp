@@ -3,6 +3,9 @@
 #include "BatchRunner.h"
 #include "Names.h"
 
+#include <algorithm>
+#include <map>
+
 namespace sqlsim::model {
 
 namespace {
@@ -45,6 +48,35 @@ const char* objectWord(const Token& t) {
         return "TRIGGER";
     }
     return nullptr;
+}
+
+// Adds the event, or the events of the group, a database trigger names; false for one the
+// simulator does not raise.
+bool readDatabaseEvent(const std::string& word, std::vector<std::string>& events) {
+    static const std::map<std::string, std::vector<std::string>> groups = {
+        {"ddl_table_events", {"create_table", "alter_table", "drop_table"}},
+        {"ddl_view_events", {"create_view", "alter_view", "drop_view"}},
+        {"ddl_procedure_events", {"create_procedure", "alter_procedure", "drop_procedure"}},
+        {"ddl_function_events", {"create_function", "alter_function", "drop_function"}},
+    };
+    std::vector<std::string> named;
+    if (auto g = groups.find(word); g != groups.end()) {
+        named = g->second;
+    } else {
+        for (const auto& [group, members] : groups) {
+            for (const std::string& e : members) {
+                if (e == word) {
+                    named.push_back(e);
+                }
+            }
+        }
+    }
+    for (const std::string& e : named) {
+        if (std::find(events.begin(), events.end(), e) == events.end()) {
+            events.push_back(e);
+        }
+    }
+    return !named.empty();
 }
 
 void readName(Reader& r, ModuleDefinition& d) {
@@ -219,8 +251,44 @@ std::optional<ModuleDefinition> ModuleDefinition::read(const std::vector<Token>&
     } else {
         d.type = "TR";
         r.expectWord("on");
-        if (r.at().isWord("database") || r.at().isWord("all")) {
-            refuse(); // DDL triggers
+        if (r.at().isWord("all")) {
+            refuse(); // triggers on the server's statements
+        }
+        if (r.skipWord("database")) {
+            d.onDatabase = true;
+            if (!d.schema.empty()) {
+                refuse(); // such a trigger belongs to no schema
+            }
+            if (r.at().isWord("with")) {
+                refuse();
+            }
+            if (!r.skipWord("after") && !r.skipWord("for")) {
+                syntaxError(r.at());
+            }
+            while (r.at().kind == Token::Kind::Name && !r.at().isWord("as")) {
+                if (!readDatabaseEvent(lower(r.at().text), d.events)) {
+                    refuse(); // an event or group the simulator does not raise
+                }
+                ++r.pos;
+                if (!r.at().isSymbol(",")) {
+                    break;
+                }
+                ++r.pos;
+            }
+            if (d.events.empty()) {
+                syntaxError(r.at());
+            }
+            r.expectWord("as");
+            d.bodyAt = r.pos;
+            if (r.at().kind == Token::Kind::End) {
+                syntaxError(r.at());
+            }
+            for (size_t k = d.bodyAt; k < r.t.size(); ++k) {
+                if (r.t[k].isWord("eventdata")) {
+                    refuse(); // the event's description
+                }
+            }
+            return d;
         }
         ModuleDefinition table;
         readName(r, table);

@@ -1,6 +1,7 @@
 #include "ProcedureStatements.h"
 
 #include "BatchRunner.h"
+#include "DatabaseTriggers.h"
 #include "FunctionBodies.h"
 #include "Names.h"
 #include "Permissions.h"
@@ -138,6 +139,10 @@ void ProcedureStatements::create(BatchRunner& runner, Context& ctx, const std::s
     }
     const std::string source = rawText.substr(rawOffset(rawText, tokens[pos].offset));
     pos = tokens.size() - 1; // the rest of the batch is the body
+    if (def->onDatabase) {
+        DatabaseTriggers::define(ctx, *def, source);
+        return;
+    }
     Database& db = ctx.db();
     const int uid = ownerUid(db, def->schema);
     const std::string qualified = bracketed(db.ownerName(uid)) + "." + bracketed(def->name);
@@ -267,15 +272,28 @@ void ProcedureStatements::drop(Context& ctx, const std::vector<Token>& tokens, s
             refuse();
         }
         std::string name = parts.size() == 2 ? bracketed(parts[0]) + "." + bracketed(parts[1]) : bracketed(parts[0]);
-        ObjectDef* o = db.findObject(name);
-        if (o && !ofKind(*o, word)) {
-            refuse(); // dropping an object of another kind
-        }
-        names.emplace_back(name, parts.back());
+        names.emplace_back(parts.size() == 2 ? name : parts.back(), parts.back());
         if (!at(pos).isSymbol(",")) {
             break;
         }
         ++pos;
+    }
+    if (word == "trigger" && at(pos).isWord("on")) {
+        if (!at(pos + 1).isWord("database")) {
+            refuse(); // triggers on the server's statements
+        }
+        pos += 2;
+        DatabaseTriggers::drop(ctx, names, ifExists);
+        return;
+    }
+    for (auto& [name, shown] : names) {
+        if (name == shown) {
+            name = bracketed(shown);
+        }
+        ObjectDef* o = db.findObject(name);
+        if (o && !ofKind(*o, word)) {
+            refuse(); // dropping an object of another kind
+        }
     }
     // Each object goes in turn; one that cannot go is reported and the others still go.
     std::vector<SqlError> failed;

@@ -3,6 +3,7 @@
 // looking anything up, and stops where it ends. Statements listed with the permissive check are
 // only delimited here; their handlers parse them when they run.
 #include "BatchCompiler.h"
+#include "DatabaseTriggers.h"
 
 #include "BatchRunner.h"
 #include "DefinitionChecks.h"
@@ -484,6 +485,8 @@ const std::vector<BatchCompiler::Entry>& BatchCompiler::registry() {
         {{"drop", "function"}, dropObjects},
         {{"drop", "database"}, dropObjects},
         {{"with"}, with},
+        {{"disable", "trigger"}, DatabaseTriggers::check},
+        {{"enable", "trigger"}, DatabaseTriggers::check},
         // The body of these is the rest of the batch.
         {{"create", "procedure"}, permissive, true},
         {{"create", "proc"}, permissive, true},
