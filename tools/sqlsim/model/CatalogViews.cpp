@@ -1,6 +1,7 @@
 #include "CatalogViews.h"
 
 #include "Names.h"
+#include "Triggers.h"
 #include "TypeInfo.h"
 
 namespace sqlsim::model {
@@ -144,6 +145,36 @@ std::optional<Relation> CatalogViews::read(Context& ctx, Database& db, const std
             }
             return r;
         }
+        if (v == "triggers") {
+            // The triggers of tables and views, then those on the database's definition statements.
+            col(r, "name", kSysname, false);
+            col(r, "object_id", kInt, false);
+            col(r, "parent_class", kTiny, false);
+            col(r, "parent_class_desc", ColumnType::of(SqlType::NVarChar, 60));
+            col(r, "parent_id", kInt, false);
+            col(r, "type", ColumnType::of(SqlType::Char, 2), false);
+            col(r, "type_desc", ColumnType::of(SqlType::NVarChar, 60));
+            col(r, "create_date", kDate, false);
+            col(r, "modify_date", kDate, false);
+            col(r, "is_ms_shipped", kBit, false);
+            col(r, "is_disabled", kBit, false);
+            col(r, "is_not_for_replication", kBit, false);
+            col(r, "is_instead_of_trigger", kBit, false);
+            for (const auto& [id, o] : db.objects) {
+                if (o.type == "TR") {
+                    r.rows.push_back({SqlValue(o.name), i(id), i(1), SqlValue("OBJECT_OR_COLUMN"),
+                                      i(o.parentId), SqlValue("TR"), SqlValue("SQL_TRIGGER"),
+                                      SqlValue(o.created), SqlValue(o.created), b(false), b(false), b(false),
+                                      b(Triggers::isInsteadOf(o))});
+                }
+            }
+            for (const DatabaseTrigger& t : db.databaseTriggers) {
+                r.rows.push_back({SqlValue(t.name), i(t.id), i(0), SqlValue("DATABASE"), i(0), SqlValue("TR"),
+                                  SqlValue("SQL_TRIGGER"), SqlValue(t.created), SqlValue(t.created), b(false),
+                                  b(t.disabled), b(false), b(false)});
+            }
+            return r;
+        }
         if (v == "schemas") {
             col(r, "name", kSysname, false);
             col(r, "schema_id", kInt, false);
@@ -187,11 +218,12 @@ std::optional<Relation> CatalogViews::read(Context& ctx, Database& db, const std
                 }
                 if (o.primaryKeyId != 0) {
                     auto key = db.objects.find(o.primaryKeyId);
-                    r.rows.push_back({i(id), key == db.objects.end() ? SqlValue::null() : SqlValue(key->second.name),
+                    r.rows.push_back({i(id),
+                                      key == db.objects.end() ? SqlValue::null() : SqlValue(key->second.name),
                                       i(clustered ? 1 : 2), i(clustered ? 1 : 2),
-                                      SqlValue(clustered ? "CLUSTERED" : "NONCLUSTERED"), b(true), i(1), b(false),
-                                      b(true), b(false), i(0), b(false), b(false), b(false), b(true), b(true),
-                                      b(false), SqlValue::null()});
+                                      SqlValue(clustered ? "CLUSTERED" : "NONCLUSTERED"), b(true), i(1),
+                                      b(false), b(true), b(false), i(0), b(false), b(false), b(false),
+                                      b(true), b(true), b(false), SqlValue::null()});
                 }
             }
             return r;
@@ -217,10 +249,10 @@ std::optional<Relation> CatalogViews::read(Context& ctx, Database& db, const std
                     }
                     Row row = objectRow(f->second);
                     const bool refClustered = ref != db.objects.end() && ref->second.primaryKeyClustered;
-                    for (SqlValue v2 : {i(fk.refTableId), i(refClustered ? 1 : 2), b(false), b(false), b(false),
-                                        i(fk.deleteCascade ? 1 : 0),
-                                        SqlValue(fk.deleteCascade ? "CASCADE" : "NO_ACTION"), i(0),
-                                        SqlValue("NO_ACTION"), b(false)}) {
+                    for (SqlValue v2 :
+                         {i(fk.refTableId), i(refClustered ? 1 : 2), b(false), b(false), b(false),
+                          i(fk.deleteCascade ? 1 : 0), SqlValue(fk.deleteCascade ? "CASCADE" : "NO_ACTION"),
+                          i(0), SqlValue("NO_ACTION"), b(false)}) {
                         row.push_back(std::move(v2));
                     }
                     r.rows.push_back(std::move(row));
@@ -238,9 +270,10 @@ std::optional<Relation> CatalogViews::read(Context& ctx, Database& db, const std
             for (const auto& [id, o] : db.objects) {
                 for (const ForeignKey& fk : o.foreignKeys) {
                     auto ref = db.objects.find(fk.refTableId);
-                    const int refColumn = ref == db.objects.end() ? -1 : ref->second.columnIndex(fk.refColumn);
-                    r.rows.push_back({i(fk.id), i(1), i(id), i(o.columnIndex(fk.column) + 1), i(fk.refTableId),
-                                      i(refColumn + 1)});
+                    const int refColumn =
+                        ref == db.objects.end() ? -1 : ref->second.columnIndex(fk.refColumn);
+                    r.rows.push_back({i(fk.id), i(1), i(id), i(o.columnIndex(fk.column) + 1),
+                                      i(fk.refTableId), i(refColumn + 1)});
                 }
             }
             return r;

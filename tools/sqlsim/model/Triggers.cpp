@@ -14,6 +14,16 @@ thread_local std::set<int> g_firing; // a trigger does not fire itself again (re
 // The database as it was before the outermost triggering statement outside a transaction.
 thread_local std::unique_ptr<Database> g_statementStart;
 
+// The head of a trigger's kept text: its kind and events.
+std::optional<ModuleDefinition> definitionOf(const ObjectDef& trigger) {
+    std::vector<Token> tokens = SqlLexer::tokenize(trigger.source);
+    size_t head = 0;
+    while (head < tokens.size() && tokens[head].isSymbol(";")) {
+        ++head;
+    }
+    return ModuleDefinition::read(tokens, head);
+}
+
 // The triggers of the table for the action, in the order they were made.
 std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* action,
                                          bool insteadOf = false) {
@@ -22,12 +32,7 @@ std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* 
         if (o.type != "TR" || o.parentId != tableId || g_firing.count(id)) {
             continue;
         }
-        std::vector<Token> tokens = SqlLexer::tokenize(o.source);
-        size_t head = 0;
-        while (head < tokens.size() && tokens[head].isSymbol(";")) {
-            ++head;
-        }
-        std::optional<ModuleDefinition> def = ModuleDefinition::read(tokens, head);
+        std::optional<ModuleDefinition> def = definitionOf(o);
         if (!def || def->insteadOf != insteadOf) {
             continue;
         }
@@ -56,6 +61,11 @@ Triggers::StatementStart::~StatementStart() {
     }
 }
 
+bool Triggers::isInsteadOf(const ObjectDef& trigger) {
+    const std::optional<ModuleDefinition> def = definitionOf(trigger);
+    return def && def->insteadOf;
+}
+
 bool Triggers::has(Database& db, const ObjectDef& table, const char* action) {
     return !triggersOf(db, table.id, action).empty();
 }
@@ -71,7 +81,8 @@ std::vector<Row> Triggers::viewRows(BatchRunner& runner, Database& db, const Obj
         ~Unchecked() { runner.m_checkPermissions = saved; }
     } unchecked{runner, runner.m_checkPermissions};
     runner.m_checkPermissions = false;
-    return runner.read(bracketed(db.name) + "." + bracketed(db.ownerName(view.uid)) + "." + bracketed(view.name))
+    return runner
+        .read(bracketed(db.name) + "." + bracketed(db.ownerName(view.uid)) + "." + bracketed(view.name))
         .rows;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// Triggers on user tables (and instead of triggers on views): after an insert, update or delete each trigger of the table for that
-// action runs once, reading the statement's rows as the tables inserted and deleted. A rollback
-// inside ends the transaction (or undoes the statement outside one) and the batch with 3609.
+// Triggers on user tables (and instead of triggers on views): after an insert, update or delete each trigger
+// of the table for that action runs once, reading the statement's rows as the tables inserted and deleted. A
+// rollback inside ends the transaction (or undoes the statement outside one) and the batch with 3609.
 #include "BatchRunner.h"
 
 namespace sqlsim::model {
@@ -13,6 +13,8 @@ public:
     // Whether an instead of trigger of the table takes the action's place; one that is running
     // does not take it again (its own statement on the table changes the rows).
     static bool hasInstead(Database& db, const ObjectDef& table, const char* action);
+    // Whether a table's or view's trigger is an instead of trigger.
+    static bool isInsteadOf(const ObjectDef& trigger);
     // Whether the statements a runner runs check the session's permissions: not inside a trigger (or
     // another module), whose owner's rights cover the tables its statements write.
     static bool checksPermissions(const BatchRunner& runner) { return runner.m_checkPermissions; }

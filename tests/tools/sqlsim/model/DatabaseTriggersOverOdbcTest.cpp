@@ -118,6 +118,31 @@ TEST_F(DatabaseTriggersOverOdbc, CreateOrAlterRaisesTheEventOfWhatItDoes) {
               (Strings{"created", "altered", "table"}));
 }
 
+TEST_F(DatabaseTriggersOverOdbc, SysTriggersListsTheTablesAndTheDatabasesTriggers) {
+    ok("create trigger trWatch on database for create_table as print 'x'");
+    ok("disable trigger trWatch on database");
+    ok("create view dbo.vRegionNames as select id, name from Regions");
+    ok("create trigger dbo.trNoRegionInserts on dbo.vRegionNames instead of insert as print 'no'");
+    OdbcOutcome listed =
+        ok("select name, parent_class, parent_class_desc, is_disabled, is_instead_of_trigger,\n"
+           "  case when parent_id = 0 then '-' else object_name(parent_id) end, type\n"
+           "from sys.triggers order by name");
+    EXPECT_EQ(column(listed, 0), (Strings{"tr_Orders_Insert", "trNoRegionInserts", "trWatch"}));
+    EXPECT_EQ(column(listed, 1), (Strings{"1", "1", "0"}));
+    EXPECT_EQ(column(listed, 2), (Strings{"OBJECT_OR_COLUMN", "OBJECT_OR_COLUMN", "DATABASE"}));
+    EXPECT_EQ(column(listed, 3), (Strings{"0", "0", "1"}));
+    EXPECT_EQ(column(listed, 4), (Strings{"0", "1", "0"}));
+    EXPECT_EQ(column(listed, 5), (Strings{"Orders", "vRegionNames", "-"}));
+    EXPECT_EQ(column(listed, 6), (Strings{"TR", "TR", "TR"}));
+    // A table's trigger has the object id sys.objects gives it; dropping the view takes its trigger.
+    EXPECT_EQ(
+        column(ok("select count(*) from sys.triggers t join sys.objects o on o.object_id = t.object_id"), 0),
+        (Strings{"2"}));
+    ok("drop view dbo.vRegionNames");
+    ok("drop trigger trWatch on database");
+    EXPECT_EQ(column(ok("select name from sys.triggers"), 0), (Strings{"tr_Orders_Insert"}));
+}
+
 TEST_F(DatabaseTriggersOverOdbc, ItIsNoObjectOfTheDatabase) {
     ok("create trigger trHidden on database for create_view as print 'x'");
     EXPECT_EQ(column(ok("select count(*) from sys.objects where name = 'trHidden'"), 0), (Strings{"0"}));
