@@ -387,7 +387,9 @@ TEST_F(QueryLanguageOverOdbc, WhatTheSimulatorCannotAnswerIsRefusedBeforeAnythin
          {"insert into Regions (name) values (N'X')\nselect name from Regions for xml auto",
           "insert into Regions (name) values (N'X')\nselect sum(id) over (order by id rows between current "
           "row and 1 preceding) from Regions",
-          "insert into Regions (name) values (N'X')\nselect id from Regions intersect select 1"}) {
+          "insert into Regions (name) values (N'X')\nselect id from Regions intersect select 1",
+          "insert into Regions (name) values (N'X')\nselect count(*) from sys.partitions",
+          "insert into Regions (name) values (N'X')\nselect * from INFORMATION_SCHEMA.VIEWS"}) {
         OdbcOutcome out = m_sa->exec(text);
         EXPECT_FALSE(out.ok) << text;
         ASSERT_EQ(out.messages.size(), 1u) << text;
