@@ -1,5 +1,6 @@
 #include "CatalogViews.h"
 
+#include "InformationSchemaViews.h"
 #include "Names.h"
 #include "Triggers.h"
 #include "TypeInfo.h"
@@ -515,6 +516,7 @@ std::optional<Relation> CatalogViews::read(Context& ctx, Database& db, const std
             }
             return r;
         }
+        return InformationSchemaViews::read(db, v);
     }
     return std::nullopt;
 }
