@@ -83,9 +83,10 @@ TEST_F(KeyAndParameterViewsOverOdbc, IdentityColumnsCarrySeedStepAndLastValue) {
 }
 
 TEST_F(KeyAndParameterViewsOverOdbc, ProcedureParametersAsDeclared) {
-    EXPECT_EQ(rows("select p.name, p.parameter_id, type_name(p.user_type_id), p.max_length, p.is_output, "
+    EXPECT_EQ(rows("select p.name, p.parameter_id, t.name, p.max_length, p.is_output, "
                    "p.has_default_value\n"
                    "from sys.parameters p join sys.procedures o on o.object_id = p.object_id\n"
+                   "join sys.types t on t.user_type_id = p.user_type_id\n"
                    "where o.name = 'p_CustomerOrders' order by p.parameter_id"),
               (Strings{"@customerId|1|int|4|0|0"}));
     ASSERT_TRUE(m_sa->exec("create procedure dbo.p_Two @a nvarchar(20), @b decimal(9,2) = 1 output\n"
