@@ -1,6 +1,7 @@
 #include "CatalogViews.h"
 
 #include "InformationSchemaViews.h"
+#include "KeyAndParameterViews.h"
 #include "Names.h"
 #include "Triggers.h"
 #include "TypeInfo.h"
@@ -107,6 +108,9 @@ std::optional<Relation> CatalogViews::read(Context& ctx, Database& db, const std
     Instance& inst = ctx.instance;
     Relation r;
     if (schema == "sys") {
+        if (auto keys = KeyAndParameterViews::read(ctx, db, v)) {
+            return keys;
+        }
         if (v == "databases") {
             col(r, "name", kSysname, false);
             col(r, "database_id", kInt, false);
