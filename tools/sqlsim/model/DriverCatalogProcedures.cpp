@@ -50,16 +50,6 @@ bool isPattern(const std::string& s) {
     return s.find_first_of("%_[") != std::string::npos;
 }
 
-// The head of a module's kept text: its parameters (a scalar function's result first).
-std::optional<ModuleDefinition> definition(const ObjectDef& o) {
-    std::vector<Token> tokens = SqlLexer::tokenize(o.source);
-    size_t head = 0;
-    while (head < tokens.size() && tokens[head].isSymbol(";")) {
-        ++head;
-    }
-    return ModuleDefinition::read(tokens, head);
-}
-
 // sp_sproc_columns: the return value (COLUMN_TYPE 5) and the parameters (1 input, 2 output) of the
 // procedures and scalar functions named, each as sp_columns describes a nullable column. A
 // table-valued function gives its table as @TABLE_RETURN_VALUE and, after its parameters, each of
@@ -114,7 +104,7 @@ int procedureColumns(Context& ctx, const std::vector<SqlValue>& a) {
         if (!ownerFits || !matches(o.name, SqlValue(name), pattern)) {
             continue;
         }
-        std::optional<ModuleDefinition> def = definition(o);
+        std::optional<ModuleDefinition> def = ModuleDefinition::ofText(o.source);
         const bool tableValued = o.type == "IF" || o.type == "TF";
         if (!def || (tableValued && o.columns.empty())) {
             notSupported();

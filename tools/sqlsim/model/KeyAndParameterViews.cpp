@@ -65,16 +65,6 @@ std::vector<SqlValue> typeCells(const ColumnType& type) {
             i(numeric ? TypeInfo::scale(type) : 0)};
 }
 
-// The head of a module's kept text, with its parameters (a scalar function's result first).
-std::optional<ModuleDefinition> definition(const ObjectDef& o) {
-    std::vector<Token> tokens = SqlLexer::tokenize(o.source);
-    size_t head = 0;
-    while (head < tokens.size() && tokens[head].isSymbol(";")) {
-        ++head;
-    }
-    return ModuleDefinition::read(tokens, head);
-}
-
 Relation keyConstraints(Context& ctx, Database& db) {
     Relation r = *CatalogViews::read(ctx, db, "sys", "objects");
     r.rows.clear();
@@ -203,7 +193,7 @@ Relation parameters(Database& db) {
         if (o.type != "P" && o.type != "FN" && o.type != "IF" && o.type != "TF") {
             continue;
         }
-        std::optional<ModuleDefinition> def = definition(o);
+        std::optional<ModuleDefinition> def = ModuleDefinition::ofText(o.source);
         if (!def) {
             continue;
         }

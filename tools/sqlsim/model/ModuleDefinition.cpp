@@ -159,6 +159,15 @@ SqlError ModuleDefinition::notFirstInBatch(const std::vector<Token>& tokens, siz
                     int(at(pos).line));
 }
 
+std::optional<ModuleDefinition> ModuleDefinition::ofText(const std::string& source) {
+    std::vector<Token> tokens = SqlLexer::tokenize(source);
+    size_t head = 0;
+    while (head < tokens.size() && tokens[head].isSymbol(";")) {
+        ++head;
+    }
+    return read(tokens, head);
+}
+
 std::optional<ModuleDefinition> ModuleDefinition::read(const std::vector<Token>& tokens, size_t pos) {
     if (!startsModule(tokens, pos)) {
         return std::nullopt;

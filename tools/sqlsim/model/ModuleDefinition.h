@@ -39,6 +39,8 @@ struct ModuleDefinition {
     // The module statement that starts at pos, or nullopt when the tokens there start something
     // else. Throws 102/156 for what does not read as one.
     static std::optional<ModuleDefinition> read(const std::vector<Token>& tokens, size_t pos);
+    // The head of a module's kept text (leading semicolons skipped).
+    static std::optional<ModuleDefinition> ofText(const std::string& source);
     // Whether the tokens at pos start a create or alter of a module.
     static bool startsModule(const std::vector<Token>& tokens, size_t pos);
     // The error 111 for the module statement at pos, which stands somewhere other than first in its

@@ -14,16 +14,6 @@ thread_local std::set<int> g_firing; // a trigger does not fire itself again (re
 // The database as it was before the outermost triggering statement outside a transaction.
 thread_local std::unique_ptr<Database> g_statementStart;
 
-// The head of a trigger's kept text: its kind and events.
-std::optional<ModuleDefinition> definitionOf(const ObjectDef& trigger) {
-    std::vector<Token> tokens = SqlLexer::tokenize(trigger.source);
-    size_t head = 0;
-    while (head < tokens.size() && tokens[head].isSymbol(";")) {
-        ++head;
-    }
-    return ModuleDefinition::read(tokens, head);
-}
-
 // The triggers of the table for the action, in the order they were made.
 std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* action,
                                          bool insteadOf = false) {
@@ -32,7 +22,7 @@ std::vector<const ObjectDef*> triggersOf(Database& db, int tableId, const char* 
         if (o.type != "TR" || o.parentId != tableId || g_firing.count(id)) {
             continue;
         }
-        std::optional<ModuleDefinition> def = definitionOf(o);
+        std::optional<ModuleDefinition> def = ModuleDefinition::ofText(o.source);
         if (!def || def->insteadOf != insteadOf) {
             continue;
         }
@@ -62,7 +52,7 @@ Triggers::StatementStart::~StatementStart() {
 }
 
 bool Triggers::isInsteadOf(const ObjectDef& trigger) {
-    const std::optional<ModuleDefinition> def = definitionOf(trigger);
+    const std::optional<ModuleDefinition> def = ModuleDefinition::ofText(trigger.source);
     return def && def->insteadOf;
 }
 
